@@ -1,0 +1,69 @@
+#include "response.h"
+
+namespace kestrane {
+
+std::int32_t whole_hz(double hz) {
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    if (!(std::fabs(hz) < kTwoTo63)) return 0;  // also catches not-a-number and infinities
+    const auto truncated = static_cast<std::int64_t>(hz);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(truncated));
+}
+
+double magnitude_at(const FilterComponents& components, std::int32_t hertz) {
+    const ResponseProducts products = response_products(components);
+    return amplitude(products.p, products.c2c2ss, hertz);
+}
+
+double phase_at(const FilterComponents& components, std::int32_t hertz) {
+    const double f = hertz;
+    const double s = static_cast<double>(components.R1) + static_cast<double>(components.R2);
+    const double num = s * components.C2 * f * kTwoPi;
+    const double den = 1.0 - response_products(components).p * f * f * kTwoPiSquared;
+    return std::atan(num / den);
+}
+
+DesignTargets make_targets(float fc_khz) {
+    const double cutoff = static_cast<double>(fc_khz) * 1000.0;
+    DesignTargets targets;
+    targets.cutoff_hz = static_cast<float>(cutoff);
+    targets.flat_top_hz = static_cast<float>(cutoff * kOneThird);
+    targets.probe_hz = static_cast<float>(static_cast<double>(targets.cutoff_hz) * 500.0);
+    return targets;
+}
+
+FilterComponents starting_point(float r1, const DesignTargets& targets) {
+    const double two_r1_f = 2.0 * r1 * targets.cutoff_hz;
+    FilterComponents start;
+    start.R1 = r1;
+    start.R2 = r1;
+    start.C1 = static_cast<float>(0.44 / two_r1_f);
+    start.C2 = static_cast<float>(0.22 / two_r1_f);
+    return start;
+}
+
+bool is_finite_design(const FilterComponents& components) {
+    return std::isfinite(components.R1) && std::isfinite(components.R2) &&
+           std::isfinite(components.C1) && std::isfinite(components.C2);
+}
+
+ObjectiveFrequencies objective_frequencies(const DesignTargets& targets) {
+    ObjectiveFrequencies frequencies;
+    for (int i = 0; i < kFlatnessPoints; ++i) {
+        const double factor = 1.0 - 0.025 * i;
+        frequencies.flatness_hz[i] = whole_hz(factor * targets.flat_top_hz);
+    }
+    frequencies.cutoff_hz = whole_hz(targets.cutoff_hz);
+    return frequencies;
+}
+
+double flatness_objective(const FilterComponents& components, const DesignTargets& targets) {
+    const ObjectiveFrequencies frequencies = objective_frequencies(targets);
+    const ResponseProducts products = response_products(components);
+    float sum = 0;
+    for (const double f : frequencies.flatness_hz) {
+        sum = add_flatness_term(sum, amplitude(products.p, products.c2c2ss, f));
+    }
+    return close_objective(sum, amplitude(products.p, products.c2c2ss, frequencies.cutoff_hz));
+}
+
+}  // namespace kestrane

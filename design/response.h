@@ -1,0 +1,103 @@
+// The filter's response model, the design targets, the starting point and the flatness
+// objective that the component search lowers.
+//
+// The circuit is H(s) = 1 / (1 + s*C2*(R1 + R2) + s^2*R1*R2*C1*C2) at s = j*2*pi*f. Every
+// product is evaluated left to right in double precision; the values that a design keeps are
+// single precision, and each rounding to single precision below is deliberate.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "filter_records.h"
+
+namespace kestrane {
+
+// The model's stand-ins for 2*pi and (2*pi)^2, used exactly as written.
+inline constexpr double kTwoPi = 6.28318;
+inline constexpr double kTwoPiSquared = 39.478;
+// The amplitude the objective asks for at the cutoff (not 1/sqrt(2)).
+inline constexpr double kCutoffAmplitude = 0.7071;
+// The single-precision constant nearest one third.
+inline constexpr float kOneThird = 0.33333334f;
+
+// Whole-hertz frequency: truncates `hz` toward zero to a 64-bit integer and keeps its low 32
+// bits as a signed value. A not-a-number, an infinity or a magnitude of 2^63 or more gives 0.
+// Never casts an out-of-range double to an integer.
+std::int32_t whole_hz(double hz);
+
+// The absolute value of `value` after rounding it to single precision.
+inline double abs_single(double value) {
+    return std::fabs(static_cast<double>(static_cast<float>(value)));
+}
+
+// The frequency-independent products of one component set, each formed left to right from
+// the single-precision values: p = ((R1*R2)*C1)*C2 and c2c2ss = ((C2*C2)*S)*S, S = R1 + R2.
+struct ResponseProducts {
+    double p;
+    double c2c2ss;
+};
+
+inline ResponseProducts response_products(const FilterComponents& c) {
+    const double s = static_cast<double>(c.R1) + static_cast<double>(c.R2);
+    const double r1r2 = static_cast<double>(c.R1) * c.R2;
+    const double c2c2 = static_cast<double>(c.C2) * c.C2;
+    return {r1r2 * c.C1 * c.C2, c2c2 * s * s};
+}
+
+// |H| at `f` hertz (a whole number of hertz as a double) from the products above:
+// (im^2 + re^2)^-0.5 with re = 1 - p*f*f*39.478 and im^2 = c2c2ss*f*f*39.478.
+// 1/sqrt gives the same single-precision figures as the power function here; the test suite
+// holds a power-function reference that checks it.
+inline double amplitude(double p, double c2c2ss, double f) {
+    const double re = 1.0 - p * f * f * kTwoPiSquared;
+    const double im2 = c2c2ss * f * f * kTwoPiSquared;
+    return 1.0 / std::sqrt(im2 + re * re);
+}
+
+// Gain magnitude |H| of `components` at `hertz`; dimensionless, exactly 1 at 0 Hz. Any
+// finite components are accepted, zero and negative values included.
+double magnitude_at(const FilterComponents& components, std::int32_t hertz);
+
+// Phase of `components` at `hertz` in radians, atan(num/den) with num = S*C2*f*6.28318 and
+// den = 1 - p*f*f*39.478: positive below the natural frequency, negative above it, 0 at
+// 0 Hz, and not a number where num and den are both 0.
+double phase_at(const FilterComponents& components, std::int32_t hertz);
+
+// The design's targets from the cutoff in kilohertz (single precision, as typed).
+DesignTargets make_targets(float fc_khz);
+
+// The search's starting point: R1 as given, R2 = R1, C1 = 0.44/(2*R1*F), C2 = 0.22/(2*R1*F)
+// in farads with F = targets.cutoff_hz. Not finite when R1 or the cutoff is 0 or their
+// product is so small that a capacitor leaves the single-precision range; the caller checks
+// with is_finite_design.
+FilterComponents starting_point(float r1, const DesignTargets& targets);
+
+// True when all four components are finite.
+bool is_finite_design(const FilterComponents& components);
+
+// The whole-hertz frequencies the objective evaluates, fixed for one design: the 20
+// flatness points stepping down from flat_top_hz by 2.5 % each, then the cutoff.
+inline constexpr int kFlatnessPoints = 20;
+struct ObjectiveFrequencies {
+    double flatness_hz[kFlatnessPoints];
+    double cutoff_hz;
+};
+ObjectiveFrequencies objective_frequencies(const DesignTargets& targets);
+
+// One flatness term added to the running single-precision sum: single(sum + |1 - |H||).
+inline float add_flatness_term(float sum, double magnitude) {
+    return static_cast<float>(sum + abs_single(1.0 - magnitude));
+}
+
+// The objective from the flatness sum and the magnitude at the cutoff: sum + |0.7071 - |H||.
+inline double close_objective(float flatness_sum, double cutoff_magnitude) {
+    return flatness_sum + abs_single(kCutoffAmplitude - cutoff_magnitude);
+}
+
+// The figure of merit: the sum, held in single precision, of |1 - |H|| over the 20 flatness
+// points, plus |0.7071 - |H|| at the cutoff; each term rounded to single precision before its
+// sign is dropped. Double precision, not rounded at the end. 0 would be a perfect fit.
+double flatness_objective(const FilterComponents& components, const DesignTargets& targets);
+
+}  // namespace kestrane

@@ -1,0 +1,15 @@
+// The figures of a finished design: the passband edge, then the phase deviation over a band
+// the user names.
+#pragma once
+
+#include "console.h"
+#include "filter_records.h"
+
+namespace kestrane {
+
+// Writes the passband line, asks for the band and writes half the phase deviation over it.
+// Returns false when the input ends before the band is read.
+bool report_figures(Console& console, const FilterComponents& components,
+                    const DesignTargets& targets);
+
+}  // namespace kestrane

@@ -1,0 +1,37 @@
+#include "input_cursor.h"
+
+namespace kestrane {
+
+int InputCursor::fetch() {
+    using traits = std::streambuf::traits_type;
+    if (buffer_ == nullptr) return kEnd;
+    const auto raw = buffer_->sbumpc();
+    if (traits::eq_int_type(raw, traits::eof())) return kEnd;
+    const int c = traits::to_int_type(traits::to_char_type(raw)) & 0xFF;
+    if (c == '\r' && traits::eq_int_type(buffer_->sgetc(), traits::to_int_type('\n'))) {
+        buffer_->sbumpc();
+        return '\n';
+    }
+    return c;
+}
+
+int InputCursor::peek() {
+    if (pending_ == kNone) pending_ = fetch();
+    return pending_;
+}
+
+int InputCursor::take() {
+    const int c = peek();
+    if (c != kEnd) {
+        pending_ = kNone;
+        ++taken_;
+    }
+    return c;
+}
+
+void InputCursor::drop_line() {
+    for (int c = take(); c != kEnd && c != '\n'; c = take()) {
+    }
+}
+
+}  // namespace kestrane
