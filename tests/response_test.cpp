@@ -1,0 +1,153 @@
+#include "response.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "reference_model.h"
+
+namespace kestrane {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+// The compiler must not fuse a*b + c into one rounding: 0.1*0.1 + 0.3*0.3 rounds each
+// product, giving 0x1.999999999999ap-4 (a fused form gives a different last bit).
+TEST(FloatingPoint, ProductsAreNotContracted) {
+    volatile double re = 0.1;
+    volatile double im = 0.3;
+    const double a = re, b = im;
+    EXPECT_EQ(a * a + b * b, 0x1.999999999999ap-4);
+}
+
+TEST(WholeHz, TruncatesTowardZeroAndKeepsLow32Bits) {
+    EXPECT_EQ(whole_hz(1.9), 1);
+    EXPECT_EQ(whole_hz(-1.9), -1);
+    EXPECT_EQ(whole_hz(0.999), 0);
+    EXPECT_EQ(whole_hz(2147483647.0), 2147483647);
+    EXPECT_EQ(whole_hz(2147483648.0), INT32_MIN);
+    EXPECT_EQ(whole_hz(4294967296.0 + 5), 5);
+    EXPECT_EQ(whole_hz(-4294967296.0 - 5), -5);
+    EXPECT_EQ(whole_hz(9223372036854774784.0), -1024);  // 2^63 - 1024: low bits 0xFFFFFC00
+}
+
+TEST(WholeHz, OutOfRangeAndNotFiniteGiveZero) {
+    EXPECT_EQ(whole_hz(9223372036854775808.0), 0);  // 2^63
+    EXPECT_EQ(whole_hz(-9223372036854775808.0), 0);
+    EXPECT_EQ(whole_hz(1e300), 0);
+    EXPECT_EQ(whole_hz(kInf), 0);
+    EXPECT_EQ(whole_hz(-kInf), 0);
+    EXPECT_EQ(whole_hz(kNan), 0);
+}
+
+const FilterComponents kStart1k{10000, 10000, 22e-9f, 11e-9f};
+
+TEST(Response, ZeroHertzIsUnityGainAndNoPhase) {
+    const FilterComponents sets[] = {kStart1k, {1, 1, 1, -1}, {-5, 3, -2e-9f, 0}, {0, 0, 0, 0}};
+    for (const auto& k : sets) {
+        EXPECT_EQ(magnitude_at(k, 0), 1.0);
+        EXPECT_EQ(phase_at(k, 0), 0.0);
+    }
+}
+
+TEST(Response, NegativeFrequencyMirrorsPositive) {
+    for (const int hz : {1, 333, 1000, 1030, 250000}) {
+        EXPECT_EQ(magnitude_at(kStart1k, -hz), magnitude_at(kStart1k, hz));
+        EXPECT_EQ(phase_at(kStart1k, -hz), -phase_at(kStart1k, hz));
+    }
+}
+
+TEST(Response, PhaseChangesSignAtTheNaturalFrequency) {
+    // Natural frequency 1/(2 pi sqrt(R1 R2 C1 C2)) = 1023.09 Hz for these parts.
+    EXPECT_NEAR(magnitude_at(kStart1k, 1000), 0.72306, 1e-5);
+    EXPECT_NEAR(phase_at(kStart1k, 1000), 1.53852, 1e-5);
+    EXPECT_NEAR(phase_at(kStart1k, 1030), -1.56128, 1e-5);
+    EXPECT_GT(phase_at(kStart1k, 1023), 0);
+    EXPECT_LT(phase_at(kStart1k, 1024), 0);
+}
+
+TEST(Response, AgreesWithThePowerFunctionReference) {
+    const FilterComponents sets[] = {kStart1k, {1, 1, 1, -1}, {4700, 4799, 22.4e-9f, 10.8e-9f}};
+    for (const auto& k : sets) {
+        for (int hz = -3000; hz <= 3000; hz += 7) {
+            EXPECT_NEAR(magnitude_at(k, hz), reference::magnitude_at(k, hz),
+                        1e-15 * reference::magnitude_at(k, hz));
+        }
+    }
+}
+
+TEST(AbsSingle, RoundsToSinglePrecisionBeforeDroppingTheSign) {
+    EXPECT_EQ(abs_single(-0.1), static_cast<double>(0.1f));
+    EXPECT_EQ(abs_single(1.0 + 1e-12), 1.0);
+    EXPECT_EQ(abs_single(-1e39), kInf);
+}
+
+TEST(Targets, OneKilohertz) {
+    const DesignTargets t = make_targets(1);
+    EXPECT_EQ(t.cutoff_hz, 1000.0f);
+    EXPECT_EQ(t.flat_top_hz, 333.3333435058594f);  // single(1000 * 0.33333334f)
+    EXPECT_EQ(t.probe_hz, 500000.0f);
+}
+
+TEST(Targets, FlatTopIsFormedBeforeTheCutoffIsRounded) {
+    // 0.1f * 1000 = 100.0000014901161: the cutoff rounds to 100, but the flat top is taken
+    // from the unrounded product, single(33.333334 + 5e-7) = 33.33333587646484.
+    const DesignTargets t = make_targets(0.1f);
+    EXPECT_EQ(t.cutoff_hz, 100.0f);
+    EXPECT_EQ(t.flat_top_hz, 33.33333587646484f);
+}
+
+TEST(Targets, HugeCutoffBecomesInfinite) {
+    const DesignTargets t = make_targets(1e36f);
+    EXPECT_EQ(t.cutoff_hz, std::numeric_limits<float>::infinity());
+    EXPECT_EQ(t.probe_hz, std::numeric_limits<float>::infinity());
+}
+
+TEST(StartingPoint, OneKilohertzTenKiloohm) {
+    const FilterComponents k = starting_point(10000, make_targets(1));
+    EXPECT_EQ(k.R1, 10000.0f);
+    EXPECT_EQ(k.R2, 10000.0f);
+    EXPECT_EQ(k.C1, 2.2e-8f);
+    EXPECT_EQ(k.C2, 1.1e-8f);
+    EXPECT_TRUE(is_finite_design(k));
+}
+
+TEST(StartingPoint, NotFiniteForZeroOrTinyProducts) {
+    EXPECT_FALSE(is_finite_design(starting_point(0, make_targets(1))));
+    EXPECT_FALSE(is_finite_design(starting_point(10000, make_targets(0))));
+    EXPECT_FALSE(is_finite_design(starting_point(1e-30f, make_targets(1e-30f))));
+    // An infinite cutoff gives zero capacitors, which are finite.
+    EXPECT_TRUE(is_finite_design(starting_point(10000, make_targets(1e36f))));
+    EXPECT_TRUE(is_finite_design(starting_point(-10000, make_targets(-1))));
+}
+
+TEST(Objective, FrequenciesRunFromTheFlatTopDownToAboveHalfOfIt) {
+    const ObjectiveFrequencies f = objective_frequencies(make_targets(1));
+    EXPECT_EQ(f.flatness_hz[0], 333);
+    EXPECT_EQ(f.flatness_hz[1], 325);  // 0.975 * 333.33334
+    EXPECT_EQ(f.flatness_hz[19], 175);
+    EXPECT_EQ(f.cutoff_hz, 1000);
+}
+
+TEST(Objective, MatchesTheReferenceAndIsNotRoundedAtTheEnd) {
+    const DesignTargets t = make_targets(1);
+    const FilterComponents k = starting_point(10000, t);
+    const double j = flatness_objective(k, t);
+    EXPECT_EQ(j, reference::flatness_objective(k, t));
+    EXPECT_GT(j, 0.0);
+    EXPECT_LT(j, 21.0);
+}
+
+TEST(Objective, BelowOneHertzOnlyTheCutoffTermCounts) {
+    // A 0.002 kHz cutoff puts the flat top at 0.67 Hz: every flatness point is at 0 Hz.
+    const DesignTargets t = make_targets(0.002f);
+    const FilterComponents k{10000, 10000, 1e-5f, 5e-6f};
+    const double cutoff_term = std::fabs(static_cast<float>(0.7071 - magnitude_at(k, 2)));
+    EXPECT_EQ(flatness_objective(k, t), cutoff_term);
+}
+
+}  // namespace
+}  // namespace kestrane
