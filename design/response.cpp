@@ -63,7 +63,8 @@ double flatness_objective(const FilterComponents& components, const DesignTarget
     for (const double f : frequencies.flatness_hz) {
         sum = add_flatness_term(sum, amplitude(products.p, products.c2c2ss, f));
     }
-    return close_objective(sum, amplitude(products.p, products.c2c2ss, frequencies.cutoff_hz));
+    return objective_total(
+        sum, cutoff_term(amplitude(products.p, products.c2c2ss, frequencies.cutoff_hz)));
 }
 
 }  // namespace kestrane

@@ -90,9 +90,16 @@ inline float add_flatness_term(float sum, double magnitude) {
     return static_cast<float>(sum + abs_single(1.0 - magnitude));
 }
 
-// The objective from the flatness sum and the magnitude at the cutoff: sum + |0.7071 - |H||.
-inline double close_objective(float flatness_sum, double cutoff_magnitude) {
-    return flatness_sum + abs_single(kCutoffAmplitude - cutoff_magnitude);
+// The cutoff term of the objective: |0.7071 - |H|| at the cutoff.
+inline double cutoff_term(double cutoff_magnitude) {
+    return abs_single(kCutoffAmplitude - cutoff_magnitude);
+}
+
+// The objective from the flatness sum and the cutoff term, in double precision. Adding a
+// flatness term never lowers the sum, so the total over the first terms is a lower bound
+// of the objective.
+inline double objective_total(float flatness_sum, double cutoff_term) {
+    return flatness_sum + cutoff_term;
 }
 
 // The figure of merit: the sum, held in single precision, of |1 - |H|| over the 20 flatness

@@ -1,0 +1,78 @@
+#include "sweep_block.h"
+
+namespace kestrane::block {
+namespace {
+
+double sweep_step(SweepIndex sweep) { return sweep == kSweepR2 ? kResistorStep : kCapacitorStep; }
+
+// The lane loops are innermost and marked for vector code; the per-lane arithmetic is the
+// shared scalar model, inlined.
+[[gnu::always_inline]] inline void judge_body(const BlockSpec& spec,
+                                              const ObjectiveFrequencies& frequencies, float best,
+                                              BlockVerdict& verdict) {
+    const FilterComponents centre = spec.components;
+    const double step = sweep_step(spec.sweep);
+    const float swept_centre = spec.sweep == kSweepC1   ? centre.C1
+                               : spec.sweep == kSweepC2 ? centre.C2
+                                                        : centre.R2;
+    double p[kLanes], c2c2ss[kLanes];
+#pragma omp simd
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const float candidate = candidate_value(spec.first + lane, step, swept_centre);
+        verdict.candidates[lane] = candidate;
+        FilterComponents trial = centre;
+        trial.C1 = spec.sweep == kSweepC1 ? candidate : centre.C1;
+        trial.C2 = spec.sweep == kSweepC2 ? candidate : centre.C2;
+        trial.R2 = spec.sweep == kSweepR2 ? candidate : centre.R2;
+        const ResponseProducts products = response_products(trial);
+        p[lane] = products.p;
+        c2c2ss[lane] = products.c2c2ss;
+    }
+
+    verdict.below = 0;
+    double cutoff_terms[kLanes];
+    int lanes_reaching_best = 0;
+#pragma omp simd reduction(+ : lanes_reaching_best)
+    for (int lane = 0; lane < kLanes; ++lane) {
+        cutoff_terms[lane] = cutoff_term(amplitude(p[lane], c2c2ss[lane], frequencies.cutoff_hz));
+        lanes_reaching_best += objective_total(0, cutoff_terms[lane]) >= best;
+    }
+    if (lanes_reaching_best == kLanes) return;
+    float sums[kLanes] = {};
+    for (const double f : frequencies.flatness_hz) {
+        int lanes_reaching_best = 0;
+#pragma omp simd reduction(+ : lanes_reaching_best)
+        for (int lane = 0; lane < kLanes; ++lane) {
+            sums[lane] = add_flatness_term(sums[lane], amplitude(p[lane], c2c2ss[lane], f));
+            lanes_reaching_best += objective_total(sums[lane], cutoff_terms[lane]) >= best;
+        }
+        if (lanes_reaching_best == kLanes) return;
+    }
+    for (int lane = 0; lane < kLanes; ++lane) {
+        verdict.objectives[lane] = objective_total(sums[lane], cutoff_terms[lane]);
+        if (verdict.objectives[lane] < best) verdict.below |= 1u << lane;
+    }
+}
+
+}  // namespace
+
+void judge_portable(const BlockSpec& spec, const ObjectiveFrequencies& frequencies, float best,
+                    BlockVerdict& verdict) {
+    judge_body(spec, frequencies, best, verdict);
+}
+
+#ifdef KESTRANE_X86_PATHS
+[[gnu::target("avx2")]] void judge_avx2(const BlockSpec& spec,
+                                        const ObjectiveFrequencies& frequencies, float best,
+                                        BlockVerdict& verdict) {
+    judge_body(spec, frequencies, best, verdict);
+}
+
+[[gnu::target("avx512f")]] void judge_avx512(const BlockSpec& spec,
+                                             const ObjectiveFrequencies& frequencies, float best,
+                                             BlockVerdict& verdict) {
+    judge_body(spec, frequencies, best, verdict);
+}
+#endif
+
+}  // namespace kestrane::block
