@@ -16,14 +16,21 @@ int InputCursor::fetch() {
 }
 
 int InputCursor::peek() {
-    if (pending_ == kNone) pending_ = fetch();
-    return pending_;
+    if (put_back_ != kNone) return put_back_;
+    if (look_ahead_ == kNone) look_ahead_ = fetch();
+    return look_ahead_;
 }
 
 int InputCursor::take() {
+    if (put_back_ != kNone) {
+        const int c = put_back_;
+        put_back_ = kNone;
+        ++taken_;
+        return c;
+    }
     const int c = peek();
     if (c != kEnd) {
-        pending_ = kNone;
+        look_ahead_ = kNone;
         ++taken_;
     }
     return c;

@@ -18,9 +18,10 @@ public:
     int peek();
     // Takes and returns the next character, or kEnd.
     int take();
-    // Puts back `c`, the character just taken; the next peek or take returns it.
+    // Puts back `c`, the character just taken; the next peek or take returns it. At most one
+    // character is put back at a time.
     void put_back(int c) {
-        pending_ = c;
+        put_back_ = c;
         --taken_;
     }
     // Takes everything up to and including the next line feed (or to the end of input).
@@ -31,10 +32,11 @@ public:
 private:
     int fetch();
 
-    std::streambuf* buffer_;
-    int pending_ = kNone;
-    long long taken_ = 0;
     static constexpr int kNone = -2;
+    std::streambuf* buffer_;
+    int put_back_ = kNone;  // a character given back, returned before the look-ahead
+    int look_ahead_ = kNone;
+    long long taken_ = 0;
 };
 
 }  // namespace kestrane
