@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 
-#include "sweep_block.h"
 #include "response.h"
+#include "sweep_block.h"
 
 namespace kestrane {
 namespace {
@@ -19,32 +20,49 @@ constexpr float kInitialBest = 10000;
 
 float& swept_component(FilterComponents& components, SweepIndex sweep) {
     switch (sweep) {
-        case kSweepC1: return components.C1;
-        case kSweepC2: return components.C2;
-        default: return components.R2;
+        case kSweepC1:
+            return components.C1;
+        case kSweepC2:
+            return components.C2;
+        default:
+            return components.R2;
     }
 }
 
+bool same_bits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
 // One sweep. Candidates in a block share the centre and the best value until one of them
-// is accepted, so the block is judged at once and the first lane below the best wins; the
-// next block starts right after it, around the new centre. Returns the acceptances.
+// is accepted, so the block is judged at once and the first lane below the best wins. An
+// acceptance that leaves the centre and the best as they were (a candidate equal to the
+// centre whose objective rounds to the best) leaves the rest of the block's verdict standing;
+// any other moves the next block to the candidate after it. Returns the acceptances.
 int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIndex sweep,
               FilterComponents& components, float& best) {
     BlockVerdict verdict;
+    float& centre = swept_component(components, sweep);
     int accepted = 0;
     int next = 0;
     while (next < kCandidatesPerSweep) {
         judge(BlockSpec{components, sweep, next}, frequencies, best, verdict);
         const int live = std::min(kLanes, kCandidatesPerSweep - next);
-        const int lane = verdict.below == 0 ? kLanes : std::countr_zero(verdict.below);
-        if (lane < live) {
-            best = static_cast<float>(verdict.objectives[lane]);
-            swept_component(components, sweep) = verdict.candidates[lane];
+        unsigned below = verdict.below & ((1u << live) - 1);
+        int judged = live;
+        while (below != 0) {
+            const int lane = std::countr_zero(below);
+            const float new_best = static_cast<float>(verdict.objectives[lane]);
+            const float new_centre = verdict.candidates[lane];
             ++accepted;
-            next += lane + 1;
-        } else {
-            next += live;
+            if (!same_bits(new_best, best) || !same_bits(new_centre, centre)) {
+                best = new_best;
+                centre = new_centre;
+                judged = lane + 1;
+                break;
+            }
+            below &= below - 1;
         }
+        next += judged;
     }
     return accepted;
 }
@@ -98,17 +116,23 @@ SearchPath chosen_search_path() {
 
 const char* search_path_name(SearchPath path) {
     switch (path) {
-        case SearchPath::avx512: return "avx512";
-        case SearchPath::avx2: return "avx2";
-        default: return "portable";
+        case SearchPath::avx512:
+            return "avx512";
+        case SearchPath::avx2:
+            return "avx2";
+        default:
+            return "portable";
     }
 }
 
 int search_path_vector_bits(SearchPath path) {
     switch (path) {
-        case SearchPath::avx512: return 512;
-        case SearchPath::avx2: return 256;
-        default: return 128;
+        case SearchPath::avx512:
+            return 512;
+        case SearchPath::avx2:
+            return 256;
+        default:
+            return 128;
     }
 }
 

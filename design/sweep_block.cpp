@@ -3,7 +3,9 @@
 namespace kestrane::block {
 namespace {
 
-double sweep_step(SweepIndex sweep) { return sweep == kSweepR2 ? kResistorStep : kCapacitorStep; }
+double sweep_step(SweepIndex sweep) {
+    return sweep == kSweepR2 ? kResistorStep : kCapacitorStep;
+}
 
 // The lane loops are innermost and marked for vector code; the per-lane arithmetic is the
 // shared scalar model, inlined.

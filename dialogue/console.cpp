@@ -22,8 +22,10 @@ std::optional<double> ask_real(Console& console, std::string_view prompt, int ma
         console.out.flush();
         const RealRead read = read_real(console.in, max_chars);
         switch (read.status) {
-            case ReadStatus::ok: return read.value;
-            case ReadStatus::end_of_input: return std::nullopt;
+            case ReadStatus::ok:
+                return read.value;
+            case ReadStatus::end_of_input:
+                return std::nullopt;
             case ReadStatus::not_a_number:
                 write_message(console, std::string("Not a number: type ").append(kNumberForm));
                 break;

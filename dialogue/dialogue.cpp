@@ -37,7 +37,8 @@ void write_components(Console& console, const FilterComponents& c) {
 }
 
 std::string_view refusal_reason(float fc_khz, float r1) {
-    if (fc_khz == 0 || r1 == 0) return "Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.";
+    if (fc_khz == 0 || r1 == 0)
+        return "Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.";
     return "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 exceed the "
            "single-precision range.";
 }

@@ -9,7 +9,7 @@ namespace kestrane {
 // Reads characters from a stream buffer as text: a carriage return right before a line feed
 // is dropped. One character taken last can be put back. Never throws.
 class InputCursor {
-public:
+  public:
     static constexpr int kEnd = -1;
 
     explicit InputCursor(std::istream& in) : buffer_(in.rdbuf()) {}
@@ -29,7 +29,7 @@ public:
     // Counts the characters taken so far (put-back ones not counted).
     long long taken() const { return taken_; }
 
-private:
+  private:
     int fetch();
 
     static constexpr int kNone = -2;

@@ -10,19 +10,24 @@ namespace {
 bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
-bool is_sign(int c) { return c == '+' || c == '-'; }
+bool is_digit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool is_sign(int c) {
+    return c == '+' || c == '-';
+}
 
 // Takes white space; true when a character other than white space follows.
 bool skip_space(InputCursor& in) {
-    while (is_space(in.peek())) in.take();
+    while (is_space(in.peek()))
+        in.take();
     return in.peek() != InputCursor::kEnd;
 }
 
 // Collects the characters of one number. The limit applies to the characters the number
 // keeps in the end: an exponent marker and sign taken only to look ahead may go back.
 class NumberText {
-public:
+  public:
     explicit NumberText(int max_chars) : max_chars_(max_chars) {}
 
     // Takes the next character into the text; false once the text is sure to be too long.
@@ -41,7 +46,7 @@ public:
     bool too_long() const { return length_ + excluded_ > max_chars_; }
     std::string_view view() const { return {text_, static_cast<std::size_t>(length_)}; }
 
-private:
+  private:
     static constexpr int kLookAhead = 2;  // an exponent marker and its sign
     static_assert(kBandNumberChars + kLookAhead <= 32);
     char text_[32] = {};
@@ -72,7 +77,8 @@ long long leading_decimal_exponent(std::string_view text) {
     if (i + 1 < text.size()) {
         negative = text[i + 1] == '-';
         for (std::size_t j = i + 1; j < text.size(); ++j) {
-            if (is_digit(text[j]) && exponent < 1'000'000'000) exponent = exponent * 10 + (text[j] - '0');
+            if (is_digit(text[j]) && exponent < 1'000'000'000)
+                exponent = exponent * 10 + (text[j] - '0');
         }
     }
     return leading + (negative ? -exponent : exponent);
@@ -186,7 +192,9 @@ IntegerRead read_repeat_answer(InputCursor& in) {
     const long long value = negative ? -magnitude : magnitude;
     constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
     constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
-    return {ReadStatus::ok, static_cast<std::int32_t>(value > kMax ? kMax : value < kMin ? kMin : value)};
+    return {ReadStatus::ok, static_cast<std::int32_t>(value > kMax   ? kMax
+                                                      : value < kMin ? kMin
+                                                                     : value)};
 }
 
 }  // namespace kestrane

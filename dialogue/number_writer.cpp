@@ -36,14 +36,16 @@ SixDigits six_digits(double magnitude) {
     // text is "d.dddddddddddddddde[+-]dd..."
     SixDigits six;
     six.digits[0] = text[0];
-    for (int i = 1; i < kShownDigits; ++i) six.digits[i] = text[i + 1];
+    for (int i = 1; i < kShownDigits; ++i)
+        six.digits[i] = text[i + 1];
     const char seventh = text[kShownDigits + 1];
     int exponent = 0;
     std::from_chars(text + kExactDigits + 2 + (text[kExactDigits + 2] == '+'), result.ptr,
                     exponent);
     if (seventh >= '5') {
         int i = kShownDigits - 1;
-        while (i >= 0 && six.digits[i] == '9') six.digits[i--] = '0';
+        while (i >= 0 && six.digits[i] == '9')
+            six.digits[i--] = '0';
         if (i >= 0) {
             ++six.digits[i];
         } else {
@@ -72,7 +74,8 @@ std::string format_number(double value) {
 
     const SixDigits six = six_digits(std::fabs(value));
     int shown = kShownDigits;
-    while (shown > 1 && six.digits[shown - 1] == '0') --shown;
+    while (shown > 1 && six.digits[shown - 1] == '0')
+        --shown;
     const std::string digits(six.digits, shown);
     const int x = six.exponent;
 

@@ -32,8 +32,8 @@ std::string describe(const DesignInput& d) {
 std::vector<DesignInput> designs(int count, std::uint64_t seed) {
     constexpr float kMax = std::numeric_limits<float>::max();
     constexpr float kMin = std::numeric_limits<float>::min();
-    std::vector<DesignInput> list = {
-        {1e36f, 10000}, {1, kMax}, {1, kMin}, {-1, -kMax}, {1e6f, 1}, {0.001f, 1e9f}};
+    std::vector<DesignInput> list = {{1e36f, 10000}, {1, kMax}, {1, kMin},
+                                     {-1, -kMax},    {1e6f, 1}, {0.001f, 1e9f}};
     std::mt19937_64 random(seed);
     std::uniform_real_distribution<double> fc_decades(-3, 6), r1_decades(0, 9), unit(0, 1);
     while (static_cast<int>(list.size()) < count) {

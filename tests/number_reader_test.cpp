@@ -16,7 +16,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // What is left of the input after the reads so far.
 std::string rest_of(InputCursor& in) {
     std::string rest;
-    for (int c = in.take(); c != InputCursor::kEnd; c = in.take()) rest += static_cast<char>(c);
+    for (int c = in.take(); c != InputCursor::kEnd; c = in.take())
+        rest += static_cast<char>(c);
     return rest;
 }
 
@@ -48,24 +49,23 @@ TEST_P(RealReading, ValueAndWhatStaysInTheInput) {
 constexpr int kShort = kDesignNumberChars;
 constexpr int kLong = kBandNumberChars;
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, RealReading,
-    testing::Values(
-        RealCase{"1000", kShort, ReadStatus::ok, 1000, ""},
-        RealCase{" \t\n\v\f\r 2.2\n", kShort, ReadStatus::ok, 2.2, "\n"},
-        RealCase{"-1", kShort, ReadStatus::ok, -1, ""},
-        RealCase{"+3", kShort, ReadStatus::ok, 3, ""},
-        RealCase{".5", kShort, ReadStatus::ok, 0.5, ""},
-        RealCase{"5.", kShort, ReadStatus::ok, 5, ""},
-        RealCase{"-.5e1x", kShort, ReadStatus::ok, -5, "x"},
-        RealCase{"4.7E3", kShort, ReadStatus::ok, 4700, ""},
-        RealCase{"1e-5", kShort, ReadStatus::ok, 1e-5, ""},
-        RealCase{"1 10000", kShort, ReadStatus::ok, 1, " 10000"},
-        RealCase{"1,5", kShort, ReadStatus::ok, 1, ",5"},
-        RealCase{"1.2.3", kShort, ReadStatus::ok, 1.2, ".3"},
-        RealCase{"0x1p3", kShort, ReadStatus::ok, 0, "x1p3"},
-        RealCase{"12abc", kShort, ReadStatus::ok, 12, "abc"},
-        RealCase{"-0", kShort, ReadStatus::ok, -0.0, ""}));
+INSTANTIATE_TEST_SUITE_P(Forms, RealReading,
+                         testing::Values(RealCase{"1000", kShort, ReadStatus::ok, 1000, ""},
+                                         RealCase{" \t\n\v\f\r 2.2\n", kShort, ReadStatus::ok, 2.2,
+                                                  "\n"},
+                                         RealCase{"-1", kShort, ReadStatus::ok, -1, ""},
+                                         RealCase{"+3", kShort, ReadStatus::ok, 3, ""},
+                                         RealCase{".5", kShort, ReadStatus::ok, 0.5, ""},
+                                         RealCase{"5.", kShort, ReadStatus::ok, 5, ""},
+                                         RealCase{"-.5e1x", kShort, ReadStatus::ok, -5, "x"},
+                                         RealCase{"4.7E3", kShort, ReadStatus::ok, 4700, ""},
+                                         RealCase{"1e-5", kShort, ReadStatus::ok, 1e-5, ""},
+                                         RealCase{"1 10000", kShort, ReadStatus::ok, 1, " 10000"},
+                                         RealCase{"1,5", kShort, ReadStatus::ok, 1, ",5"},
+                                         RealCase{"1.2.3", kShort, ReadStatus::ok, 1.2, ".3"},
+                                         RealCase{"0x1p3", kShort, ReadStatus::ok, 0, "x1p3"},
+                                         RealCase{"12abc", kShort, ReadStatus::ok, 12, "abc"},
+                                         RealCase{"-0", kShort, ReadStatus::ok, -0.0, ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     ExponentMarkerWithoutDigits, RealReading,
@@ -87,12 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
                     RealCase{"-.e1", kShort, ReadStatus::not_a_number, 0, "e1"},
                     RealCase{"e5", kShort, ReadStatus::not_a_number, 0, "e5"},
                     RealCase{"+-1", kShort, ReadStatus::not_a_number, 0, "-1"},
-                    RealCase{"\xff" "1", kShort, ReadStatus::not_a_number, 0, "\xff" "1"}));
+                    RealCase{"\xff"
+                             "1",
+                             kShort, ReadStatus::not_a_number, 0,
+                             "\xff"
+                             "1"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    EndOfInput, RealReading,
-    testing::Values(RealCase{"", kShort, ReadStatus::end_of_input, 0, ""},
-                    RealCase{" \n\t\r\n", kShort, ReadStatus::end_of_input, 0, ""}));
+INSTANTIATE_TEST_SUITE_P(EndOfInput, RealReading,
+                         testing::Values(RealCase{"", kShort, ReadStatus::end_of_input, 0, ""},
+                                         RealCase{" \n\t\r\n", kShort, ReadStatus::end_of_input, 0,
+                                                  ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, RealReading,
@@ -113,21 +117,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     BeyondTheDoubleRange, RealReading,
-    testing::Values(RealCase{"1e400", kShort, ReadStatus::ok, kInf, ""},
-                    RealCase{"-1e400", kShort, ReadStatus::ok, -kInf, ""},
-                    RealCase{"1e999999999999999", kShort, ReadStatus::ok, kInf, ""},
-                    RealCase{"0.000001e-999999", kShort, ReadStatus::ok, 0, ""},
-                    RealCase{"1e-400", kShort, ReadStatus::ok, 0, ""},
-                    RealCase{"-1e-400", kShort, ReadStatus::ok, -0.0, ""},
-                    RealCase{"1e-310", kShort, ReadStatus::ok, 0, ""},  // subnormal
-                    RealCase{"2.2250738585072014e-308", kLong, ReadStatus::ok,
-                             2.2250738585072014e-308, ""},
-                    RealCase{"0e99999", kShort, ReadStatus::ok, 0, ""},
-                    RealCase{"1.7976931348623157e308", kLong, ReadStatus::ok,
-                             1.7976931348623157e308, ""}));
+    testing::Values(
+        RealCase{"1e400", kShort, ReadStatus::ok, kInf, ""},
+        RealCase{"-1e400", kShort, ReadStatus::ok, -kInf, ""},
+        RealCase{"1e999999999999999", kShort, ReadStatus::ok, kInf, ""},
+        RealCase{"0.000001e-999999", kShort, ReadStatus::ok, 0, ""},
+        RealCase{"1e-400", kShort, ReadStatus::ok, 0, ""},
+        RealCase{"-1e-400", kShort, ReadStatus::ok, -0.0, ""},
+        RealCase{"1e-310", kShort, ReadStatus::ok, 0, ""},  // subnormal
+        RealCase{"2.2250738585072014e-308", kLong, ReadStatus::ok, 2.2250738585072014e-308, ""},
+        RealCase{"0e99999", kShort, ReadStatus::ok, 0, ""},
+        RealCase{"1.7976931348623157e308", kLong, ReadStatus::ok, 1.7976931348623157e308, ""}));
 
 TEST(RealReading, NulIsNeitherSpaceNorEnd) {
-    std::istringstream stream(std::string("\0" "1", 2));
+    std::istringstream stream(
+        std::string("\0"
+                    "1",
+                    2));
     InputCursor in(stream);
     EXPECT_EQ(read_real(in, kShort).status, ReadStatus::not_a_number);
     EXPECT_EQ(in.take(), 0);
@@ -197,32 +203,28 @@ TEST_P(RepeatReading, CNotationIntegers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RepeatReading,
-    testing::Values(RepeatCase{"1", ReadStatus::ok, 1, ""},
-                    RepeatCase{"5\n", ReadStatus::ok, 5, "\n"},
-                    RepeatCase{"  -1", ReadStatus::ok, -1, ""},
-                    RepeatCase{"+7", ReadStatus::ok, 7, ""},
-                    RepeatCase{"0", ReadStatus::ok, 0, ""},
-                    RepeatCase{"010", ReadStatus::ok, 8, ""},
-                    RepeatCase{"08", ReadStatus::ok, 0, "8"},
-                    RepeatCase{"0x1", ReadStatus::ok, 1, ""},
-                    RepeatCase{"0X1f", ReadStatus::ok, 31, ""},
-                    RepeatCase{"-0x10", ReadStatus::ok, -16, ""},
-                    RepeatCase{"1.5", ReadStatus::ok, 1, ".5"},
-                    RepeatCase{"2147483647", ReadStatus::ok, INT32_MAX, ""},
-                    RepeatCase{"2147483648", ReadStatus::ok, INT32_MAX, ""},
-                    RepeatCase{"-2147483648", ReadStatus::ok, INT32_MIN, ""},
-                    RepeatCase{"-2147483649", ReadStatus::ok, INT32_MIN, ""},
-                    RepeatCase{"0xFFFFFFFF", ReadStatus::ok, INT32_MAX, ""},
-                    RepeatCase{"999999999999999", ReadStatus::ok, INT32_MAX, ""},
-                    RepeatCase{"000000000000001", ReadStatus::ok, 1, ""},
-                    RepeatCase{"0000000000000001", ReadStatus::ok, 0, "1"},  // 15 taken
-                    RepeatCase{"-00000000000009", ReadStatus::ok, 0, "9"},   // 9 is not octal
-                    RepeatCase{"1234567890123456", ReadStatus::ok, INT32_MAX, "6"},
-                    RepeatCase{"y", ReadStatus::not_a_number, 0, ""},
-                    RepeatCase{"-", ReadStatus::not_a_number, 0, ""},
-                    RepeatCase{"x1", ReadStatus::not_a_number, 0, ""},
-                    RepeatCase{"", ReadStatus::end_of_input, 0, ""},
-                    RepeatCase{"\r\n ", ReadStatus::end_of_input, 0, ""}));
+    testing::Values(
+        RepeatCase{"1", ReadStatus::ok, 1, ""}, RepeatCase{"5\n", ReadStatus::ok, 5, "\n"},
+        RepeatCase{"  -1", ReadStatus::ok, -1, ""}, RepeatCase{"+7", ReadStatus::ok, 7, ""},
+        RepeatCase{"0", ReadStatus::ok, 0, ""}, RepeatCase{"010", ReadStatus::ok, 8, ""},
+        RepeatCase{"08", ReadStatus::ok, 0, "8"}, RepeatCase{"0x1", ReadStatus::ok, 1, ""},
+        RepeatCase{"0X1f", ReadStatus::ok, 31, ""}, RepeatCase{"-0x10", ReadStatus::ok, -16, ""},
+        RepeatCase{"1.5", ReadStatus::ok, 1, ".5"},
+        RepeatCase{"2147483647", ReadStatus::ok, INT32_MAX, ""},
+        RepeatCase{"2147483648", ReadStatus::ok, INT32_MAX, ""},
+        RepeatCase{"-2147483648", ReadStatus::ok, INT32_MIN, ""},
+        RepeatCase{"-2147483649", ReadStatus::ok, INT32_MIN, ""},
+        RepeatCase{"0xFFFFFFFF", ReadStatus::ok, INT32_MAX, ""},
+        RepeatCase{"999999999999999", ReadStatus::ok, INT32_MAX, ""},
+        RepeatCase{"000000000000001", ReadStatus::ok, 1, ""},
+        RepeatCase{"0000000000000001", ReadStatus::ok, 0, "1"},  // 15 taken
+        RepeatCase{"-00000000000009", ReadStatus::ok, 0, "9"},   // 9 is not octal
+        RepeatCase{"1234567890123456", ReadStatus::ok, INT32_MAX, "6"},
+        RepeatCase{"y", ReadStatus::not_a_number, 0, ""},
+        RepeatCase{"-", ReadStatus::not_a_number, 0, ""},
+        RepeatCase{"x1", ReadStatus::not_a_number, 0, ""},
+        RepeatCase{"", ReadStatus::end_of_input, 0, ""},
+        RepeatCase{"\r\n ", ReadStatus::end_of_input, 0, ""}));
 
 }  // namespace
 }  // namespace kestrane

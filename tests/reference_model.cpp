@@ -22,8 +22,8 @@ double flatness_objective(const FilterComponents& k, const DesignTargets& target
         const double d = std::fabs(static_cast<float>(1 - reference::magnitude_at(k, f)));
         sum = static_cast<float>(sum + d);
     }
-    const double c =
-        std::fabs(static_cast<float>(0.7071 - reference::magnitude_at(k, whole_hz(targets.cutoff_hz))));
+    const double c = std::fabs(
+        static_cast<float>(0.7071 - reference::magnitude_at(k, whole_hz(targets.cutoff_hz))));
     return sum + c;
 }
 
@@ -43,7 +43,8 @@ void search_components(FilterComponents& k, const DesignTargets& targets, Search
             int accepted = 0;
             for (int i = 0; i < 10000; ++i) {
                 const double sign = (i % 2 == 0) ? 1 : -1;
-                const float candidate = static_cast<float>(sign * i * sweep.step + k.*sweep.component);
+                const float candidate =
+                    static_cast<float>(sign * i * sweep.step + k.*sweep.component);
                 FilterComponents trial = k;
                 trial.*sweep.component = candidate;
                 const double j = reference::flatness_objective(trial, targets);
