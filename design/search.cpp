@@ -67,20 +67,11 @@ int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIn
     return accepted;
 }
 
-BlockJudge judge_for(SearchPath path) {
-#ifdef KESTRANE_X86_PATHS
-    if (path == SearchPath::avx512) return block::judge_avx512;
-    if (path == SearchPath::avx2) return block::judge_avx2;
-#endif
-    (void)path;
-    return block::judge_portable;
-}
-
 }  // namespace
 
 void search_components_on(SearchPath path, FilterComponents& components,
                           const DesignTargets& targets, SearchTally* tally) {
-    const BlockJudge judge = judge_for(path);
+    const BlockJudge judge = block::judge_for(path);
     const ObjectiveFrequencies frequencies = objective_frequencies(targets);
     float bests[kSweepsPerPass] = {kInitialBest, kInitialBest, kInitialBest};
     for (int pass = 0; pass < kSearchPasses; ++pass) {

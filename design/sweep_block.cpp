@@ -77,4 +77,13 @@ void judge_portable(const BlockSpec& spec, const ObjectiveFrequencies& frequenci
 }
 #endif
 
+BlockJudge judge_for(SearchPath path) {
+#ifdef KESTRANE_X86_PATHS
+    if (path == SearchPath::avx512) return judge_avx512;
+    if (path == SearchPath::avx2) return judge_avx2;
+#endif
+    (void)path;
+    return judge_portable;
+}
+
 }  // namespace kestrane::block

@@ -48,4 +48,7 @@ void judge_avx512(const BlockSpec& spec, const ObjectiveFrequencies& frequencies
                   BlockVerdict& verdict);
 #endif
 
+// The judge compiled for `path`.
+BlockJudge judge_for(SearchPath path);
+
 }  // namespace kestrane::block

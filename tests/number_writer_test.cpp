@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
-#include <regex>
 #include <string>
 
 namespace kestrane {
@@ -71,6 +70,29 @@ TEST(Writing, InvalidOperationPrintsAsIndefinite) {
     EXPECT_EQ(format_number(zero / zero), "-1.#IND");
 }
 
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// -ddd[.ddd] or -d[.ddd]e+ddd, with no trailing zero after a point.
+bool has_number_shape(std::string text) {
+    if (text.starts_with("-")) text.erase(0, 1);
+    const auto e = text.find('e');
+    if (e != std::string::npos) {
+        const std::string exponent = text.substr(e + 1);
+        if (exponent.size() != 4 || (exponent[0] != '+' && exponent[0] != '-') ||
+            !all_digits(exponent.substr(1))) {
+            return false;
+        }
+        text.erase(e);
+        if (text.size() != 1 && text[1] != '.') return false;
+    }
+    const auto point = text.find('.');
+    if (point == std::string::npos) return all_digits(text);
+    const std::string fraction = text.substr(point + 1);
+    return all_digits(text.substr(0, point)) && all_digits(fraction) && fraction.back() != '0';
+}
+
 // The decimal exponent of the printed value, read off the text.
 int printed_exponent(const std::string& text) {
     const auto e = text.find('e');
@@ -83,7 +105,6 @@ int printed_exponent(const std::string& text) {
 }
 
 TEST(Writing, RandomDoublesReadBackWithinHalfAUnitInTheSixthDigit) {
-    const std::regex shape(R"(-?(\d+(\.\d*[1-9])?|\d(\.\d*[1-9])?e[+-]\d{3}))");
     std::mt19937_64 random(20261207);
     std::uniform_int_distribution<int> decade(-320, 307);
     std::uniform_real_distribution<double> mantissa(1, 10);
@@ -92,7 +113,7 @@ TEST(Writing, RandomDoublesReadBackWithinHalfAUnitInTheSixthDigit) {
         if (!std::isfinite(value) || value == 0) continue;
         if (n % 2 == 1) value = -value;
         const std::string text = format_number(value);
-        ASSERT_TRUE(std::regex_match(text, shape)) << text;
+        ASSERT_TRUE(has_number_shape(text)) << text;
         const int digits = static_cast<int>(std::count_if(
             text.begin(), text.begin() + std::min(text.find('e'), text.size()), ::isdigit));
         const int leading_zeros =
