@@ -38,11 +38,15 @@ struct ResponseProducts {
     double c2c2ss;
 };
 
+inline ResponseProducts response_products(float r1, float r2, float c1, float c2) {
+    const double s = static_cast<double>(r1) + static_cast<double>(r2);
+    const double r1r2 = static_cast<double>(r1) * r2;
+    const double c2c2 = static_cast<double>(c2) * c2;
+    return {r1r2 * c1 * c2, c2c2 * s * s};
+}
+
 inline ResponseProducts response_products(const FilterComponents& c) {
-    const double s = static_cast<double>(c.R1) + static_cast<double>(c.R2);
-    const double r1r2 = static_cast<double>(c.R1) * c.R2;
-    const double c2c2 = static_cast<double>(c.C2) * c.C2;
-    return {r1r2 * c.C1 * c.C2, c2c2 * s * s};
+    return response_products(c.R1, c.R2, c.C1, c.C2);
 }
 
 // |H| at `f` hertz (a whole number of hertz as a double) from the products above:

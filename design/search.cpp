@@ -14,20 +14,10 @@ using block::BlockJudge;
 using block::BlockSpec;
 using block::BlockVerdict;
 using block::kLanes;
+static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
 
 // Each sweep judges candidates only against the lowest objective it has reached itself.
 constexpr float kInitialBest = 10000;
-
-float& swept_component(FilterComponents& components, SweepIndex sweep) {
-    switch (sweep) {
-        case kSweepC1:
-            return components.C1;
-        case kSweepC2:
-            return components.C2;
-        default:
-            return components.R2;
-    }
-}
 
 bool same_bits(float a, float b) {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
@@ -41,7 +31,7 @@ bool same_bits(float a, float b) {
 int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIndex sweep,
               FilterComponents& components, float& best) {
     BlockVerdict verdict;
-    float& centre = swept_component(components, sweep);
+    float& centre = components.*block::swept_member(sweep);
     int accepted = 0;
     int next = 0;
     while (next < kCandidatesPerSweep) {

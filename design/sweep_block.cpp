@@ -1,5 +1,7 @@
 #include "sweep_block.h"
 
+#include <algorithm>
+
 namespace kestrane::block {
 namespace {
 
@@ -12,24 +14,25 @@ double sweep_step(SweepIndex sweep) {
 [[gnu::always_inline]] inline void judge_body(const BlockSpec& spec,
                                               const ObjectiveFrequencies& frequencies, float best,
                                               BlockVerdict& verdict) {
+    // Local copies and arrays, so that the compiler sees no aliasing with the verdict.
     const FilterComponents centre = spec.components;
-    const double step = sweep_step(spec.sweep);
-    const float swept_centre = spec.sweep == kSweepC1   ? centre.C1
-                               : spec.sweep == kSweepC2 ? centre.C2
-                                                        : centre.R2;
+    const SweepIndex sweep = spec.sweep;
+    const int first = spec.first;
+    const double step = sweep_step(sweep);
+    const float swept_centre = centre.*swept_member(sweep);
+    float candidates[kLanes];
     double p[kLanes], c2c2ss[kLanes];
 #pragma omp simd
     for (int lane = 0; lane < kLanes; ++lane) {
-        const float candidate = candidate_value(spec.first + lane, step, swept_centre);
-        verdict.candidates[lane] = candidate;
-        FilterComponents trial = centre;
-        trial.C1 = spec.sweep == kSweepC1 ? candidate : centre.C1;
-        trial.C2 = spec.sweep == kSweepC2 ? candidate : centre.C2;
-        trial.R2 = spec.sweep == kSweepR2 ? candidate : centre.R2;
-        const ResponseProducts products = response_products(trial);
+        const float candidate = candidate_value(first + lane, step, swept_centre);
+        candidates[lane] = candidate;
+        const ResponseProducts products = response_products(
+            centre.R1, sweep == kSweepR2 ? candidate : centre.R2,
+            sweep == kSweepC1 ? candidate : centre.C1, sweep == kSweepC2 ? candidate : centre.C2);
         p[lane] = products.p;
         c2c2ss[lane] = products.c2c2ss;
     }
+    std::copy(candidates, candidates + kLanes, verdict.candidates);
 
     verdict.below = 0;
     double cutoff_terms[kLanes];

@@ -11,6 +11,13 @@ namespace kestrane::block {
 // Candidates judged side by side.
 inline constexpr int kLanes = 16;
 
+// The component a sweep varies.
+inline float FilterComponents::*swept_member(SweepIndex sweep) {
+    return sweep == kSweepC1   ? &FilterComponents::C1
+           : sweep == kSweepC2 ? &FilterComponents::C2
+                               : &FilterComponents::R2;
+}
+
 // Candidate i of a sweep: single((-1)^i * i * step + centre), offsets 0, -1, +2, -3, ... steps.
 inline float candidate_value(int i, double step, float centre) {
     const int signed_i = i * (1 - 2 * (i & 1));  // (-1)^i * i, without a branch
