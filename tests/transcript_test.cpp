@@ -165,6 +165,15 @@ TEST(Transcript, FieldsThatAreNotNumbersAreReportedAndAskedAgain) {
                       0);
 }
 
+TEST(Transcript, SignLeftByAnExponentMarkerFeedsTheNextRead) {
+    // The cutoff reads 1 from "1e+" and takes the e; "+-5" is then no number for R1. (Found
+    // by fuzzing: the character after the sign was lost when the sign was put back.)
+    expect_transcript("1e+-5\n10000 150 0",
+                      kDrawing + kCutoffPrompt + kR1Prompt + kNotANumber + kR1Prompt +
+                          kComponents1k + kBandPrompt + kDeviation1k + kCredits + kRepeatPrompt,
+                      0);
+}
+
 TEST(Transcript, NumbersLongerThanTheirLimitAreReportedAndAskedAgain) {
     expect_transcript("1\n12345678901234567890 7\n10000 150 0",
                       kDrawing + kCutoffPrompt + kR1Prompt + too_long(19) + kR1Prompt +
