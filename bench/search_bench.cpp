@@ -60,6 +60,8 @@ BENCHMARK(fast_search)->Unit(benchmark::kMillisecond)->MinTime(2);
 // The console report, followed by the fast path's speed-up over the reference.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const double per_item = run.counters.count("items_per_second") != 0
@@ -73,16 +75,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::Finalize();
         std::printf("\nvector path: %s (%d-bit vectors)\n", search_path_name(chosen_search_path()),
                     search_path_vector_bits(chosen_search_path()));
-        print("objective evaluation", "reference_objective", "fast_objective");
-        print("1 kHz / 10 kohm search", "reference_search", "fast_search");
+        print("objective evaluation", "reference_objective", "fast_objective", 1, "ns");
+        print("1 kHz / 10 kohm search", "reference_search", "fast_search", 1e6, "ms");
     }
 
   private:
-    void print(const char* what, const std::string& reference, const std::string& fast) {
+    void print(const char* what, const std::string& reference, const std::string& fast,
+               double unit_ns, const char* unit) {
         if (nanoseconds_.count(reference) == 0 || nanoseconds_.count(fast) == 0) return;
         const double slow = nanoseconds_[reference], quick = nanoseconds_[fast];
-        std::printf("%-24s reference %12.1f ns  fast %12.1f ns  ratio %6.1fx\n", what, slow, quick,
-                    slow / quick);
+        std::printf("%-24s reference %8.2f %s   fast %8.2f %s   ratio %5.1fx\n", what,
+                    slow / unit_ns, unit, quick / unit_ns, unit, slow / quick);
     }
     std::map<std::string, double> nanoseconds_;
 };
