@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "console.h"
+#include "console_texts.h"
 #include "dialogue.h"
 #include "number_reader.h"
 
@@ -16,45 +16,7 @@ namespace {
 // Designs per run: each one is a full component search, the bulk of the time per input.
 constexpr int kMaxDesigns = 2;
 
-constexpr std::string_view kDrawing =
-    "           _____________________\n"
-    "          |                     |\n"
-    "         === C1                 |\n"
-    "          |                     |\n"
-    ">---R1----*----R2----*----OPA>--*--->\n"
-    "                     |\n"
-    "                    === C2\n"
-    "                    _|_\n"
-    "\n";
-
-constexpr std::string_view kCutoffPrompt = "vvod fc, kHz: ";
-constexpr std::string_view kR1Prompt = "vvod R1, Ohm: ";
-constexpr std::string_view kBandPrompt = "Phase-frequency variation in a band of, Hz: 0-";
-constexpr std::string_view kRepeatPrompt = "\n repeat? 1/0 ";
-constexpr std::string_view kCredits =
-    "Soft by Quillfen\n"
-    "quillfen@example.com\n"
-    "Kestrane 1.0\n";
-
-constexpr std::string_view kNumberForm =
-    "digits with an optional sign, decimal point and exponent, such as 1000, -2.5, .5 or 4.7e3.";
-
-std::string message(std::string_view text) {
-    return "\n" + std::string(text) + "\n";
-}
-
-std::string not_a_number_message() {
-    return message("Not a number: type " + std::string(kNumberForm));
-}
-std::string too_long_message(int max_chars) {
-    return message("Number too long: at most " + std::to_string(max_chars) + " characters, " +
-                   std::string(kNumberForm));
-}
-const std::string kRefusalZero =
-    message("Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.");
-const std::string kRefusalSmall = message(
-    "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 exceed the single-precision "
-    "range.");
+using namespace kestrane::expected;
 
 void print_escaped(std::string_view s) {
     for (const unsigned char c : s) {
@@ -173,17 +135,15 @@ class Transcript {
 
 // A prompt, written again after each complaint about the field typed at it.
 void expect_prompt(Transcript& t, std::string_view prompt, int max_chars, const char* what) {
-    const std::string not_a_number = not_a_number_message();
-    const std::string too_long = too_long_message(max_chars);
+    const std::string too_long_message = too_long(max_chars);
     for (;;) {
         t.expect(prompt, what);
-        if (!t.eat(not_a_number) && !t.eat(too_long)) return;
+        if (!t.eat(kNotANumber) && !t.eat(too_long_message)) return;
     }
 }
 
 void check_transcript(std::string_view output, int status) {
     Transcript t(output);
-    const std::string input_ended = message(kestrane::kInputEndedMessage);
     auto finish = [&](int expected_status, const char* what) {
         if (!t.at_end()) t.fail(what);
         if (status != expected_status) t.fail("wrong exit status for how the transcript ends");
@@ -196,8 +156,8 @@ void check_transcript(std::string_view output, int status) {
         if (t.eat("\n")) return finish(0, "output after the input ended at the cutoff prompt");
 
         expect_prompt(t, kR1Prompt, kestrane::kDesignNumberChars, "R1 prompt expected");
-        if (t.eat(input_ended)) return finish(1, "output after the input-ended message");
-        if (t.eat(kRefusalZero) || t.eat(kRefusalSmall)) continue;
+        if (t.eat(kInputEnded)) return finish(1, "output after the input-ended message");
+        if (t.eat(kZeroRefused) || t.eat(kTinyRefused)) continue;
 
         t.expect("\nR1, Ohm: ", "R1 line, a refusal or the input-ended message expected");
         t.expect_number(false, "R1 is not a finite console number");
@@ -214,7 +174,7 @@ void check_transcript(std::string_view output, int status) {
         t.expect(" (amplitude pulsation 0.005dB)\n\n", "passband legend expected");
 
         expect_prompt(t, kBandPrompt, kestrane::kBandNumberChars, "band prompt expected");
-        if (t.eat(input_ended)) return finish(1, "output after the input-ended message");
+        if (t.eat(kInputEnded)) return finish(1, "output after the input-ended message");
         t.expect("+/-", "phase deviation line expected");
         t.expect_number(false, "phase deviation is not a finite console number");
         t.expect(" radian.\n\n", "phase deviation legend expected");

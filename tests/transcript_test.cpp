@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "console_texts.h"
 #include "process_runner.h"
 
 namespace kestrane {
@@ -15,22 +16,7 @@ namespace {
 using testing_support::InteractiveProcess;
 using testing_support::ProcessResult;
 using testing_support::run_program;
-
-const std::string kDrawing =
-    "           _____________________\n"
-    "          |                     |\n"
-    "         === C1                 |\n"
-    "          |                     |\n"
-    ">---R1----*----R2----*----OPA>--*--->\n"
-    "                     |\n"
-    "                    === C2\n"
-    "                    _|_\n"
-    "\n";
-const std::string kCutoffPrompt = "vvod fc, kHz: ";
-const std::string kR1Prompt = "vvod R1, Ohm: ";
-const std::string kBandPrompt = "Phase-frequency variation in a band of, Hz: 0-";
-const std::string kCredits = "Soft by Quillfen\nquillfen@example.com\nKestrane 1.0\n";
-const std::string kRepeatPrompt = "\n repeat? 1/0 ";
+using namespace expected;
 
 // The 1 kHz, 10 kohm design with a band of 150 Hz, split where the reads fall.
 const std::string kComponents1k =
@@ -39,24 +25,6 @@ const std::string kComponents1k =
 const std::string kDeviation1k = "+/-0.000979251 radian.\n\n";
 const std::string kDesign1k = kCutoffPrompt + kR1Prompt + kComponents1k + kBandPrompt +
                               kDeviation1k + kCredits + kRepeatPrompt;
-
-// Messages written on lines of their own.
-std::string message(const std::string& text) {
-    return "\n" + text + "\n";
-}
-const std::string kNumberForm =
-    "digits with an optional sign, decimal point and exponent, such as 1000, -2.5, .5 or 4.7e3.";
-const std::string kNotANumber = message("Not a number: type " + kNumberForm);
-std::string too_long(int limit) {
-    return message("Number too long: at most " + std::to_string(limit) + " characters, " +
-                   kNumberForm);
-}
-const std::string kInputEnded = message("Input ended before the design was complete.");
-const std::string kZeroRefused =
-    message("Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.");
-const std::string kTinyRefused = message(
-    "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 exceed the single-precision "
-    "range.");
 
 ProcessResult run(const std::string& input) {
     return run_program(KESTRANE_BINARY, input);
