@@ -51,7 +51,7 @@ int count_from_environment(const char* name, int fallback) {
     return text != nullptr ? std::atoi(text) : fallback;
 }
 
-void expect_same_search(const FilterComponents& a, const SearchTally& tally_a,
+void expect_same_result(const FilterComponents& a, const SearchTally& tally_a,
                         const FilterComponents& b, const SearchTally& tally_b) {
     EXPECT_EQ(std::bit_cast<std::uint32_t>(a.R2), std::bit_cast<std::uint32_t>(b.R2));
     EXPECT_EQ(std::bit_cast<std::uint32_t>(a.C1), std::bit_cast<std::uint32_t>(b.C1));
@@ -64,22 +64,30 @@ void expect_same_search(const FilterComponents& a, const SearchTally& tally_a,
     }
 }
 
-// KESTRANE_DIFFERENTIAL_DESIGNS sets the number of designs (a soak runs thousands).
-TEST(Differential, FastSearchMatchesThePowerFunctionReference) {
-    const int count = count_from_environment("KESTRANE_DIFFERENTIAL_DESIGNS", 40);
+// Runs both searches on every design with a finite start; returns how many that was.
+template <class SearchA, class SearchB>
+int expect_same_searches(const std::vector<DesignInput>& list, SearchA search_a, SearchB search_b) {
     int compared = 0;
-    for (const DesignInput& d : designs(count, 0x6b657374)) {
+    for (const DesignInput& d : list) {
         const DesignTargets targets = make_targets(d.fc_khz);
         const FilterComponents start = starting_point(d.r1, targets);
         if (!is_finite_design(start)) continue;
         SCOPED_TRACE(describe(d));
-        FilterComponents fast = start, slow = start;
-        SearchTally fast_tally, slow_tally;
-        search_components(fast, targets, &fast_tally);
-        reference::search_components(slow, targets, &slow_tally);
-        expect_same_search(fast, fast_tally, slow, slow_tally);
+        FilterComponents a = start, b = start;
+        SearchTally tally_a, tally_b;
+        search_a(a, targets, &tally_a);
+        search_b(b, targets, &tally_b);
+        expect_same_result(a, tally_a, b, tally_b);
         ++compared;
     }
+    return compared;
+}
+
+// KESTRANE_DIFFERENTIAL_DESIGNS sets the number of designs (a soak runs thousands).
+TEST(Differential, FastSearchMatchesThePowerFunctionReference) {
+    const int count = count_from_environment("KESTRANE_DIFFERENTIAL_DESIGNS", 40);
+    const int compared = expect_same_searches(designs(count, 0x6b657374), search_components,
+                                              reference::search_components);
     EXPECT_GE(compared, count * 9 / 10);
 }
 
@@ -87,17 +95,13 @@ TEST(Differential, EveryVectorPathMatchesThePortablePath) {
     for (const SearchPath path : {SearchPath::avx2, SearchPath::avx512}) {
         if (!search_path_available(path)) continue;
         SCOPED_TRACE(search_path_name(path));
-        for (const DesignInput& d : designs(60, 0x70617468)) {
-            const DesignTargets targets = make_targets(d.fc_khz);
-            const FilterComponents start = starting_point(d.r1, targets);
-            if (!is_finite_design(start)) continue;
-            SCOPED_TRACE(describe(d));
-            FilterComponents vector = start, portable = start;
-            SearchTally vector_tally, portable_tally;
-            search_components_on(path, vector, targets, &vector_tally);
-            search_components_on(SearchPath::portable, portable, targets, &portable_tally);
-            expect_same_search(vector, vector_tally, portable, portable_tally);
-        }
+        auto on_path = [path](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
+            search_components_on(path, k, t, tally);
+        };
+        auto portable = [](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
+            search_components_on(SearchPath::portable, k, t, tally);
+        };
+        expect_same_searches(designs(60, 0x70617468), on_path, portable);
     }
 }
 
