@@ -30,7 +30,7 @@ void fast_objective(benchmark::State& state) {
     const block::BlockJudge judge = block::judge_for(chosen_search_path());
     block::BlockVerdict verdict;
     for (auto _ : state) {
-        judge(block::BlockSpec{kStart, kSweepC1, 0}, frequencies, 10000, verdict);
+        judge(block::BlockPlan{kStart, kSweepC1, 0}, frequencies, 10000, verdict);
         benchmark::DoNotOptimize(verdict);
     }
     state.SetItemsProcessed(state.iterations() * block::kLanes);

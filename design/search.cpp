@@ -11,7 +11,7 @@ namespace kestrane {
 namespace {
 
 using block::BlockJudge;
-using block::BlockSpec;
+using block::BlockPlan;
 using block::BlockVerdict;
 using block::kLanes;
 static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
@@ -35,7 +35,7 @@ int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIn
     int accepted = 0;
     int next = 0;
     while (next < kCandidatesPerSweep) {
-        judge(BlockSpec{components, sweep, next}, frequencies, best, verdict);
+        judge(BlockPlan{components, sweep, next}, frequencies, best, verdict);
         const int live = std::min(kLanes, kCandidatesPerSweep - next);
         unsigned below = verdict.below & ((1u << live) - 1);
         int judged = live;

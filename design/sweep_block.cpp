@@ -11,13 +11,13 @@ double sweep_step(SweepIndex sweep) {
 
 // The lane loops are innermost and marked for vector code; the per-lane arithmetic is the
 // shared scalar model, inlined.
-[[gnu::always_inline]] inline void judge_body(const BlockSpec& spec,
+[[gnu::always_inline]] inline void judge_body(const BlockPlan& plan,
                                               const ObjectiveFrequencies& frequencies, float best,
                                               BlockVerdict& verdict) {
     // Local copies and arrays, so that the compiler sees no aliasing with the verdict.
-    const FilterComponents centre = spec.components;
-    const SweepIndex sweep = spec.sweep;
-    const int first = spec.first;
+    const FilterComponents centre = plan.components;
+    const SweepIndex sweep = plan.sweep;
+    const int first = plan.first;
     const double step = sweep_step(sweep);
     const float swept_centre = centre.*swept_member(sweep);
     float candidates[kLanes];
@@ -61,22 +61,22 @@ double sweep_step(SweepIndex sweep) {
 
 }  // namespace
 
-void judge_portable(const BlockSpec& spec, const ObjectiveFrequencies& frequencies, float best,
+void judge_portable(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
                     BlockVerdict& verdict) {
-    judge_body(spec, frequencies, best, verdict);
+    judge_body(plan, frequencies, best, verdict);
 }
 
 #ifdef KESTRANE_X86_PATHS
-[[gnu::target("avx2")]] void judge_avx2(const BlockSpec& spec,
+[[gnu::target("avx2")]] void judge_avx2(const BlockPlan& plan,
                                         const ObjectiveFrequencies& frequencies, float best,
                                         BlockVerdict& verdict) {
-    judge_body(spec, frequencies, best, verdict);
+    judge_body(plan, frequencies, best, verdict);
 }
 
-[[gnu::target("avx512f")]] void judge_avx512(const BlockSpec& spec,
+[[gnu::target("avx512f")]] void judge_avx512(const BlockPlan& plan,
                                              const ObjectiveFrequencies& frequencies, float best,
                                              BlockVerdict& verdict) {
-    judge_body(spec, frequencies, best, verdict);
+    judge_body(plan, frequencies, best, verdict);
 }
 #endif
 

@@ -26,7 +26,7 @@ inline float candidate_value(int i, double step, float centre) {
 
 // Candidates first, first + 1, ..., first + kLanes - 1 of the sweep over `sweep`'s component,
 // around the values in `components`.
-struct BlockSpec {
+struct BlockPlan {
     FilterComponents components;
     SweepIndex sweep;
     int first;
@@ -42,16 +42,16 @@ struct BlockVerdict {
 // flatness_objective does, but the cutoff term comes first and the flatness terms follow in
 // order; once the running total of every lane has reached `best` the block is given up,
 // because later terms can only raise it. The verdict is the one the full objectives give.
-using BlockJudge = void (*)(const BlockSpec& spec, const ObjectiveFrequencies& frequencies,
+using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& frequencies,
                             float best, BlockVerdict& verdict);
 
-void judge_portable(const BlockSpec& spec, const ObjectiveFrequencies& frequencies, float best,
+void judge_portable(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
                     BlockVerdict& verdict);
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KESTRANE_X86_PATHS 1
-void judge_avx2(const BlockSpec& spec, const ObjectiveFrequencies& frequencies, float best,
+void judge_avx2(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
                 BlockVerdict& verdict);
-void judge_avx512(const BlockSpec& spec, const ObjectiveFrequencies& frequencies, float best,
+void judge_avx512(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
                   BlockVerdict& verdict);
 #endif
 
