@@ -34,7 +34,7 @@ struct BlockPlan {
 
 struct BlockVerdict {
     float candidates[kLanes];
-    double objectives[kLanes];  // written for the lanes in `below` only
+    double objectives[kLanes];  // meaningful for the lanes in `below`
     unsigned below;             // the lanes whose objective is below the best, lane 0 in bit 0
 };
 
