@@ -2,40 +2,50 @@
 
 #include <string>
 
+#include "messages.h"
 #include "number_reader.h"
 
 namespace kestrane {
 namespace {
 
-constexpr std::string_view kNumberForm =
-    "digits with an optional sign, decimal point and exponent, such as 1000, -2.5, .5 or 4.7e3.";
+constexpr std::string_view kRepeatPrompt = "\n repeat? 1/0 ";
+
+// Reports a rejected field with what is dropped of its line.
+void report_rejected(Console& console, const RealRead& read, int max_chars) {
+    const std::string rejected = read.text + console.in.drop_line();
+    write_message(console, read.status == ReadStatus::too_long
+                               ? too_long_message(rejected, max_chars)
+                               : not_a_number_message(rejected));
+}
 
 }  // namespace
+
+bool flush(Console& console) {
+    console.out.flush();
+    return !console.out.fail();
+}
 
 void write_message(Console& console, std::string_view line) {
     console.out << '\n' << line << '\n';
 }
 
-std::optional<double> ask_real(Console& console, std::string_view prompt, int max_chars) {
+RealAnswer ask_real(Console& console, std::string_view prompt, int max_chars) {
     for (;;) {
         console.out << prompt;
-        console.out.flush();
+        if (!flush(console)) return {AnswerStatus::output_failed, 0};
         const RealRead read = read_real(console.in, max_chars);
-        switch (read.status) {
-            case ReadStatus::ok:
-                return read.value;
-            case ReadStatus::end_of_input:
-                return std::nullopt;
-            case ReadStatus::not_a_number:
-                write_message(console, std::string("Not a number: type ").append(kNumberForm));
-                break;
-            case ReadStatus::too_long:
-                write_message(console, "Number too long: at most " + std::to_string(max_chars) +
-                                           " characters, " + std::string(kNumberForm));
-                break;
-        }
-        console.in.drop_line();
+        if (read.status == ReadStatus::ok) return {AnswerStatus::ok, read.value};
+        if (read.status == ReadStatus::end_of_input) return {AnswerStatus::input_ended, 0};
+        report_rejected(console, read, max_chars);
     }
+}
+
+RepeatAnswer ask_repeat(Console& console) {
+    console.out << kRepeatPrompt;
+    if (!flush(console)) return {AnswerStatus::output_failed, 0};
+    const IntegerRead read = read_repeat_answer(console.in);
+    if (read.status == ReadStatus::end_of_input) return {AnswerStatus::input_ended, 0};
+    return {AnswerStatus::ok, read.value};
 }
 
 }  // namespace kestrane

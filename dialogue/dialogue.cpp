@@ -1,11 +1,10 @@
 #include "dialogue.h"
 
-#include <optional>
-
 #include "console.h"
 #include "figures_report.h"
-#include "number_reader.h"
-#include "number_writer.h"
+#include "messages.h"
+#include "number_scan.h"
+#include "report_text.h"
 #include "response.h"
 #include "search.h"
 
@@ -28,51 +27,67 @@ constexpr std::string_view kCredits =
     "quillfen@example.com\n"
     "Kestrane 1.0\n";
 
-enum class DesignOutcome { completed, refused, input_ended_at_start, input_ended_inside };
+enum class DesignOutcome {
+    completed,
+    refused,
+    input_ended_at_start,
+    input_ended_inside,
+    output_failed
+};
 
-void write_components(Console& console, const FilterComponents& c) {
-    console.out << "\nR1, Ohm: " << format_number(c.R1) << "\nR2, Ohm: " << format_number(c.R2)
-                << "\nC1, nF: " << format_number(c.C1 * 1e9)
-                << "\nC2, nF: " << format_number(c.C2 * 1e9) << '\n';
+DesignOutcome unanswered(AnswerStatus status, DesignOutcome when_input_ended) {
+    return status == AnswerStatus::output_failed ? DesignOutcome::output_failed : when_input_ended;
 }
 
-std::string_view refusal_reason(float fc_khz, float r1) {
-    if (fc_khz == 0 || r1 == 0)
-        return "Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.";
-    return "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 exceed the "
-           "single-precision range.";
+void write_components(Console& console, const FilterComponents& c) {
+    console.out << '\n'
+                << r1_line(c.R1) << '\n'
+                << r2_line(c.R2) << '\n'
+                << c1_line(c.C1) << '\n'
+                << c2_line(c.C2) << '\n';
 }
 
 // One design from the cutoff prompt to the credit block.
 DesignOutcome run_design(Console& console) {
-    const auto fc_khz = ask_real(console, "vvod fc, kHz: ", kDesignNumberChars);
-    if (!fc_khz) return DesignOutcome::input_ended_at_start;
-    const float cutoff = to_single_clamped(*fc_khz);
+    const RealAnswer fc_khz = ask_real(console, "vvod fc, kHz: ", kDesignNumberChars);
+    if (fc_khz.status != AnswerStatus::ok) {
+        return unanswered(fc_khz.status, DesignOutcome::input_ended_at_start);
+    }
+    const float cutoff = to_single_clamped(fc_khz.value);
     const DesignTargets targets = make_targets(cutoff);
 
-    const auto r1_ohm = ask_real(console, "vvod R1, Ohm: ", kDesignNumberChars);
-    if (!r1_ohm) return DesignOutcome::input_ended_inside;
-    const float r1 = to_single_clamped(*r1_ohm);
+    const RealAnswer r1_ohm = ask_real(console, "vvod R1, Ohm: ", kDesignNumberChars);
+    if (r1_ohm.status != AnswerStatus::ok) {
+        return unanswered(r1_ohm.status, DesignOutcome::input_ended_inside);
+    }
+    const float r1 = to_single_clamped(r1_ohm.value);
     FilterComponents components = starting_point(r1, targets);
     if (!is_finite_design(components)) {
-        write_message(console, refusal_reason(cutoff, r1));
+        write_message(console, refusal_message(cutoff, r1));
         return DesignOutcome::refused;
     }
     search_components(components, targets);
     write_components(console, components);
 
-    if (!report_figures(console, components, targets)) return DesignOutcome::input_ended_inside;
+    const AnswerStatus figures = report_figures(console, components, targets);
+    if (figures != AnswerStatus::ok) {
+        return unanswered(figures, DesignOutcome::input_ended_inside);
+    }
     console.out << kCredits;
     return DesignOutcome::completed;
 }
 
-// Asks whether to design again; end of input and answers that are not numbers count as no.
-bool wants_another(Console& console) {
-    console.out << "\n repeat? 1/0 ";
-    console.out.flush();
-    const IntegerRead answer = read_repeat_answer(console.in);
-    if (answer.status == ReadStatus::end_of_input) console.out << '\n';
-    return answer.status == ReadStatus::ok && answer.value > 0;
+// The exit status of a dialogue that ends after `outcome`, with the last words written.
+int closing_status(Console& console, DesignOutcome outcome) {
+    if (outcome == DesignOutcome::output_failed) return kExitOutputFailed;
+    int status = kExitDone;
+    if (outcome == DesignOutcome::input_ended_at_start) {
+        console.out << '\n';
+    } else if (outcome == DesignOutcome::input_ended_inside) {
+        write_message(console, kInputEndedMessage);
+        status = kExitInputEnded;
+    }
+    return flush(console) ? status : kExitOutputFailed;
 }
 
 }  // namespace
@@ -80,23 +95,19 @@ bool wants_another(Console& console) {
 int run_dialogue(std::istream& in, std::ostream& out, const DialogueOptions& options) {
     Console console{InputCursor(in), out};
     out << kDrawing;
-    int exit_status = 0;
     for (int designs = 0;;) {
         const DesignOutcome outcome = run_design(console);
         if (outcome == DesignOutcome::refused) continue;
-        if (outcome == DesignOutcome::input_ended_at_start) {
-            out << '\n';
-            break;
+        if (outcome != DesignOutcome::completed || ++designs >= options.max_designs) {
+            return closing_status(console, outcome);
         }
-        if (outcome == DesignOutcome::input_ended_inside) {
-            write_message(console, kInputEndedMessage);
-            exit_status = 1;
-            break;
+        const RepeatAnswer again = ask_repeat(console);
+        if (again.status == AnswerStatus::output_failed) return kExitOutputFailed;
+        if (again.status == AnswerStatus::input_ended) {
+            return closing_status(console, DesignOutcome::input_ended_at_start);
         }
-        if (++designs >= options.max_designs || !wants_another(console)) break;
+        if (again.value <= 0) return closing_status(console, DesignOutcome::completed);
     }
-    out.flush();
-    return exit_status;
 }
 
 }  // namespace kestrane

@@ -7,6 +7,12 @@
 
 namespace kestrane {
 
+// The dialogue's exit statuses.
+inline constexpr int kExitDone = 0;          // the user declined another design, or the input
+                                             // ended at the cutoff or repeat prompt
+inline constexpr int kExitInputEnded = 1;    // the input ended in the middle of a design
+inline constexpr int kExitOutputFailed = 2;  // the output could not be written
+
 struct DialogueOptions {
     // Designs after which the dialogue ends as if the user had answered 0; for tests that
     // feed arbitrary input.
@@ -14,10 +20,10 @@ struct DialogueOptions {
 };
 
 // Runs the dialogue over `in` and `out`: the circuit drawing once, then designs for as long
-// as the user answers the repeat question with a number above 0. Returns the exit status:
-// 0 when the user ends the dialogue or the input ends at the cutoff or repeat prompt, 1 when
-// the input ends in the middle of a design. Output is put out before every read and at the
-// end. Never throws on any input.
+// as the user answers the repeat question with a number above 0. A read error of `in` counts
+// as the end of input. Output is put out before every read and at the end; when putting it
+// out fails the dialogue ends at once. Returns the exit status (kExitDone, kExitInputEnded or
+// kExitOutputFailed). Never throws on any input.
 int run_dialogue(std::istream& in, std::ostream& out, const DialogueOptions& options = {});
 
 }  // namespace kestrane

@@ -8,8 +8,9 @@
 namespace kestrane {
 
 // Writes the passband line, asks for the band and writes half the phase deviation over it.
-// Returns false when the input ends before the band is read.
-bool report_figures(Console& console, const FilterComponents& components,
-                    const DesignTargets& targets);
+// Returns ok, or why the band was not read (the input ended, or the prompt could not be
+// written out). Components must be finite.
+AnswerStatus report_figures(Console& console, const FilterComponents& components,
+                            const DesignTargets& targets);
 
 }  // namespace kestrane

@@ -1,18 +1,30 @@
 #include "input_cursor.h"
 
+#include <cassert>
+
 namespace kestrane {
 
-int InputCursor::fetch() {
+int InputCursor::fetch_byte() {
     using traits = std::streambuf::traits_type;
     if (buffer_ == nullptr) return kEnd;
-    const auto raw = buffer_->sbumpc();
-    if (traits::eq_int_type(raw, traits::eof())) return kEnd;
-    const int c = traits::to_int_type(traits::to_char_type(raw)) & 0xFF;
-    if (c == '\r' && traits::eq_int_type(buffer_->sgetc(), traits::to_int_type('\n'))) {
-        buffer_->sbumpc();
-        return '\n';
+    traits::int_type raw = traits::eof();
+    try {
+        raw = buffer_->sbumpc();
+    } catch (...) {
+        // A stream buffer over a file reports a read error by throwing; the input ends here.
     }
-    return c;
+    if (traits::eq_int_type(raw, traits::eof())) {
+        buffer_ = nullptr;
+        return kEnd;
+    }
+    return traits::to_int_type(traits::to_char_type(raw)) & 0xFF;
+}
+
+int InputCursor::fetch() {
+    int c = fetch_byte();
+    if (after_carriage_return_ && c == '\n') c = fetch_byte();
+    after_carriage_return_ = c == '\r';
+    return after_carriage_return_ ? '\n' : c;
 }
 
 int InputCursor::peek() {
@@ -22,23 +34,27 @@ int InputCursor::peek() {
 }
 
 int InputCursor::take() {
-    if (put_back_ != kNone) {
-        const int c = put_back_;
-        put_back_ = kNone;
-        ++taken_;
-        return c;
-    }
     const int c = peek();
-    if (c != kEnd) {
+    if (put_back_ != kNone) {
+        put_back_ = kNone;
+    } else if (c != kEnd) {
         look_ahead_ = kNone;
-        ++taken_;
     }
+    if (c != kEnd) ++taken_;
     return c;
 }
 
-void InputCursor::drop_line() {
-    for (int c = take(); c != kEnd && c != '\n'; c = take()) {
-    }
+void InputCursor::put_back(int c) {
+    assert(put_back_ == kNone && "one character can be put back at a time");
+    put_back_ = c;
+    --taken_;
+}
+
+std::string InputCursor::drop_line() {
+    std::string dropped;
+    for (int c = take(); c != kEnd && c != '\n'; c = take())
+        dropped += static_cast<char>(c);
+    return dropped;
 }
 
 }  // namespace kestrane

@@ -1,12 +1,14 @@
-// Reading the numbers the user types: real numbers for the cutoff, R1 and the band, and the
-// C-notation integer of the repeat answer. The readers never throw and never read past the
-// first character that cannot continue the number (plus one put-back character at most).
+// Reading the numbers the user types from the console's input: real numbers for the cutoff,
+// R1 and the band (by the rules of number_scan.h), and the C-notation integer of the repeat
+// answer. The readers never throw and never take a character past the one that ends the
+// number (of which at most one is taken and put back).
 #pragma once
 
 #include <cstdint>
-#include <string_view>
+#include <string>
 
 #include "input_cursor.h"
+#include "number_scan.h"
 
 namespace kestrane {
 
@@ -17,32 +19,17 @@ enum class ReadStatus {
     too_long,      // the number has more characters than allowed
 };
 
-// Longest number text accepted for the cutoff and R1, and for the band.
-inline constexpr int kDesignNumberChars = 19;
-inline constexpr int kBandNumberChars = 27;
-
 struct RealRead {
     ReadStatus status = ReadStatus::end_of_input;
     double value = 0;  // meaningful when status is ok
+    std::string text;  // the characters the read took after the white space
 };
 
-// Reads a real number after skipping white space (space, tab, line feed, vertical tab, form
-// feed, carriage return): an optional sign, digits with at most one decimal point, then
-// optionally e or E, an optional sign and digits. An exponent marker that no digit follows
-// does not count: the value is that of the text before it, and the last character taken
-// (the exponent's sign, or else the marker) goes back to the input. A number that takes more
-// than `max_chars` characters is too_long; the read then stops within two characters of the
-// limit, leaving the rest of the number in the input.
+// Reads a real number after skipping white space, by the rules of scan_real, taking
+// characters only while they can still belong to the number. A number that takes more than
+// `max_chars` characters (max_chars >= 0) is too_long; the read then stops within two
+// characters past the limit, leaving the rest of the number in the input.
 RealRead read_real(InputCursor& in, int max_chars);
-
-// The value of number text that read_real accepted (sign, digits, point, exponent): beyond
-// the double range an infinity with its sign, below the normal double range a zero.
-double decimal_text_value(std::string_view text);
-
-// A double stored in single precision with the clamps the cutoff and R1 get: beyond the
-// largest single-precision magnitude that magnitude, a non-zero value below the smallest
-// normal magnitude that smallest normal magnitude, each with the value's sign.
-float to_single_clamped(double value);
 
 inline constexpr int kRepeatAnswerChars = 15;
 

@@ -1,0 +1,30 @@
+// Every message the console writes besides the dialogue's own prompts and results. Each fits
+// on one line of at most 80 columns.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+inline constexpr std::size_t kMessageColumns = 80;
+
+// A field that is not a number: `rejected` is what was dropped, from the start of the field
+// to the end of its line. Quoted with control characters, bytes above 127, backslashes and
+// quotes escaped, and cut short with "..." to keep the line within 80 columns.
+std::string not_a_number_message(std::string_view rejected);
+
+// A number longer than `max_chars` characters (at most three digits): `rejected` as above.
+std::string too_long_message(std::string_view rejected, int max_chars);
+
+// Why a cutoff of `fc_khz` and an R1 of `r1` ohms give no finite starting point: a zero, or a
+// product 2 x R1 x cutoff so small that the capacitors leave the single-precision range.
+// Only meaningful for inputs whose starting point is not finite.
+std::string_view refusal_message(float fc_khz, float r1);
+
+// Written when the input ends in the middle of a design.
+inline constexpr std::string_view kInputEndedMessage =
+    "Input ended before the design was complete.";
+
+}  // namespace kestrane

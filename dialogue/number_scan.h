@@ -1,0 +1,57 @@
+// The console's number rules over text: the real numbers of the cutoff, R1 and the band, as a
+// pure scan with no input or output. The console's streaming reader and the page's fields
+// both read through it.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kestrane {
+
+// Longest number text accepted for the cutoff and R1, and for the band.
+inline constexpr int kDesignNumberChars = 19;
+inline constexpr int kBandNumberChars = 27;
+
+enum class ScanStatus {
+    ok,
+    empty,         // nothing but white space
+    not_a_number,  // the field does not start a number (no digit before any exponent)
+    too_long,      // the number takes more characters than allowed
+};
+
+struct RealScan {
+    ScanStatus status = ScanStatus::empty;
+    double value = 0;       // meaningful when ok
+    std::size_t taken = 0;  // characters taken: the white space before the number, then the
+                            // number's own characters (all of `text` when empty)
+};
+
+// True for the white space skipped before a number: space, tab, line feed, vertical tab,
+// form feed and carriage return.
+bool is_number_space(int c);
+
+// Scans one real number at the start of `text` after its white space: an optional sign,
+// digits with at most one decimal point, then optionally e or E, an optional sign and digits.
+// At least one digit must come before the exponent. An exponent marker that no digit follows
+// adds nothing to the value: the last character taken (the exponent's sign, or else the
+// marker) is not taken, and with a sign the marker stays taken without counting in the value.
+// The characters the number takes (its sign, digits, point and any marker taken) may be at
+// most `max_chars` (any value >= 0); more is too_long. Beyond the double range the value is an
+// infinity with its sign, below the normal double range a zero with its sign. For
+// not_a_number and too_long, `taken` covers the characters that could still have been part of
+// a number. Never reads past `text`.
+RealScan scan_real(std::string_view text, int max_chars);
+
+// The length of the longest start of `text` that could begin a real number or continue one
+// to the point where it ends: a sign, digits and a point, then after at least one digit a
+// marker, an exponent sign and exponent digits. A streaming reader takes a character only
+// while the text stays such a start, so it never takes one past the number's end.
+std::size_t number_prefix_length(std::string_view text);
+
+// A double stored in single precision with the clamps the cutoff and R1 get: beyond the
+// largest single-precision magnitude that magnitude, a non-zero value below the smallest
+// normal magnitude that smallest normal magnitude, each with the value's sign. Infinities
+// clamp like any large magnitude; a not-a-number stays one.
+float to_single_clamped(double value);
+
+}  // namespace kestrane
