@@ -1,9 +1,13 @@
 #include "number_scan.h"
 
 #include <cassert>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
+#include <version>
 
 namespace kestrane {
 namespace {
@@ -76,8 +80,21 @@ double decimal_value(std::string_view text) {
     if (!text.empty() && is_sign(text.front())) text.remove_prefix(1);
     double value = 0;
     const char* const last = text.data() + text.size();
+#if defined(__cpp_lib_to_chars)
     const auto [end, error] = std::from_chars(text.data(), last, value);
     assert(end == last && "the scanner hands over whole numbers only");
+#else
+    // Without floating-point from_chars (libc++ before 20, in the page's WebAssembly build),
+    // strtod in the C locale reads the same text to the same correctly rounded double and
+    // reports the same overflow and underflow.
+    const std::string whole(text);
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(whole.c_str(), &end);
+    assert(end == whole.c_str() + whole.size() && "the scanner hands over whole numbers only");
+    const std::errc error = errno == ERANGE ? std::errc::result_out_of_range : std::errc();
+    (void)last;
+#endif
     if (error == std::errc::result_out_of_range) {
         const std::size_t marker = text.find_first_of("eE");
         const std::string_view mantissa = text.substr(0, marker);
