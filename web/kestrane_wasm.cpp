@@ -1,0 +1,271 @@
+// The page's interface to the design core and the console's texts, compiled to WebAssembly and
+// called from web/src/core.js.
+//
+// Texts pass through one buffer in the module's memory: the page writes a field's UTF-8 text
+// there before reading the field, and every function that makes a text writes it there
+// (without a terminating zero) and returns its length in bytes. Numbers pass as arguments and
+// results. One design is current at a time: kestrane_design replaces it and the other design
+// functions read it. Nothing here allocates except the text functions' strings.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "figures.h"
+#include "messages.h"
+#include "number_scan.h"
+#include "number_writer.h"
+#include "plot_response.h"
+#include "report_text.h"
+#include "response.h"
+#include "search.h"
+
+#define KESTRANE_EXPORT(name) extern "C" __attribute__((export_name(#name)))
+
+namespace kestrane {
+namespace {
+
+constexpr int kTextBufferBytes = 1024;
+constexpr int kMaxPlotPoints = 4096;
+
+// What the page reads in a field: one number and nothing after it but white space.
+enum class FieldStatus : int { ok = 0, empty = 1, not_a_number = 2, too_long = 3 };
+
+struct FieldRead {
+    FieldStatus status;
+    double value;  // meaningful when ok
+};
+
+struct CurrentDesign {
+    DesignTargets targets;
+    FilterComponents components;
+    float edge_hz = 0;
+    double half_deviation_rad = 0;
+};
+
+struct PlotArrays {
+    double hz[kMaxPlotPoints];
+    double gain[kMaxPlotPoints];
+    double phase_deg[kMaxPlotPoints];
+    double group_delay_s[kMaxPlotPoints];
+};
+
+char text_buffer[kTextBufferBytes];
+int text_length = 0;
+FieldRead field{FieldStatus::empty, 0};
+CurrentDesign current;
+PlotArrays plot;
+
+// Puts `text` in the buffer, cut to its size, and returns the length kept.
+int put_text(std::string_view text) {
+    text_length = static_cast<int>(std::min(text.size(), sizeof text_buffer));
+    std::memcpy(text_buffer, text.data(), static_cast<std::size_t>(text_length));
+    return text_length;
+}
+
+bool is_space(char c) {
+    return is_number_space(static_cast<unsigned char>(c));
+}
+
+bool only_number_space(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), is_space);
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && is_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The field as the console would read it, except that text after the number makes the whole
+// field not a number: a field holds one number. The message names the field without the white
+// space around it, as the console names what it drops.
+FieldRead read_field(std::string_view text, int max_chars, std::string& message) {
+    const RealScan scan = scan_real(text, max_chars);
+    const std::string_view shown = trimmed(text);
+    switch (scan.status) {
+        case ScanStatus::empty:
+            return {FieldStatus::empty, 0};
+        case ScanStatus::too_long:
+            message = too_long_message(shown, max_chars);
+            return {FieldStatus::too_long, 0};
+        case ScanStatus::not_a_number:
+            message = not_a_number_message(shown);
+            return {FieldStatus::not_a_number, 0};
+        case ScanStatus::ok:
+            break;
+    }
+    if (!only_number_space(text.substr(scan.taken))) {
+        message = not_a_number_message(shown);
+        return {FieldStatus::not_a_number, 0};
+    }
+    return {FieldStatus::ok, scan.value};
+}
+
+}  // namespace
+}  // namespace kestrane
+
+using namespace kestrane;
+
+// --- Texts ---
+
+// The buffer the page writes field texts into and reads every text from.
+KESTRANE_EXPORT(kestrane_text_buffer) char* kestrane_text_buffer() {
+    return text_buffer;
+}
+KESTRANE_EXPORT(kestrane_text_buffer_bytes) int kestrane_text_buffer_bytes() {
+    return kTextBufferBytes;
+}
+// The length of the last text put in the buffer.
+KESTRANE_EXPORT(kestrane_text_length) int kestrane_text_length() {
+    return text_length;
+}
+
+// The console's longest number texts: cutoff and R1, and band.
+KESTRANE_EXPORT(kestrane_design_number_chars) int kestrane_design_number_chars() {
+    return kDesignNumberChars;
+}
+KESTRANE_EXPORT(kestrane_band_number_chars) int kestrane_band_number_chars() {
+    return kBandNumberChars;
+}
+
+// `value` as the console prints it; the text goes to the buffer.
+KESTRANE_EXPORT(kestrane_format_number) int kestrane_format_number(double value) {
+    return put_text(format_number(value));
+}
+
+// Reads the field text of `length` bytes at the start of the buffer with at most `max_chars`
+// number characters. Returns 0 for a number (kestrane_field_value holds it), 1 for an empty
+// field, 2 for a field that is not one number, 3 for a number that is too long; for 2 and 3
+// the console's message is put in the buffer, otherwise the buffer holds an empty text.
+// Lengths outside 0 to the buffer's size are taken as the nearest of those.
+KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int length, int max_chars) {
+    const auto bytes = static_cast<std::size_t>(std::clamp(length, 0, kTextBufferBytes));
+    std::string message;
+    field = read_field(std::string_view(text_buffer, bytes), max_chars, message);
+    put_text(message);
+    return static_cast<int>(field.status);
+}
+KESTRANE_EXPORT(kestrane_field_value) double kestrane_field_value() {
+    return field.value;
+}
+
+// --- Designs ---
+
+// Designs from a cutoff in kHz and R1 in ohms as read (doubles, stored in single precision with
+// the console's clamps), as the console does: targets, starting point, search, passband edge.
+// Returns 1 when designed. Returns 0 and puts the console's reason in the buffer when the
+// starting point is not finite; the design is then refused and the current one is cleared.
+KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_ohm) {
+    const float fc = to_single_clamped(fc_khz);
+    const float r1 = to_single_clamped(r1_ohm);
+    current = CurrentDesign{};
+    current.targets = make_targets(fc);
+    FilterComponents components = starting_point(r1, current.targets);
+    if (!is_finite_design(components)) {
+        current.targets = DesignTargets{};
+        put_text(refusal_message(fc, r1));
+        return 0;
+    }
+    search_components(components, current.targets);
+    current.components = components;
+    current.edge_hz = passband_edge(components, current.targets);
+    put_text("");
+    return 1;
+}
+
+// The current design's components: 0 R1, 1 R2 (ohms), 2 C1, 3 C2 (farads); 0 for any other.
+KESTRANE_EXPORT(kestrane_component) float kestrane_component(int which) {
+    switch (which) {
+        case 0:
+            return current.components.R1;
+        case 1:
+            return current.components.R2;
+        case 2:
+            return current.components.C1;
+        case 3:
+            return current.components.C2;
+        default:
+            return 0;
+    }
+}
+
+// The current design's targets and passband edge, in hertz.
+KESTRANE_EXPORT(kestrane_cutoff_hz) float kestrane_cutoff_hz() {
+    return current.targets.cutoff_hz;
+}
+KESTRANE_EXPORT(kestrane_flat_top_hz) float kestrane_flat_top_hz() {
+    return current.targets.flat_top_hz;
+}
+KESTRANE_EXPORT(kestrane_passband_edge) float kestrane_passband_edge() {
+    return current.edge_hz;
+}
+
+// Half the phase deviation of the current design over `band_hz` (as read, double precision),
+// the figure the console prints; kept for the deviation line.
+KESTRANE_EXPORT(kestrane_half_deviation) double kestrane_half_deviation(double band_hz) {
+    current.half_deviation_rad = 0.5 * phase_deviation(current.components, band_hz);
+    return current.half_deviation_rad;
+}
+
+// The console's result line `which` of the current design, put in the buffer: 0 R1, 1 R2,
+// 2 C1, 3 C2, 4 passband, 5 deviation (from the last kestrane_half_deviation); an empty text
+// for any other.
+KESTRANE_EXPORT(kestrane_result_line) int kestrane_result_line(int which) {
+    const FilterComponents& c = current.components;
+    switch (which) {
+        case 0:
+            return put_text(r1_line(c.R1));
+        case 1:
+            return put_text(r2_line(c.R2));
+        case 2:
+            return put_text(c1_line(c.C1));
+        case 3:
+            return put_text(c2_line(c.C2));
+        case 4:
+            return put_text(passband_line(current.edge_hz));
+        case 5:
+            return put_text(deviation_line(current.half_deviation_rad));
+        default:
+            return put_text("");
+    }
+}
+
+// The core's amplitude and phase of the current design at whole hertz.
+KESTRANE_EXPORT(kestrane_magnitude_at) double kestrane_magnitude_at(std::int32_t hertz) {
+    return magnitude_at(current.components, hertz);
+}
+KESTRANE_EXPORT(kestrane_phase_at) double kestrane_phase_at(std::int32_t hertz) {
+    return phase_at(current.components, hertz);
+}
+
+// --- Plots ---
+
+// Samples the current design's response at `points` frequencies spaced evenly in log
+// frequency from `low_hz` to `high_hz` into the arrays below (see plot_samples). Returns the
+// number of samples: 0 unless 0 < low_hz < high_hz are finite; points are limited to 2 to
+// 4096.
+KESTRANE_EXPORT(kestrane_plot_samples)
+int kestrane_plot_samples(double low_hz, double high_hz, int points) {
+    if (!(low_hz > 0 && low_hz < high_hz && high_hz < HUGE_VAL)) return 0;
+    const int count = std::clamp(points, 2, kMaxPlotPoints);
+    plot_samples(current.components, low_hz, high_hz, count, plot.hz, plot.gain, plot.phase_deg,
+                 plot.group_delay_s);
+    return count;
+}
+KESTRANE_EXPORT(kestrane_plot_hz) double* kestrane_plot_hz() {
+    return plot.hz;
+}
+KESTRANE_EXPORT(kestrane_plot_gain) double* kestrane_plot_gain() {
+    return plot.gain;
+}
+KESTRANE_EXPORT(kestrane_plot_phase_deg) double* kestrane_plot_phase_deg() {
+    return plot.phase_deg;
+}
+KESTRANE_EXPORT(kestrane_plot_group_delay_s) double* kestrane_plot_group_delay_s() {
+    return plot.group_delay_s;
+}

@@ -1,0 +1,139 @@
+// The page's interface to Kestrane's design core and console texts, compiled to WebAssembly
+// from the same sources as the console program (web/kestrane_wasm.cpp). Every number and every
+// text the page shows as a result comes from here; nothing of the filter model is in
+// JavaScript.
+
+const FIELD_STATUSES = ["ok", "empty", "not_a_number", "too_long"];
+const RESULT_LINES = ["r1", "r2", "c1", "c2", "passband", "deviation"];
+const PLOT_POINTS = 1500;
+
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+
+// The bytes of base64 `text` (the module as the page embeds it).
+export function decodeBase64(text) {
+  const binary = atob(text);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+  return bytes;
+}
+
+// Instantiates the module from its bytes; it needs no imports.
+export async function loadCore(bytes) {
+  const { instance } = await WebAssembly.instantiate(bytes, {});
+  instance.exports._initialize();
+  return new Core(instance.exports);
+}
+
+// The single-precision bits of `value` (a number that is a single-precision value), as eight
+// hexadecimal digits; and the double-precision bits of a number as sixteen.
+export function singleBits(value) {
+  const view = new DataView(new ArrayBuffer(4));
+  view.setFloat32(0, value);
+  return view.getUint32(0).toString(16).padStart(8, "0");
+}
+export function doubleBits(value) {
+  const view = new DataView(new ArrayBuffer(8));
+  view.setFloat64(0, value);
+  return view.getBigUint64(0).toString(16).padStart(16, "0");
+}
+
+export class Core {
+  #x;
+
+  constructor(exports) {
+    this.#x = exports;
+    // The console's longest number texts for the cutoff and R1, and for the band.
+    this.designNumberChars = exports.kestrane_design_number_chars();
+    this.bandNumberChars = exports.kestrane_band_number_chars();
+  }
+
+  #text(length) {
+    const x = this.#x;
+    return decoder.decode(new Uint8Array(x.memory.buffer, x.kestrane_text_buffer(), length));
+  }
+
+  #putText(text) {
+    const x = this.#x;
+    const buffer = new Uint8Array(
+      x.memory.buffer,
+      x.kestrane_text_buffer(),
+      x.kestrane_text_buffer_bytes(),
+    );
+    return encoder.encodeInto(text, buffer).written;
+  }
+
+  // `value` as the console prints it ("10253.1", "1e+006", "1.#INF").
+  formatNumber(value) {
+    return this.#text(this.#x.kestrane_format_number(value));
+  }
+
+  // A field's text read by the console's number rules with at most `maxChars` number
+  // characters. status is "ok" (value holds the number), "empty", "not_a_number" (which
+  // includes text after the number) or "too_long"; message is the console's explanation,
+  // "" for ok and empty.
+  readField(text, maxChars) {
+    const x = this.#x;
+    const status = FIELD_STATUSES[x.kestrane_read_field(this.#putText(text), maxChars)];
+    const message = this.#text(x.kestrane_text_length());
+    return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
+  }
+
+  // Designs from the cutoff in kHz and R1 in ohms as read (numbers; stored in single precision
+  // with the console's clamps). Returns { designed: false, refusal } when the console would
+  // refuse them, else { designed: true, components: { R1, R2, C1, C2 } (ohms, farads),
+  // cutoffHz, flatTopHz, edgeHz, lines: { r1, r2, c1, c2, passband } }. The design stays
+  // current for halfDeviation and samples.
+  design(fcKhz, r1Ohm) {
+    const x = this.#x;
+    if (!x.kestrane_design(fcKhz, r1Ohm)) {
+      return { designed: false, refusal: this.#text(x.kestrane_text_length()) };
+    }
+    const lines = {};
+    for (let i = 0; i < 5; i++) lines[RESULT_LINES[i]] = this.#text(x.kestrane_result_line(i));
+    return {
+      designed: true,
+      components: {
+        R1: x.kestrane_component(0),
+        R2: x.kestrane_component(1),
+        C1: x.kestrane_component(2),
+        C2: x.kestrane_component(3),
+      },
+      cutoffHz: x.kestrane_cutoff_hz(),
+      flatTopHz: x.kestrane_flat_top_hz(),
+      edgeHz: x.kestrane_passband_edge(),
+      lines,
+    };
+  }
+
+  // Half the current design's phase deviation over 0 to `bandHz` (as read), the figure the
+  // console prints, and its line ("+/-0.000979251 radian.").
+  halfDeviation(bandHz) {
+    const x = this.#x;
+    const half = x.kestrane_half_deviation(bandHz);
+    return { half, line: this.#text(x.kestrane_result_line(5)) };
+  }
+
+  // The core's amplitude and phase (radians) of the current design at whole hertz.
+  magnitudeAt(hertz) {
+    return this.#x.kestrane_magnitude_at(hertz);
+  }
+  phaseAt(hertz) {
+    return this.#x.kestrane_phase_at(hertz);
+  }
+
+  // The current design's response at `points` frequencies evenly spaced in log frequency from
+  // lowHz to highHz: { hz, gain, phaseDeg, groupDelayS }, arrays of numbers, empty when the
+  // range is not 0 < lowHz < highHz.
+  samples(lowHz, highHz, points = PLOT_POINTS) {
+    const x = this.#x;
+    const count = x.kestrane_plot_samples(lowHz, highHz, points);
+    const copy = (pointer) => Array.from(new Float64Array(x.memory.buffer, pointer, count));
+    return {
+      hz: copy(x.kestrane_plot_hz()),
+      gain: copy(x.kestrane_plot_gain()),
+      phaseDeg: copy(x.kestrane_plot_phase_deg()),
+      groupDelayS: copy(x.kestrane_plot_group_delay_s()),
+    };
+  }
+}
