@@ -34,6 +34,7 @@ function showFieldRead(field, read) {
 
 function showLines(lines) {
   for (const id of RESULT_IDS) element(id).textContent = lines[id] ?? "";
+  element("lines").hidden = RESULT_IDS.every((id) => !lines[id]);
 }
 
 // Why no design shows, or "" when one does.
@@ -81,6 +82,7 @@ function start(core) {
       );
       samples = null;
       plots.clear();
+      element("download-csv").disabled = true;
       return;
     }
     const began = performance.now();
@@ -90,6 +92,7 @@ function start(core) {
       showNote(design.refusal);
       samples = null;
       plots.clear();
+      element("download-csv").disabled = true;
       return;
     }
     const lines = { ...design.lines };
@@ -100,6 +103,7 @@ function start(core) {
     timings.design.push(performance.now() - began);
     showLines(lines);
     showNote(band.status === "ok" ? "" : "Type a band to see the phase deviation over it.");
+    element("download-csv").disabled = false;
     pendingEventTime = eventTime;
     plots.show(samples, {
       cutoffHz: design.cutoffHz,

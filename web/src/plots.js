@@ -175,19 +175,19 @@ function drawMarks(u, spec, state) {
       ctx.arc(u.valToPos(cutoff.hz, "x", true), y, 4 * ratio, 0, 2 * Math.PI);
       ctx.fill();
     }
+    // The names stand at the foot of the gain plot, clear of the flat passband, one row each.
     ctx.setLineDash([]);
     ctx.font = `${11 * ratio}px system-ui, sans-serif`;
-    ctx.textBaseline = "top";
-    for (const mark of state.marks) {
+    ctx.textBaseline = "bottom";
+    state.marks.forEach((mark, row) => {
       const x = u.valToPos(mark.hz, "x", true);
-      const text = mark.label;
-      const textWidth = ctx.measureText(text).width;
+      const textWidth = ctx.measureText(mark.label).width;
       const onRight = x + 4 * ratio + textWidth < left + width;
       ctx.textAlign = onRight ? "left" : "right";
       ctx.fillStyle = mark.color;
-      const row = ["band", "flat top", "passband edge", "cutoff"].indexOf(text);
-      ctx.fillText(text, x + (onRight ? 4 : -4) * ratio, top + (4 + 14 * row) * ratio);
-    }
+      const rowsUp = state.marks.length - 1 - row;
+      ctx.fillText(mark.label, x + (onRight ? 4 : -4) * ratio, top + height - (4 + 14 * rowsUp) * ratio);
+    });
   }
   ctx.restore();
 }
@@ -305,6 +305,7 @@ export function createPlots(container, readout) {
 
   return {
     show(samples, marks) {
+      container.hidden = false;
       state.samples = samples;
       state.marks = markList(marks);
       state.index = null;
@@ -315,6 +316,7 @@ export function createPlots(container, readout) {
       showReadout(null);
     },
     clear() {
+      container.hidden = true;
       state.samples = null;
       state.marks = [];
       for (const { plot, figure } of plots) {

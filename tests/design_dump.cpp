@@ -1,0 +1,109 @@
+// Prints what the console's core and texts make of designs read from standard input, in a form
+// that the page's WebAssembly module is compared with bit for bit (web/tests/differential.mjs).
+//
+// Input: one design a line, the cutoff (kHz), R1 (ohms) and band (Hz) texts separated by tabs.
+// Output: one line a design, fields separated by tabs:
+//   for each of the three texts, its scan status (ok, empty, not_a_number, too_long) and the
+//   bits of its value (16 hexadecimal digits, 0 unless ok);
+//   then, when the cutoff and R1 are numbers, either "refused" and the console's reason, or
+//   "designed", the bits of R2, C1, C2 and the passband edge (8 hexadecimal digits each) and
+//   the R1, R2, C1, C2 and passband lines; and, when the band is a number too, the bits of
+//   half the phase deviation and the deviation line.
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "figures.h"
+#include "messages.h"
+#include "number_scan.h"
+#include "report_text.h"
+#include "response.h"
+#include "search.h"
+
+namespace {
+
+using namespace kestrane;
+
+std::string hex_bits(std::uint64_t bits, int digits) {
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, bits >>= 4)
+        text[static_cast<std::size_t>(i)] = "0123456789abcdef"[bits & 0xF];
+    return text;
+}
+
+std::string bits_of(float value) {
+    return hex_bits(std::bit_cast<std::uint32_t>(value), 8);
+}
+std::string bits_of(double value) {
+    return hex_bits(std::bit_cast<std::uint64_t>(value), 16);
+}
+
+std::string_view status_name(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::ok:
+            return "ok";
+        case ScanStatus::empty:
+            return "empty";
+        case ScanStatus::not_a_number:
+            return "not_a_number";
+        case ScanStatus::too_long:
+            return "too_long";
+    }
+    return "?";
+}
+
+std::vector<std::string> split_tabs(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+        if (c == '\t') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    fields.resize(3);
+    return fields;
+}
+
+std::string dump_design(const std::string& line) {
+    const std::vector<std::string> texts = split_tabs(line);
+    const int limits[3] = {kDesignNumberChars, kDesignNumberChars, kBandNumberChars};
+    RealScan scans[3];
+    std::string out;
+    for (std::size_t i = 0; i < 3; ++i) {
+        scans[i] = scan_real(texts[i], limits[i]);
+        const double value = scans[i].status == ScanStatus::ok ? scans[i].value : 0.0;
+        out.append(status_name(scans[i].status)).append("\t").append(bits_of(value)).append("\t");
+    }
+    if (scans[0].status != ScanStatus::ok || scans[1].status != ScanStatus::ok) return out;
+
+    const float fc_khz = to_single_clamped(scans[0].value);
+    const float r1 = to_single_clamped(scans[1].value);
+    const DesignTargets targets = make_targets(fc_khz);
+    FilterComponents c = starting_point(r1, targets);
+    if (!is_finite_design(c)) return out.append("refused\t").append(refusal_message(fc_khz, r1));
+    search_components(c, targets);
+    const float edge = passband_edge(c, targets);
+    out.append("designed\t");
+    for (const float value : {c.R2, c.C1, c.C2, edge})
+        out.append(bits_of(value)).append("\t");
+    for (const std::string& text :
+         {r1_line(c.R1), r2_line(c.R2), c1_line(c.C1), c2_line(c.C2), passband_line(edge)})
+        out.append(text).append("\t");
+    if (scans[2].status != ScanStatus::ok) return out;
+    const double half_deviation = 0.5 * phase_deviation(c, scans[2].value);
+    return out.append(bits_of(half_deviation)).append("\t").append(deviation_line(half_deviation));
+}
+
+}  // namespace
+
+int main() {
+    std::string line;
+    while (std::getline(std::cin, line))
+        std::cout << dump_design(line) << '\n';
+    return std::cout.good() ? 0 : 1;
+}
