@@ -226,6 +226,20 @@ TEST(InputCursor, CarriageReturnEndsTheNumberWithoutWaitingForMore) {
     EXPECT_EQ(rest_of(in), "\n3\n\n");          // a lone CR is a line end of its own
 }
 
+TEST(InputCursor, SecondPutBackIsAPreconditionFailure) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "preconditions are asserted in builds without NDEBUG, such as the "
+                    "sanitizer build";
+#else
+    std::istringstream stream("ab");
+    InputCursor in(stream);
+    in.take();
+    in.take();
+    in.put_back('b');
+    EXPECT_DEATH(in.put_back('a'), "one character");
+#endif
+}
+
 TEST(InputCursor, DropLineReturnsWhatItDrops) {
     std::istringstream stream("junk 5\r\n6");
     InputCursor in(stream);
