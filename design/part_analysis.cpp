@@ -136,8 +136,8 @@ CutoffRange cutoff_range(const FilterComponents& nominal, const PartTolerances& 
     return range;
 }
 
-MagnitudeRange magnitude_envelope(const FilterComponents& nominal,
-                                  const PartTolerances& tolerances, double hertz) {
+MagnitudeRange magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
+                                  double hertz) {
     return envelope_at(tolerance_sets(nominal, tolerances), hertz);
 }
 

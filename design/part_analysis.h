@@ -33,10 +33,10 @@ AchievedCutoff achieved_cutoff(const FilterComponents& parts);
 
 // The figures of one component set against the design's targets.
 struct PartsAnalysis {
-    AchievedCutoff cutoff;             // achieved_cutoff of the parts
-    double cutoff_error_percent = 0;   // 100 * (cutoff - cutoff_hz) / cutoff_hz; 0 if not found
-    float passband_edge_hz = 0;        // passband_edge, as the console reports it
-    double objective = 0;              // flatness_objective, the search's figure of merit
+    AchievedCutoff cutoff;            // achieved_cutoff of the parts
+    double cutoff_error_percent = 0;  // 100 * (cutoff - cutoff_hz) / cutoff_hz; 0 if not found
+    float passband_edge_hz = 0;       // passband_edge, as the console reports it
+    double objective = 0;             // flatness_objective, the search's figure of merit
 };
 
 // The figures above for `parts`. A cutoff_hz of 0 makes the error an infinity or not a
@@ -83,8 +83,8 @@ struct MagnitudeRange {
 // taken at whole hertz (whole_hz) like every response of the model, so the nominal
 // response lies inside. Gains that are not a number (parts that are not finite) are left
 // out; when all are, both bounds are not a number.
-MagnitudeRange magnitude_envelope(const FilterComponents& nominal,
-                                  const PartTolerances& tolerances, double hertz);
+MagnitudeRange magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
+                                  double hertz);
 
 // The same at every frequency of `hertz`: lowest[i] and highest[i] for hertz[i], for as
 // many frequencies as the shortest of the three spans holds.

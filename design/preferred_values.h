@@ -18,9 +18,9 @@ namespace kestrane {
 enum class PreferredSeries { e6, e12, e24, e48, e96, e192 };
 
 // Every series, smallest first.
-inline constexpr PreferredSeries kPreferredSeries[] = {
-    PreferredSeries::e6,  PreferredSeries::e12, PreferredSeries::e24,
-    PreferredSeries::e48, PreferredSeries::e96, PreferredSeries::e192};
+inline constexpr PreferredSeries kPreferredSeries[] = {PreferredSeries::e6,  PreferredSeries::e12,
+                                                       PreferredSeries::e24, PreferredSeries::e48,
+                                                       PreferredSeries::e96, PreferredSeries::e192};
 
 // The members of one decade of `series` in hundredths, rising strictly from 100 (1.00) to
 // at most 988 (9.88): 6, 12, 24, 48, 96 or 192 values. E24 and below have two significant
