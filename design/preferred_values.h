@@ -37,14 +37,15 @@ std::optional<PreferredSeries> series_from_name(std::string_view name);
 
 // The member of `series` nearest to `value` on a logarithmic scale, over every decade, with
 // the sign of `value` kept: of the two members `lower` < |value| < `upper` around it, the one
-// whose ratio to |value| is nearer 1, that is `upper` when value^2 >= lower * upper, decided
-// in exact arithmetic. A value exactly at a geometric midpoint would go to `upper`; no float
-// lies exactly on one (no product of two neighbouring members is the square of a binary
-// fraction), so every value goes to its strictly nearer member. The result is the float
-// nearest to the decimal member (below the normal float range it keeps only the precision a
-// subnormal float has). Zeros, infinities and not-a-numbers come back unchanged. The one
-// member beyond the float range, E48's 3.48e38 for magnitudes from about 3.3993e38 up to
-// the largest float, comes back as an infinity with the value's sign.
+// whose ratio to |value| is nearer 1, that is `upper` when value^2 >= lower * upper as exact
+// arithmetic decides it. A value exactly at a geometric midpoint would go to `upper`; no
+// float lies on one (no product of two neighbouring members is the square of a binary
+// fraction), and none comes within 1e-12 of one, relative, so every value goes to its
+// strictly nearer member. The result is the float nearest to the decimal member (below the
+// normal float range it keeps only the precision a subnormal float has). Zeros, infinities
+// and not-a-numbers come back unchanged. The one member beyond the float range, E48's
+// 3.48e38 for magnitudes from about 3.3991e38 up to the largest float, comes back as an
+// infinity with the value's sign.
 float nearest_preferred(float value, PreferredSeries series);
 
 }  // namespace kestrane
