@@ -29,7 +29,7 @@ GainPolynomial gain_polynomial(const FilterComponents& parts) {
 // The positive root u of a^2 u^2 + (b - 2a) u - c = 0, c > 0, in the form that neither
 // cancels nor overflows: with e = b - 2a and h = sqrt(e^2 + 4 c a^2) (by hypot),
 // u = 2c / (e + h) when e >= 0, and u = ((h - e) / (2|a|)) / |a| when e < 0 (then a > 0 and
-// the quotient in the brackets stays below 3). For parts that are floats, a and b lie
+// the quotient in the brackets is at most about 3). For parts that are floats, a and b lie
 // between about 1e-179 and 1e157 or are 0, so nothing here overflows or underflows.
 double positive_root(GainPolynomial g, double c) {
     const double e = g.b - 2 * g.a;
@@ -39,9 +39,18 @@ double positive_root(GainPolynomial g, double c) {
     return (h - e) / (2 * magnitude_a) / magnitude_a;
 }
 
+// A part at one end of its tolerance, rounded to single precision as IEEE rounding does:
+// from 2^128 - 2^103 up the result is an infinity (spelled out, since a cast of a double
+// beyond the float range is not defined).
 float scaled_part(float part, double tolerance_percent, bool high) {
+    constexpr double kFloatOverflow = 0x1.ffffffp+127;
     const double factor = high ? 1 + tolerance_percent / 100 : 1 - tolerance_percent / 100;
-    return static_cast<float>(static_cast<double>(part) * factor);
+    const double scaled = static_cast<double>(part) * factor;
+    if (std::fabs(scaled) >= kFloatOverflow) {
+        const float infinity = std::numeric_limits<float>::infinity();
+        return scaled > 0 ? infinity : -infinity;
+    }
+    return static_cast<float>(scaled);
 }
 
 // The nominal set followed by the 16 corners.

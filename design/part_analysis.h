@@ -52,8 +52,9 @@ struct PartTolerances {
 // The 16 corners of the tolerance box: corner k has R1, R2, C1, C2 at their nominal value
 // times (1 + t/100) where bit 0, 1, 2, 3 of k is set and times (1 - t/100) where it is
 // clear, t the resistor or capacitor tolerance; each product is formed in double precision
-// and rounded to single precision. The sign of a tolerance makes no difference; from 100 %
-// on a part's low corner is 0 or of the other sign, and is computed as it stands.
+// and rounded to single precision (beyond the float range: an infinity). A negative
+// tolerance gives the same 16 sets in another order; from 100 % on a part's low corner is 0
+// or of the other sign, and is computed as it stands.
 inline constexpr int kToleranceCorners = 16;
 struct ToleranceCorners {
     FilterComponents corner[kToleranceCorners];

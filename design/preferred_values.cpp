@@ -67,7 +67,8 @@ double times_power_of_ten(double value, int exponent) {
     return power >= 0 ? value * kPowersOfTen[power] : value / kPowersOfTen[-power];
 }
 
-// lower * upper within 3e-16 of its value: the product of the hundredths is exact.
+// lower * upper within 5e-16 of its value, relative: the product of the hundredths is exact,
+// then two powers and two products each rounded once.
 double product_of_members(DecimalMember lower, DecimalMember upper) {
     const double hundredths = static_cast<double>(lower.hundredths) * upper.hundredths;
     return times_power_of_ten(times_power_of_ten(hundredths, lower.exponent), upper.exponent);
@@ -83,7 +84,7 @@ float member_float(DecimalMember member) {
 // The member nearest to `magnitude` (positive, finite) is the one at `index` with
 // lower * upper <= magnitude^2 < upper * next on both sides. The square of a float is exact
 // in double precision, and no float comes within 1e-12 of a product of neighbours, relative
-// (the tests check every midpoint that floats reach), far beyond the 3e-16 of the product:
+// (the tests check every midpoint that floats reach), far beyond the 5e-16 of the product:
 // so the comparison decides as exact arithmetic would.
 //
 // The walk starts at the index whose formula value 10^(index/n) is nearest; the tables stray
@@ -93,9 +94,9 @@ constexpr int kMostSteps = 4;
 
 long nearest_index(std::span<const std::uint16_t> members, float magnitude) {
     const double square = static_cast<double>(magnitude) * magnitude;
-    const auto at_or_above_midpoint = [&](long lower) {
-        return square >=
-               product_of_members(member_at(members, lower), member_at(members, lower + 1));
+    const auto at_or_above_midpoint = [&](long lower_index) {
+        return square >= product_of_members(member_at(members, lower_index),
+                                            member_at(members, lower_index + 1));
     };
     const double size = static_cast<double>(members.size());
     long index = std::lround(size * std::log10(static_cast<double>(magnitude)));

@@ -114,6 +114,18 @@ TEST(Tolerances, CutoffRangeOverTheCorners) {
     EXPECT_FALSE(cutoff_range(kStandard1k, {0, 100}).found);
 }
 
+TEST(Tolerances, CornersBeyondTheFloatRangeAreInfinite) {
+    // 1.05 * 3.40282e38 is past the float range; 0.95 times it is not.
+    const float largest = std::numeric_limits<float>::max();
+    const float infinity = std::numeric_limits<float>::infinity();
+    const ToleranceCorners corners = tolerance_corners({largest, -largest, 1e-9f, 1e-9f}, {5, 5});
+    EXPECT_EQ(corners.corner[0].R1, static_cast<float>(0.95 * largest));
+    EXPECT_EQ(corners.corner[0].R2, static_cast<float>(-0.95 * largest));
+    EXPECT_EQ(corners.corner[3].R1, infinity);
+    EXPECT_EQ(corners.corner[3].R2, -infinity);
+    EXPECT_FALSE(cutoff_range({largest, largest, 1e-9f, 1e-9f}, {5, 5}).found);
+}
+
 TEST(Tolerances, EnvelopeBoundsAgainstTheCornersComputedApart) {
     // python3: the model in doubles, at whole hertz (300.7 Hz is taken at 300 Hz), over the
     // nominal set and the 16 corners.
