@@ -88,16 +88,6 @@ TEST(PreferredValues, EachSeriesIsEveryOtherMemberOfTheNextWhereTheStandardNests
     }
 }
 
-TEST(PreferredValues, SpotValuesWhereTheStandardLeavesTheFormula) {
-    for (const int value : {270, 300, 330, 360, 390, 430, 470, 820}) {
-        EXPECT_TRUE(contains(Series::e24, value)) << value;
-    }
-    EXPECT_TRUE(contains(Series::e192, 920));
-    EXPECT_FALSE(contains(Series::e192, 919));
-    const std::vector<int> e96 = members_of(Series::e96);
-    EXPECT_EQ(std::vector<int>(e96.begin(), e96.begin() + 3), (std::vector<int>{100, 102, 105}));
-}
-
 TEST(PreferredValues, NamesRoundTripAndNothingElseIsAName) {
     const char* names[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
     for (std::size_t s = 0; s < 6; ++s) {
