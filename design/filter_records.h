@@ -1,10 +1,14 @@
 // The records shared by the design core and the dialogue.
 #pragma once
 
+#include <cfloat>
 #include <limits>
 
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
               "the design arithmetic assumes IEEE 754 single and double precision");
+static_assert(FLT_EVAL_METHOD == 0,
+              "the design arithmetic rounds every operation to its own type: build 32-bit x86 "
+              "with -msse2 -mfpmath=sse, not with the x87's extended precision");
 
 namespace kestrane {
 

@@ -76,7 +76,7 @@ std::string format_number(double value) {
     int shown = kShownDigits;
     while (shown > 1 && six.digits[shown - 1] == '0')
         --shown;
-    const std::string digits(six.digits, shown);
+    const std::string digits(six.digits, static_cast<std::size_t>(shown));
     const int x = six.exponent;
 
     std::string text = value < 0 ? "-" : "";
@@ -85,7 +85,8 @@ std::string format_number(double value) {
         if (shown > 1) text.append(1, '.').append(digits, 1);
         return text.append(three_digit_exponent(x));
     }
-    if (x < 0) return text.append("0.").append(-x - 1, '0').append(digits);
+    if (x < 0)
+        return text.append("0.").append(static_cast<std::size_t>(-x - 1), '0').append(digits);
     const auto whole = static_cast<std::size_t>(x) + 1;
     if (digits.size() <= whole) return text.append(digits).append(whole - digits.size(), '0');
     return text.append(digits, 0, whole).append(1, '.').append(digits, whole);

@@ -9,7 +9,8 @@
 
 #include "console_texts.h"
 #include "dialogue.h"
-#include "number_reader.h"
+#include "number_scan.h"
+#include "number_shape.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ constexpr int kMaxDesigns = 2;
 using namespace kestrane::expected;
 
 void print_escaped(std::string_view s) {
-    for (const unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
         if (c == '\n') {
             std::fputs("\\n\n", stderr);
         } else if (c >= 0x20 && c < 0x7F && c != '\\') {
@@ -28,65 +30,6 @@ void print_escaped(std::string_view s) {
             std::fprintf(stderr, "\\x%02X", c);
         }
     }
-}
-
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-std::string_view take_digits(std::string_view& s) {
-    std::size_t n = 0;
-    while (n < s.size() && is_digit(s[n]))
-        ++n;
-    const std::string_view digits = s.substr(0, n);
-    s.remove_prefix(n);
-    return digits;
-}
-
-// A finite number as the console writes it: six significant digits at most, no trailing
-// zeros in a fraction, plain decimals for decimal exponents -4 to 5, otherwise
-// d[.ddddd]e[+-]ddd.
-bool is_finite_console_number(std::string_view s) {
-    if (s == "0") return true;
-    if (!s.empty() && s.front() == '-') s.remove_prefix(1);
-    if (s.empty()) return false;
-    const std::size_t e = s.find('e');
-    if (e != std::string_view::npos) {
-        std::string_view mantissa = s.substr(0, e);
-        std::string_view exponent = s.substr(e + 1);
-        if (mantissa.empty() || mantissa[0] < '1' || mantissa[0] > '9') return false;
-        mantissa.remove_prefix(1);
-        if (!mantissa.empty()) {
-            if (mantissa[0] != '.') return false;
-            mantissa.remove_prefix(1);
-            const std::string_view fraction = take_digits(mantissa);
-            if (!mantissa.empty() || fraction.empty() || fraction.size() > 5) return false;
-            if (fraction.back() == '0') return false;
-        }
-        if (exponent.size() != 4 || (exponent[0] != '+' && exponent[0] != '-')) return false;
-        for (std::size_t i = 1; i < 4; ++i) {
-            if (!is_digit(exponent[i])) return false;
-        }
-        const int x = (exponent[1] - '0') * 100 + (exponent[2] - '0') * 10 + (exponent[3] - '0');
-        const int signed_x = exponent[0] == '-' ? -x : x;
-        return signed_x < -4 || signed_x >= 6;
-    }
-    const std::string_view whole = take_digits(s);
-    if (whole.empty() || (whole.size() > 1 && whole[0] == '0')) return false;
-    std::string_view fraction;
-    if (!s.empty()) {
-        if (s[0] != '.') return false;
-        s.remove_prefix(1);
-        fraction = take_digits(s);
-        if (!s.empty() || fraction.empty() || fraction.back() == '0') return false;
-    }
-    if (whole != "0") return whole.size() + fraction.size() <= 6;
-    // 0.ddd: at most three zeros before the first significant digit (exponent -4).
-    std::size_t zeros = 0;
-    while (zeros < fraction.size() && fraction[zeros] == '0')
-        ++zeros;
-    if (zeros == fraction.size()) return false;  // "0.000" is not how zero is written
-    return zeros <= 3 && fraction.size() - zeros <= 6;
 }
 
 bool is_console_infinity(std::string_view s) {
@@ -118,6 +61,17 @@ class Transcript {
         }
         rest_.remove_prefix(n);
     }
+    // A message line that starts with `start` and ends with `end`, on one line of at most 80
+    // columns.
+    bool eat_message(std::string_view start, std::string_view end) {
+        if (!rest_.starts_with(start)) return false;
+        const std::size_t line_end = rest_.find('\n', start.size());
+        if (line_end == std::string_view::npos) return false;
+        const std::string_view line = rest_.substr(0, line_end + 1);
+        if (!line.ends_with(end) || line.size() - 2 > 80) fail("malformed message");
+        rest_.remove_prefix(line.size());
+        return true;
+    }
     bool at_end() const { return rest_.empty(); }
 
     [[noreturn]] void fail(const char* what) const {
@@ -135,10 +89,13 @@ class Transcript {
 
 // A prompt, written again after each complaint about the field typed at it.
 void expect_prompt(Transcript& t, std::string_view prompt, int max_chars, const char* what) {
-    const std::string too_long_message = too_long(max_chars);
+    const std::string too_long_end_text = too_long_end(max_chars);
     for (;;) {
         t.expect(prompt, what);
-        if (!t.eat(kNotANumber) && !t.eat(too_long_message)) return;
+        if (!t.eat_message(kNotANumberStart, kNotANumberEnd) &&
+            !t.eat_message(kTooLongStart, too_long_end_text)) {
+            return;
+        }
     }
 }
 

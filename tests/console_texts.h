@@ -28,18 +28,23 @@ inline std::string message(std::string_view text) {
     std::string line(1, '\n');
     return line.append(text).append(1, '\n');
 }
-inline const std::string kNumberForm =
-    "digits with an optional sign, decimal point and exponent, such as 1000, -2.5, .5 or 4.7e3.";
-inline const std::string kNotANumber = message("Not a number: type " + kNumberForm);
-inline std::string too_long(int limit) {
-    return message("Number too long: at most " + std::to_string(limit) + " characters, " +
-                   kNumberForm);
+inline const std::string kNotANumberStart = "\nNot a number: \"";
+inline const std::string kNotANumberEnd = "\". Numbers look like 1000, -2.5, .5 or 4.7e3.\n";
+inline const std::string kTooLongStart = "\nNumber too long: \"";
+inline std::string too_long_end(int limit) {
+    return "\". At most " + std::to_string(limit) + " characters.\n";
+}
+// `shown` is the rejected text as the message quotes it.
+inline std::string not_a_number(std::string_view shown) {
+    return kNotANumberStart + std::string(shown) + kNotANumberEnd;
+}
+inline std::string too_long(std::string_view shown, int limit) {
+    return kTooLongStart + std::string(shown) + too_long_end(limit);
 }
 inline const std::string kInputEnded = message("Input ended before the design was complete.");
 inline const std::string kZeroRefused =
     message("Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.");
-inline const std::string kTinyRefused = message(
-    "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 exceed the single-precision "
-    "range.");
+inline const std::string kTinyRefused =
+    message("Cannot design: 2 x R1 x cutoff is so small that C1 and C2 would be infinite.");
 
 }  // namespace kestrane::expected

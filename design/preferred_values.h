@@ -1,0 +1,51 @@
+// The IEC 60063 preferred-number series E6 to E192 and rounding to their members.
+//
+// A series lists the members of one decade as numbers from 1 to below 10; the members of
+// every other decade are the same numbers times a power of ten. The tables are the
+// standard's: E24 and the series below it are not the rounded values of 10^(i/24) (E24 has
+// 2.7, 3.0, 3.3, 3.6, 3.9, 4.3, 4.7 and 8.2), and E192 has 9.20 where that formula gives
+// 9.19. E6 and E12 are subsets of E24, and E48 and E96 subsets of E192; E24 is not a subset
+// of E48.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace kestrane {
+
+enum class PreferredSeries { e6, e12, e24, e48, e96, e192 };
+
+// Every series, smallest first.
+inline constexpr PreferredSeries kPreferredSeries[] = {PreferredSeries::e6,  PreferredSeries::e12,
+                                                       PreferredSeries::e24, PreferredSeries::e48,
+                                                       PreferredSeries::e96, PreferredSeries::e192};
+
+// The members of one decade of `series` in hundredths, rising strictly from 100 (1.00) to
+// at most 988 (9.88): 6, 12, 24, 48, 96 or 192 values. E24 and below have two significant
+// digits (270 is 2.7), E48 and above three.
+std::span<const std::uint16_t> series_members(PreferredSeries series);
+
+// The series' name as the page's selectors write it: "E6", "E12", "E24", "E48", "E96",
+// "E192".
+std::string_view series_name(PreferredSeries series);
+
+// The series that `name` names, exactly as series_name writes it (upper-case E, no spaces);
+// no value for any other text.
+std::optional<PreferredSeries> series_from_name(std::string_view name);
+
+// The member of `series` nearest to `value` on a logarithmic scale, over every decade, with
+// the sign of `value` kept: of the two members `lower` < |value| < `upper` around it, the one
+// whose ratio to |value| is nearer 1, that is `upper` when value^2 >= lower * upper as exact
+// arithmetic decides it. A value exactly at a geometric midpoint would go to `upper`; no
+// float lies on one (no product of two neighbouring members is the square of a binary
+// fraction), and none comes within 1e-12 of one, relative, so every value goes to its
+// strictly nearer member. The result is the float nearest to the decimal member (below the
+// normal float range it keeps only the precision a subnormal float has). Zeros, infinities
+// and not-a-numbers come back unchanged. The one member beyond the float range, E48's
+// 3.48e38 for magnitudes from about 3.3991e38 up to the largest float, comes back as an
+// infinity with the value's sign.
+float nearest_preferred(float value, PreferredSeries series);
+
+}  // namespace kestrane
