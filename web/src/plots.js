@@ -296,8 +296,12 @@ export function createPlots(container, readout) {
     setIndex(moves[event.key]);
   };
 
+  // Follows the container's width; the height only steps down at phone width.
+  let laidOutWidth = 0;
   const resize = () => {
     const width = Math.max(container.clientWidth, 200);
+    if (width === laidOutWidth) return;
+    laidOutWidth = width;
     const height = width < 560 ? 170 : 210;
     for (const { plot } of plots) plot.setSize({ width, height });
   };

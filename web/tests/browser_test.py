@@ -279,6 +279,14 @@ class PageTest(unittest.TestCase):
     def test_phone_width_and_screenshots(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
         self.wait_for_lines(self.designs[0][1])
+        self.driver.set_window_size(1100, 1480)
+        time.sleep(0.2)  # the resize redraw
+        # The readout at the cutoff: 60 % of the way along five decades from 1 Hz.
+        gain_plot = self.element("plot-gain")
+        self.driver.execute_script("arguments[0].focus()", gain_plot)
+        gain_plot.send_keys(Keys.HOME, *[Keys.ARROW_RIGHT] * 60)
+        self.assertIn("kHz: gain 0.70", self.element("readout").text)
+        self.driver.execute_script("document.activeElement.blur()")
         self.save_screenshot("kestrane-page.png")
         self.driver.set_window_size(390, 1800)
         self.wait_for(
