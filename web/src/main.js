@@ -48,6 +48,8 @@ function start(core) {
   const plots = createPlots(element("plots"), element("readout"));
   let samples = null;
   let pendingEventTime = null;
+  let lastKey = null;
+  let lastDesign = null;
 
   plots.onDrawn = () => {
     if (pendingEventTime == null) return;
@@ -85,8 +87,14 @@ function start(core) {
       element("download-csv").disabled = true;
       return;
     }
+    // A keystroke in the band alone keeps the design: the core's current design is reused.
     const began = performance.now();
-    const design = core.design(fc.value, r1.value);
+    const key = `${fc.value} ${r1.value}`;
+    if (key !== lastKey) {
+      lastDesign = core.design(fc.value, r1.value);
+      lastKey = key;
+    }
+    const design = lastDesign;
     if (!design.designed) {
       showLines({});
       showNote(design.refusal);
