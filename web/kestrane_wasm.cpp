@@ -1,16 +1,17 @@
 // The page's interface to the design core and the console's texts, compiled to WebAssembly and
 // called from web/src/core.js.
 //
-// Texts pass through one buffer in the module's memory: the page writes a field's UTF-8 text
-// there before reading the field, and every function that makes a text writes it there
-// (without a terminating zero) and returns its length in bytes. Numbers pass as arguments and
-// results. One design is current at a time: kestrane_design replaces it and the other design
-// functions read it. Nothing here allocates except the text functions' strings.
+// Texts pass through the module's memory: the page writes a field's UTF-8 text into the field
+// buffer before reading the field, and every function that makes a text writes it into the
+// text buffer (without a terminating zero) and returns its length in bytes. Numbers pass as
+// arguments and results. One design is current at a time: kestrane_design replaces it and the other
+// design functions read it. Nothing here allocates except the text functions' strings.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "figures.h"
@@ -54,6 +55,7 @@ struct PlotArrays {
 
 char text_buffer[kTextBufferBytes];
 int text_length = 0;
+std::string field_text;
 FieldRead field{FieldStatus::empty, 0};
 CurrentDesign current;
 PlotArrays plot;
@@ -113,12 +115,9 @@ using namespace kestrane;
 
 // --- Texts ---
 
-// The buffer the page writes field texts into and reads every text from.
+// The buffer the page reads every text from.
 KESTRANE_EXPORT(kestrane_text_buffer) char* kestrane_text_buffer() {
     return text_buffer;
-}
-KESTRANE_EXPORT(kestrane_text_buffer_bytes) int kestrane_text_buffer_bytes() {
-    return kTextBufferBytes;
 }
 // The length of the last text put in the buffer.
 KESTRANE_EXPORT(kestrane_text_length) int kestrane_text_length() {
@@ -138,15 +137,20 @@ KESTRANE_EXPORT(kestrane_format_number) int kestrane_format_number(double value)
     return put_text(format_number(value));
 }
 
-// Reads the field text of `length` bytes at the start of the buffer with at most `max_chars`
-// number characters. Returns 0 for a number (kestrane_field_value holds it), 1 for an empty
-// field, 2 for a field that is not one number, 3 for a number that is too long; for 2 and 3
-// the console's message is put in the buffer, otherwise the buffer holds an empty text.
-// Lengths outside 0 to the buffer's size are taken as the nearest of those.
-KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int length, int max_chars) {
-    const auto bytes = static_cast<std::size_t>(std::clamp(length, 0, kTextBufferBytes));
+// Room for a field's text of `bytes` bytes (none for a negative count): the page writes the
+// text there, then calls kestrane_read_field. The room may move at every call.
+KESTRANE_EXPORT(kestrane_field_buffer) char* kestrane_field_buffer(int bytes) {
+    field_text.assign(static_cast<std::size_t>(std::max(bytes, 0)), '\0');
+    return field_text.data();
+}
+
+// Reads the field text with at most `max_chars` number characters. Returns 0 for a number
+// (kestrane_field_value holds it), 1 for an empty field, 2 for a field that is not one number,
+// 3 for a number that is too long; for 2 and 3 the console's message is put in the text
+// buffer, otherwise the text buffer holds an empty text.
+KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int max_chars) {
     std::string message;
-    field = read_field(std::string_view(text_buffer, bytes), max_chars, message);
+    field = read_field(field_text, max_chars, message);
     put_text(message);
     return static_cast<int>(field.status);
 }

@@ -53,14 +53,11 @@ export class Core {
     return decoder.decode(new Uint8Array(x.memory.buffer, x.kestrane_text_buffer(), length));
   }
 
-  #putText(text) {
+  #putField(text) {
     const x = this.#x;
-    const buffer = new Uint8Array(
-      x.memory.buffer,
-      x.kestrane_text_buffer(),
-      x.kestrane_text_buffer_bytes(),
-    );
-    return encoder.encodeInto(text, buffer).written;
+    const bytes = encoder.encode(text);
+    const pointer = x.kestrane_field_buffer(bytes.length);
+    new Uint8Array(x.memory.buffer, pointer, bytes.length).set(bytes);
   }
 
   // `value` as the console prints it ("10253.1", "1e+006", "1.#INF").
@@ -74,7 +71,8 @@ export class Core {
   // "" for ok and empty.
   readField(text, maxChars) {
     const x = this.#x;
-    const status = FIELD_STATUSES[x.kestrane_read_field(this.#putText(text), maxChars)];
+    this.#putField(text);
+    const status = FIELD_STATUSES[x.kestrane_read_field(maxChars)];
     const message = this.#text(x.kestrane_text_length());
     return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
   }

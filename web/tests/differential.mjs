@@ -189,6 +189,10 @@ test("a field holds one number read by the console's rules", () => {
   assert.equal(core.readField("1234567890.12345678", 19).status, "ok");
   assert.equal(core.readField("   ", 19).status, "empty");
   assert.equal(core.readField("1,5", 19).status, "not_a_number");
+  // Fields of any length are read whole.
+  assert.equal(core.readField(`${" ".repeat(5000)}5`, 19).value, 5);
+  assert.equal(core.readField(`5${" ".repeat(5000)}x`, 19).status, "not_a_number");
+  assert.match(core.readField(`5${" ".repeat(5000)}x`, 19).message, /^.{1,80}$/);
 });
 
 test("the plotted response is the core's model between whole hertz", () => {
