@@ -64,7 +64,9 @@ function start(core) {
     const redraw = last(timings.redraw);
     const parts = [];
     if (design !== undefined) parts.push(`designed in ${design.toFixed(1)} ms`);
-    if (redraw !== undefined) parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
+    if (redraw !== undefined) {
+      parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
+    }
     element("timing").textContent = parts.join(", ");
   }
 

@@ -122,7 +122,9 @@ const PLOTS = [
 function markList(marks) {
   const list = [];
   const add = (hz, label, color, dash) => {
-    if (Math.abs(hz) > 0 && Number.isFinite(hz)) list.push({ hz: Math.abs(hz), label, color, dash });
+    if (Math.abs(hz) > 0 && Number.isFinite(hz)) {
+      list.push({ hz: Math.abs(hz), label, color, dash });
+    }
   };
   add(marks.bandHz, "band", COLORS.band, [2, 3]);
   add(marks.flatTopHz, "flat top", COLORS.flatTop, [6, 4]);
@@ -186,7 +188,8 @@ function drawMarks(u, spec, state) {
       ctx.textAlign = onRight ? "left" : "right";
       ctx.fillStyle = mark.color;
       const rowsUp = state.marks.length - 1 - row;
-      ctx.fillText(mark.label, x + (onRight ? 4 : -4) * ratio, top + height - (4 + 14 * rowsUp) * ratio);
+      const y = top + height - (4 + 14 * rowsUp) * ratio;
+      ctx.fillText(mark.label, x + (onRight ? 4 : -4) * ratio, y);
     });
   }
   ctx.restore();
@@ -272,9 +275,12 @@ export function createPlots(container, readout) {
     const s = state.samples;
     if (!s || s.hz.length === 0) return;
     const i = Math.max(0, Math.min(s.hz.length - 1, index));
-    for (const { spec, plot } of plots) {
-      const y = dataFor(spec.key, { ...s, gain: [s.gain[i]], phaseDeg: [s.phaseDeg[i]], groupDelayS: [s.groupDelayS[i]] })[0];
-      plot.setCursor({ left: plot.valToPos(s.hz[i], "x"), top: y == null ? 0 : plot.valToPos(y, "y") });
+    for (const { plot } of plots) {
+      const y = plot.data[1][i];
+      plot.setCursor({
+        left: plot.valToPos(s.hz[i], "x"),
+        top: y == null ? 0 : plot.valToPos(y, "y"),
+      });
     }
     showReadout(i);
   };

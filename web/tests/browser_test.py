@@ -158,7 +158,8 @@ class PageTest(unittest.TestCase):
             """
             const canvas = document.querySelector(`#${arguments[0]} canvas`);
             const [r, g, b] = arguments[1];
-            const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+            const context = canvas.getContext("2d");
+            const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
             let count = 0;
             for (let i = 0; i < data.length; i += 4) {
               if (Math.abs(data[i] - r) < 40 && Math.abs(data[i + 1] - g) < 40 &&
@@ -330,8 +331,8 @@ def measure():
         profile.cleanup()
     design, redraw = timings["design"][10:], timings["redraw"][10:]
     print(f"designs timed: {len(design)}, redraws timed: {len(redraw)}")
-    print(f"one design (search, figures, lines, plot samples): median {statistics.median(design):.2f} ms, "
-          f"max {max(design):.2f} ms")
+    print(f"one design (search, figures, lines, plot samples): "
+          f"median {statistics.median(design):.2f} ms, max {max(design):.2f} ms")
     print(f"keystroke to redrawn plot: median {statistics.median(redraw):.1f} ms, "
           f"max {max(redraw):.1f} ms")
 
