@@ -10,20 +10,34 @@ export const FIELDS = [
   { id: "band-hz", param: "band", initial: "150", limit: "band" },
 ];
 
+// A query value as text. A "+" stays a plus sign (not a space, as in form encoding), so that a
+// link typed as ?fc=4.7e+3 means what it says.
+function decodeValue(value) {
+  try {
+    return decodeURIComponent(value);
+  } catch {
+    return value;  // a malformed escape: the text as it stands
+  }
+}
+
 // The field texts named by `search` (a location's query string), the initial text for a field
-// it does not name.
+// it does not name. The first of repeated names counts.
 export function textsFromQuery(search) {
-  const params = new URLSearchParams(search);
+  const named = new Map();
+  for (const part of search.replace(/^\?/, "").split("&")) {
+    const equals = part.indexOf("=");
+    const name = decodeValue(equals < 0 ? part : part.slice(0, equals));
+    if (!named.has(name)) named.set(name, equals < 0 ? "" : decodeValue(part.slice(equals + 1)));
+  }
   const texts = {};
-  for (const field of FIELDS) texts[field.param] = params.get(field.param) ?? field.initial;
+  for (const field of FIELDS) texts[field.param] = named.get(field.param) ?? field.initial;
   return texts;
 }
 
 // The query string for the field texts, "?fc=...&r1=...&band=...".
 export function queryFromTexts(texts) {
-  const params = new URLSearchParams();
-  for (const field of FIELDS) params.set(field.param, texts[field.param] ?? "");
-  return "?" + params.toString();
+  const pairs = FIELDS.map(({ param }) => `${param}=${encodeURIComponent(texts[param] ?? "")}`);
+  return "?" + pairs.join("&");
 }
 
 // Puts the texts in the address bar without a new history entry. Some browsers refuse this for

@@ -23,6 +23,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.parse
 
 from selenium import webdriver
 from selenium.common.exceptions import TimeoutException
@@ -186,10 +187,8 @@ class PageTest(unittest.TestCase):
                 for field_id, text in zip(FIELD_IDS, texts):
                     self.type_into(field_id, text)
                 self.wait_for_lines(expected)
-                self.assertIn(
-                    f"fc={texts[0]}", self.driver.current_url.replace("%2B", "+"),
-                    "the URL follows the fields",
-                )
+                query = urllib.parse.unquote(urllib.parse.urlsplit(self.driver.current_url).query)
+                self.assertEqual(query, f"fc={texts[0]}&r1={texts[1]}&band={texts[2]}")
 
     def test_plots_are_drawn_with_readout_and_keyboard(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
@@ -254,6 +253,10 @@ class PageTest(unittest.TestCase):
         self.element("band-hz").send_keys(Keys.ENTER)
         self.wait_for_lines(expected)
         self.assertEqual(self.driver.execute_script("return window.kestraneMark"), 1)
+        # A plus sign in a link is a plus sign: 1e+0 kHz, 1e+4 ohms.
+        self.open(f"{self.base}?fc=1e%2B0&r1=1e+4&band=150")
+        self.wait_for_lines(self.designs[0][1])
+        self.assertEqual(self.element("r1-ohm").get_attribute("value"), "1e+4")
 
     def test_the_page_works_from_disk(self):
         self.open((self.page / "index.html").as_uri() + "?fc=1&r1=10000&band=150")
