@@ -136,7 +136,7 @@ function markList(marks) {
 // Draws the marks on one plot: the band as a shaded stretch from the left edge, a vertical line
 // at each mark, their names along the top of the first plot, and on the gain plot the cutoff
 // gain as a dashed level with a dot where the design should pass through it.
-function drawMarks(u, spec, state) {
+function drawMarks(u, kind, state) {
   const { ctx } = u;
   const { left, top, width, height } = u.bbox;
   const ratio = uPlot.pxRatio;
@@ -160,7 +160,7 @@ function drawMarks(u, spec, state) {
     ctx.lineTo(x, top + height);
     ctx.stroke();
   }
-  if (spec.key === "gain") {
+  if (kind.key === "gain") {
     const y = u.valToPos(CUTOFF_DB, "y", true);
     ctx.strokeStyle = COLORS.cutoff;
     ctx.setLineDash([3 * ratio, 3 * ratio]);
@@ -219,44 +219,44 @@ export function createPlots(container, readout) {
       `group delay ${withPrefix(s.groupDelayS[index], "s", 3)}`;
   };
 
-  for (const spec of PLOTS) {
+  for (const kind of PLOTS) {
     const figure = document.createElement("figure");
     figure.className = "plot";
-    figure.id = `plot-${spec.key}`;
+    figure.id = `plot-${kind.key}`;
     figure.tabIndex = 0;
     figure.setAttribute("role", "img");
     figure.setAttribute(
       "aria-label",
-      `${spec.title} against frequency. Arrow keys move the readout along the curve.`,
+      `${kind.title} against frequency. Arrow keys move the readout along the curve.`,
     );
     const caption = document.createElement("figcaption");
-    caption.textContent = spec.title;
+    caption.textContent = kind.title;
     figure.append(caption);
     container.append(figure);
-    const [xAxis, yAxis] = axesFor(spec.ticks);
-    if (spec.splits) yAxis.splits = spec.splits;
+    const [xAxis, yAxis] = axesFor(kind.ticks);
+    if (kind.splits) yAxis.splits = kind.splits;
     const options = {
       width: Math.max(container.clientWidth, 200),
       height: 200,
       legend: { show: false },
       scales: {
         x: { time: false, distr: 3, log: 10 },
-        y: { range: spec.range },
+        y: { range: kind.range },
       },
       axes: [xAxis, yAxis],
-      series: [{}, { stroke: spec.color, width: 2, points: { show: false } }],
+      series: [{}, { stroke: kind.color, width: 2, points: { show: false } }],
       cursor: {
         sync: { key: "kestrane-response", setSeries: false },
         drag: { x: false, y: false, setScale: false },
-        points: { size: 8, fill: spec.color },
+        points: { size: 8, fill: kind.color },
       },
       hooks: {
-        draw: [(u) => drawMarks(u, spec, state)],
+        draw: [(u) => drawMarks(u, kind, state)],
         setCursor: [(u) => showReadout(u.cursor.idx)],
       },
     };
     const plot = new uPlot(options, [[], []], figure);
-    plots.push({ spec, plot, figure });
+    plots.push({ kind, plot, figure });
     figure.addEventListener("keydown", (event) => moveByKey(event));
     figure.addEventListener("focus", () => {
       if (state.index == null && state.samples) setIndex(Math.floor(state.samples.hz.length / 2));
@@ -319,8 +319,8 @@ export function createPlots(container, readout) {
       state.samples = samples;
       state.marks = markList(marks);
       state.index = null;
-      for (const { spec, plot, figure } of plots) {
-        plot.setData([samples.hz, dataFor(spec.key, samples)]);
+      for (const { kind, plot, figure } of plots) {
+        plot.setData([samples.hz, dataFor(kind.key, samples)]);
         figure.dataset.points = String(samples.hz.length);
       }
       showReadout(null);
