@@ -102,8 +102,9 @@ const PLOTS = [
       Math.max(0, Math.ceil(max / 45) * 45),
     ],
     splits: (u, axis, min, max) => {
+      const step = max - min > 270 ? 90 : 45;
       const list = [];
-      for (let v = min; v <= max; v += 45) list.push(v);
+      for (let v = min; v <= max; v += step) list.push(v);
       return list;
     },
   },
@@ -112,7 +113,8 @@ const PLOTS = [
     title: "Group delay",
     color: COLORS.delay,
     ticks: (u, splits) => splits.map((v) => withPrefix(v, "s", 3)),
-    range: (u, min, max) => (min === max ? [min - 1, max + 1] : [Math.min(0, min), max * 1.05]),
+    range: (u, min, max) =>
+      min === max ? [min - 1, max + 1] : [Math.min(0, min), Math.max(0, max) * 1.05],
   },
 ];
 
