@@ -1,7 +1,6 @@
 #include "number_scan.h"
 
 #include <cassert>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -85,14 +84,13 @@ double decimal_value(std::string_view text) {
     assert(end == last && "the scanner hands over whole numbers only");
 #else
     // Without floating-point from_chars (libc++ before 20, in the page's WebAssembly build),
-    // strtod in the C locale reads the same text to the same correctly rounded double and
-    // reports the same overflow and underflow.
+    // strtod reads the same text to the same correctly rounded double: an overflow is an
+    // infinity, and an underflow a value below the normal range, which becomes 0 below.
     const std::string whole(text);
     char* end = nullptr;
-    errno = 0;
     value = std::strtod(whole.c_str(), &end);
     assert(end == whole.c_str() + whole.size() && "the scanner hands over whole numbers only");
-    const std::errc error = errno == ERANGE ? std::errc::result_out_of_range : std::errc();
+    const std::errc error = std::isinf(value) ? std::errc::result_out_of_range : std::errc();
     (void)last;
 #endif
     if (error == std::errc::result_out_of_range) {
