@@ -8,7 +8,9 @@
 
 #include "reference_model.h"
 #include "response.h"
+#include "response_model.h"
 #include "search.h"
+#include "search_paths.h"
 #include "sweep_block.h"
 
 namespace kestrane {
@@ -27,7 +29,7 @@ void reference_objective(benchmark::State& state) {
 // A whole block with a best no lane reaches, so every lane computes its full objective.
 void fast_objective(benchmark::State& state) {
     const ObjectiveFrequencies frequencies = objective_frequencies(kTargets);
-    const block::BlockJudge judge = block::judge_for(chosen_search_path());
+    const block::BlockJudge judge = judge_for(chosen_search_path());
     block::BlockVerdict verdict;
     for (auto _ : state) {
         judge(block::BlockPlan{kStart, kSweepC1, 0}, frequencies, 10000, verdict);

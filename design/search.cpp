@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstdint>
 
-#include "response.h"
+#include "contract.h"
+#include "response_model.h"
+#include "search_paths.h"
 #include "sweep_block.h"
 
 namespace kestrane {
@@ -61,7 +63,8 @@ int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIn
 
 void search_components_on(SearchPath path, FilterComponents& components,
                           const DesignTargets& targets, SearchTally* tally) {
-    const BlockJudge judge = block::judge_for(path);
+    KESTRANE_EXPECT(search_path_available(path));
+    const BlockJudge judge = judge_for(path);
     const ObjectiveFrequencies frequencies = objective_frequencies(targets);
     float bests[kSweepsPerPass] = {kInitialBest, kInitialBest, kInitialBest};
     for (int pass = 0; pass < kSearchPasses; ++pass) {
@@ -77,44 +80,6 @@ void search_components(FilterComponents& components, const DesignTargets& target
                        SearchTally* tally) {
     static const SearchPath path = chosen_search_path();
     search_components_on(path, components, targets, tally);
-}
-
-bool search_path_available(SearchPath path) {
-#ifdef KESTRANE_X86_PATHS
-    if (path == SearchPath::avx512) return __builtin_cpu_supports("avx512f");
-    if (path == SearchPath::avx2) return __builtin_cpu_supports("avx2");
-#else
-    if (path != SearchPath::portable) return false;
-#endif
-    return true;
-}
-
-SearchPath chosen_search_path() {
-    if (search_path_available(SearchPath::avx512)) return SearchPath::avx512;
-    if (search_path_available(SearchPath::avx2)) return SearchPath::avx2;
-    return SearchPath::portable;
-}
-
-const char* search_path_name(SearchPath path) {
-    switch (path) {
-        case SearchPath::avx512:
-            return "avx512";
-        case SearchPath::avx2:
-            return "avx2";
-        default:
-            return "portable";
-    }
-}
-
-int search_path_vector_bits(SearchPath path) {
-    switch (path) {
-        case SearchPath::avx512:
-            return 512;
-        case SearchPath::avx2:
-            return 256;
-        default:
-            return 128;
-    }
 }
 
 }  // namespace kestrane

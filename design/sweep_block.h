@@ -1,9 +1,11 @@
 // The search's inner loop: a block of consecutive candidates of one sweep judged side by
-// side, one lane per candidate, compiled once per vector instruction set. Internal to the
-// design core.
+// side, one lane per candidate. search_paths.cpp compiles it once per vector instruction
+// set. Internal to the design core.
 #pragma once
 
-#include "response.h"
+#include <algorithm>
+
+#include "response_model.h"
 #include "search.h"
 
 namespace kestrane::block {
@@ -11,11 +13,15 @@ namespace kestrane::block {
 // Candidates judged side by side.
 inline constexpr int kLanes = 16;
 
-// The component a sweep varies.
+// The component a sweep varies, and the distance between its neighbouring candidates.
 inline float FilterComponents::*swept_member(SweepIndex sweep) {
     return sweep == kSweepC1   ? &FilterComponents::C1
            : sweep == kSweepC2 ? &FilterComponents::C2
                                : &FilterComponents::R2;
+}
+
+inline double sweep_step(SweepIndex sweep) {
+    return sweep == kSweepR2 ? kResistorStep : kCapacitorStep;
 }
 
 // Candidate i of a sweep: single((-1)^i * i * step + centre), offsets 0, -1, +2, -3, ... steps.
@@ -45,17 +51,55 @@ struct BlockVerdict {
 using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& frequencies,
                             float best, BlockVerdict& verdict);
 
-void judge_portable(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
-                    BlockVerdict& verdict);
-#if defined(__x86_64__) && defined(__GNUC__)
-#define KESTRANE_X86_PATHS 1
-void judge_avx2(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
-                BlockVerdict& verdict);
-void judge_avx512(const BlockPlan& plan, const ObjectiveFrequencies& frequencies, float best,
-                  BlockVerdict& verdict);
-#endif
+// The body of every BlockJudge, inlined into each path's compilation. The lane loops are
+// innermost and marked for vector code; every lane holds doubles only (the single-precision
+// sums too), so that one vector width serves the whole loop.
+[[gnu::always_inline]] inline void judge_block(const BlockPlan& plan,
+                                               const ObjectiveFrequencies& frequencies, float best,
+                                               BlockVerdict& verdict) {
+    // Local copies and arrays, so that the compiler sees no aliasing with the verdict.
+    const FilterComponents centre = plan.components;
+    const SweepIndex sweep = plan.sweep;
+    const int first = plan.first;
+    const double step = sweep_step(sweep);
+    const float swept_centre = centre.*swept_member(sweep);
+    float candidates[kLanes];
+    double p[kLanes], c2c2ss[kLanes];
+#pragma omp simd
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const float candidate = candidate_value(first + lane, step, swept_centre);
+        candidates[lane] = candidate;
+        const ResponseProducts products = response_products(
+            centre.R1, sweep == kSweepR2 ? candidate : centre.R2,
+            sweep == kSweepC1 ? candidate : centre.C1, sweep == kSweepC2 ? candidate : centre.C2);
+        p[lane] = products.p;
+        c2c2ss[lane] = products.c2c2ss;
+    }
+    std::copy(candidates, candidates + kLanes, verdict.candidates);
 
-// The judge compiled for `path`.
-BlockJudge judge_for(SearchPath path);
+    verdict.below = 0;
+    double cutoff_terms[kLanes];
+    int lanes_reaching_best = 0;
+#pragma omp simd reduction(+ : lanes_reaching_best)
+    for (int lane = 0; lane < kLanes; ++lane) {
+        cutoff_terms[lane] = cutoff_term(amplitude(p[lane], c2c2ss[lane], frequencies.cutoff_hz));
+        lanes_reaching_best += objective_total(0, cutoff_terms[lane]) >= best;
+    }
+    if (lanes_reaching_best == kLanes) return;
+    double sums[kLanes] = {};
+    for (const double f : frequencies.flatness_hz) {
+        int lanes_at_best = 0;
+#pragma omp simd reduction(+ : lanes_at_best)
+        for (int lane = 0; lane < kLanes; ++lane) {
+            sums[lane] = add_flatness_term(sums[lane], amplitude(p[lane], c2c2ss[lane], f));
+            lanes_at_best += objective_total(sums[lane], cutoff_terms[lane]) >= best;
+        }
+        if (lanes_at_best == kLanes) return;
+    }
+    for (int lane = 0; lane < kLanes; ++lane) {
+        verdict.objectives[lane] = objective_total(sums[lane], cutoff_terms[lane]);
+        if (verdict.objectives[lane] < best) verdict.below |= 1u << lane;
+    }
+}
 
 }  // namespace kestrane::block
