@@ -58,8 +58,7 @@ ObjectiveFrequencies objective_frequencies(const DesignTargets& targets) {
     return frequencies;
 }
 
-double flatness_objective(const FilterComponents& components, const DesignTargets& targets) {
-    const ObjectiveFrequencies frequencies = objective_frequencies(targets);
+double objective_at(const FilterComponents& components, const ObjectiveFrequencies& frequencies) {
     const ResponseProducts products = response_products(components);
     double sum = 0;
     for (const double f : frequencies.flatness_hz) {
@@ -67,6 +66,10 @@ double flatness_objective(const FilterComponents& components, const DesignTarget
     }
     return objective_total(
         sum, cutoff_term(amplitude(products.p, products.c2c2ss, frequencies.cutoff_hz)));
+}
+
+double flatness_objective(const FilterComponents& components, const DesignTargets& targets) {
+    return objective_at(components, objective_frequencies(targets));
 }
 
 }  // namespace kestrane

@@ -26,14 +26,30 @@ inline ResponseProducts response_products(const FilterComponents& c) {
     return response_products(c.R1, c.R2, c.C1, c.C2);
 }
 
-// |H| at `f` hertz (a whole number of hertz as a double) from the products above:
-// (im^2 + re^2)^-0.5 with re = 1 - p*f*f*39.478 and im^2 = c2c2ss*f*f*39.478.
-// 1/sqrt gives the same single-precision figures as the power function here; the test suite
-// holds a power-function reference that checks it.
+// The real part re = 1 - p*f*f*39.478 and the squared imaginary part
+// im^2 = c2c2ss*f*f*39.478 of the denominator at `f` hertz (a whole number of hertz as a
+// double). Each is a chain of correctly rounded steps, so each rises or falls with its
+// product and never turns back: the range bound relies on that.
+inline double real_part(double p, double f) {
+    return 1.0 - p * f * f * kTwoPiSquared;
+}
+inline double imaginary_squared(double c2c2ss, double f) {
+    return c2c2ss * f * f * kTwoPiSquared;
+}
+
+// |H| from the squared magnitude of the denominator, im^2 + re^2, and from the two parts:
+// (im^2 + re^2)^-0.5. 1/sqrt gives the same single-precision figures as the power function
+// here; the test suite holds a power-function reference that checks it.
+inline double amplitude_from_square(double denominator_squared) {
+    return 1.0 / std::sqrt(denominator_squared);
+}
+inline double amplitude_from_parts(double re, double im2) {
+    return amplitude_from_square(im2 + re * re);
+}
+
+// |H| at `f` hertz from the products above.
 inline double amplitude(double p, double c2c2ss, double f) {
-    const double re = 1.0 - p * f * f * kTwoPiSquared;
-    const double im2 = c2c2ss * f * f * kTwoPiSquared;
-    return 1.0 / std::sqrt(im2 + re * re);
+    return amplitude_from_parts(real_part(p, f), imaginary_squared(c2c2ss, f));
 }
 
 // The whole-hertz frequencies the objective evaluates, fixed for one design: the 20
@@ -45,11 +61,17 @@ struct ObjectiveFrequencies {
 };
 ObjectiveFrequencies objective_frequencies(const DesignTargets& targets);
 
-// One flatness term added to the running single-precision sum: single(sum + |1 - |H||).
-// The sum is passed and returned as a double that holds a single-precision value, so that
-// vector code keeps every lane in one width.
+// One flatness term, |1 - |H||, and the running single-precision sum it is added to:
+// single(sum + term). The sum is passed and returned as a double that holds a
+// single-precision value, so that vector code keeps every lane in one width.
+inline double flatness_term(double magnitude) {
+    return abs_single(1.0 - magnitude);
+}
+inline double add_term(double sum, double term) {
+    return static_cast<float>(sum + term);
+}
 inline double add_flatness_term(double sum, double magnitude) {
-    return static_cast<float>(sum + abs_single(1.0 - magnitude));
+    return add_term(sum, flatness_term(magnitude));
 }
 
 // The cutoff term of the objective: |0.7071 - |H|| at the cutoff.
@@ -63,5 +85,8 @@ inline double cutoff_term(double cutoff_magnitude) {
 inline double objective_total(double flatness_sum, double cutoff_term) {
     return flatness_sum + cutoff_term;
 }
+
+// flatness_objective with the design's frequencies already worked out.
+double objective_at(const FilterComponents& components, const ObjectiveFrequencies& frequencies);
 
 }  // namespace kestrane
