@@ -29,7 +29,7 @@ void reference_objective(benchmark::State& state) {
 // A whole block with a best no lane reaches, so every lane computes its full objective.
 void fast_objective(benchmark::State& state) {
     const ObjectiveFrequencies frequencies = objective_frequencies(kTargets);
-    const block::BlockJudge judge = judge_for(chosen_search_path());
+    const block::BlockJudge judge = judges_for(chosen_search_path()).block;
     block::BlockVerdict verdict;
     for (auto _ : state) {
         judge(block::BlockPlan{kStart, kSweepC1, 0}, frequencies, 10000, verdict);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 
@@ -15,9 +16,6 @@
 namespace kestrane {
 namespace {
 
-using block::BlockJudge;
-using block::BlockPlan;
-using block::BlockVerdict;
 using block::kLanes;
 static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
 
@@ -29,15 +27,30 @@ bool same_bits(float a, float b) {
 }
 
 // Candidates first, first + 1, ..., end - 1 of a sweep, in sweep order. The even ones lie
-// at or right of the centre, the odd ones left of it.
+// at or right of the centre, the odd ones left of it; candidate i lies about i/2 steps out.
 struct CandidateRange {
     int first;
     int end;
+
+    int size() const { return end - first; }
+};
+
+// Ranges bounded together: each takes two lanes, one per side of the centre.
+constexpr int kRangesPerBatch = kRangeLanes / 2;
+// Away from the centre the ranges of a ladder grow fourfold, in distance from the centre.
+constexpr int kLadderGrowth = 4;
+
+// Consecutive ranges of one sweep with their verdicts, worked through in order.
+struct RangeBatch {
+    CandidateRange ranges[kRangesPerBatch];
+    bool cannot_win[kRangesPerBatch];
+    int count;
+    int at;  // the next range to work on
 };
 
 // The sweep in progress: what it varies, around which values, against which best.
 struct Sweep {
-    BlockJudge judge;
+    PathJudges judges;
     const ObjectiveFrequencies& frequencies;
     SweepIndex index;
     FilterComponents& components;
@@ -51,33 +64,86 @@ struct Sweep {
     }
 };
 
-// The least and greatest even and odd candidate of a range; an empty side has low > high.
+// The values of a range's candidates on each side of the centre. Candidates rise with
+// their offset, so the outermost and innermost bound the rest. An empty side repeats the
+// other.
 struct RangeSides {
-    int first_even, last_even, first_odd, last_odd;
+    float right_low, right_high, left_low, left_high;
 };
 
-RangeSides sides_of(CandidateRange range) {
+RangeSides sides_of(const Sweep& sweep, CandidateRange range) {
     const int last = range.end - 1;
-    return {range.first + (range.first & 1), last - (last & 1), range.first | 1,
-            last - 1 + (last & 1)};
-}
-
-bool side_cannot_win(Sweep& sweep, SweptValues values) {
-    ++sweep.effort.bounds;
-    const double bound =
-        objective_lower_bound(sweep.components, sweep.index, values, sweep.frequencies, sweep.best);
-    return bound >= sweep.best;
-}
-
-// True when a bound shows that no candidate of the range has an objective below the best.
-bool range_cannot_win(Sweep& sweep, CandidateRange range) {
-    const RangeSides s = sides_of(range);
-    if (s.first_even <= s.last_even &&
-        !side_cannot_win(sweep, {sweep.candidate(s.first_even), sweep.candidate(s.last_even)})) {
-        return false;
+    const int first_even = range.first + (range.first & 1), last_even = last - (last & 1);
+    const int first_odd = range.first | 1, last_odd = last - 1 + (last & 1);
+    RangeSides s{};
+    if (first_even <= last_even) {
+        s.right_low = sweep.candidate(first_even);
+        s.right_high = sweep.candidate(last_even);
     }
-    return s.first_odd > s.last_odd ||
-           side_cannot_win(sweep, {sweep.candidate(s.last_odd), sweep.candidate(s.first_odd)});
+    if (first_odd <= last_odd) {
+        s.left_low = sweep.candidate(last_odd);
+        s.left_high = sweep.candidate(first_odd);
+    }
+    if (first_even > last_even) {
+        s.right_low = s.left_low;
+        s.right_high = s.left_high;
+    }
+    if (first_odd > last_odd) {
+        s.left_low = s.right_low;
+        s.left_high = s.right_high;
+    }
+    return s;
+}
+
+// Bounds the batch's ranges and records which of them no candidate can win.
+void bound_batch(Sweep& sweep, RangeBatch& batch) {
+    RangePlan plan{sweep.components, sweep.index, {}, {}};
+    for (int r = 0; r < kRangesPerBatch; ++r) {
+        const RangeSides s = sides_of(sweep, batch.ranges[std::min(r, batch.count - 1)]);
+        plan.low[2 * r] = s.right_low;
+        plan.high[2 * r] = s.right_high;
+        plan.low[2 * r + 1] = s.left_low;
+        plan.high[2 * r + 1] = s.left_high;
+    }
+    RangeVerdict verdict;
+    sweep.judges.ranges(plan, sweep.frequencies, sweep.best, verdict);
+    ++sweep.effort.range_batches;
+    for (int r = 0; r < batch.count; ++r) {
+        batch.cannot_win[r] =
+            verdict.bounds[2 * r] >= sweep.best && verdict.bounds[2 * r + 1] >= sweep.best;
+    }
+}
+
+// The ranges from `first` outward, each kLadderGrowth times further from the centre than
+// the last, at least a block long; at most kRangesPerBatch of them.
+RangeBatch ladder_from(int first) {
+    RangeBatch batch{};
+    int start = first;
+    while (batch.count < kRangesPerBatch && start < kCandidatesPerSweep) {
+        const int end = std::min(kCandidatesPerSweep,
+                                 std::max(start + kLanes, start * kLadderGrowth));
+        batch.ranges[batch.count++] = {start, end};
+        start = end;
+    }
+    return batch;
+}
+
+// A range split into kRangesPerBatch parts growing geometrically away from the centre,
+// each at least a block long.
+RangeBatch split(CandidateRange range) {
+    RangeBatch batch{};
+    const double ratio = static_cast<double>(range.end) / range.first;
+    int start = range.first;
+    for (int part = 1; part <= kRangesPerBatch && start < range.end; ++part) {
+        const auto geometric = static_cast<int>(
+            range.first * std::pow(ratio, static_cast<double>(part) / kRangesPerBatch));
+        const int end = part == kRangesPerBatch
+                            ? range.end
+                            : std::min(range.end, std::max(start + kLanes, geometric));
+        batch.ranges[batch.count++] = {start, end};
+        start = end;
+    }
+    return batch;
 }
 
 // True when every candidate of the range is the centre itself, bit for bit: the step
@@ -86,38 +152,43 @@ bool range_cannot_win(Sweep& sweep, CandidateRange range) {
 bool every_candidate_is_centre(const Sweep& sweep, CandidateRange range) {
     const float centre = sweep.centre();
     if (centre == 0) return false;  // a zero centre: only candidate 0 rounds to it
-    const RangeSides s = sides_of(range);
-    return (s.first_even > s.last_even || same_bits(sweep.candidate(s.last_even), centre)) &&
-           (s.first_odd > s.last_odd || same_bits(sweep.candidate(s.last_odd), centre));
+    const RangeSides s = sides_of(sweep, range);
+    return same_bits(s.right_high, centre) && same_bits(s.left_low, centre);
 }
 
+// What judging some candidates did to the sweep.
+struct Judged {
+    int next;    // the next candidate to consider
+    bool moved;  // the centre or the best changed: later verdicts no longer hold
+};
+
 // A range of copies of the centre: one objective decides every candidate. The first is
-// accepted if it is below the best; once the best is the objective rounded, every later copy
-// is accepted too and changes nothing. Returns the next candidate to consider.
-int judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
+// accepted if it is below the best; once the best is that objective rounded, every later
+// copy is accepted too and changes nothing.
+Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     ++sweep.effort.candidates_judged;
     const double objective = objective_at(sweep.components, sweep.frequencies);
-    if (!(objective < sweep.best)) return range.end;
+    if (!(objective < sweep.best)) return {range.end, false};
     const auto new_best = static_cast<float>(objective);
     if (same_bits(new_best, sweep.best)) {
-        sweep.accepted += range.end - range.first;
-        return range.end;
+        sweep.accepted += range.size();
+        return {range.end, false};
     }
     ++sweep.accepted;
     sweep.best = new_best;
-    return range.first + 1;
+    return {range.first + 1, true};
 }
 
-// Judges the block of candidates from `first` exactly. Candidates in a block share the
-// centre and the best value until one of them is accepted, so the first lane below the best
-// wins. An acceptance that leaves the centre and the best as they were (a candidate equal to
-// the centre whose objective rounds to the best) leaves the rest of the block's verdict
-// standing; any other ends the block after it. Returns the next candidate to consider.
-int judge_block(Sweep& sweep, int first) {
-    BlockVerdict verdict;
-    sweep.judge(BlockPlan{sweep.components, sweep.index, first}, sweep.frequencies, sweep.best,
-                verdict);
-    const int live = std::min(kLanes, kCandidatesPerSweep - first);
+// Judges up to a block of candidates from range.first exactly. Candidates in a block share
+// the centre and the best value until one of them is accepted, so the first lane below the
+// best wins. An acceptance that leaves the centre and the best as they were (a candidate
+// equal to the centre whose objective rounds to the best) leaves the rest of the block's
+// verdict standing; any other ends the block after it.
+Judged judge_exactly(Sweep& sweep, CandidateRange range) {
+    block::BlockVerdict verdict;
+    sweep.judges.block(block::BlockPlan{sweep.components, sweep.index, range.first},
+                       sweep.frequencies, sweep.best, verdict);
+    const int live = std::min(kLanes, range.size());
     sweep.effort.candidates_judged += live;
     unsigned below = verdict.below & ((1u << live) - 1);
     while (below != 0) {
@@ -128,36 +199,64 @@ int judge_block(Sweep& sweep, int first) {
         if (!same_bits(new_best, sweep.best) || !same_bits(new_centre, sweep.centre())) {
             sweep.best = new_best;
             sweep.centre() = new_centre;
-            return first + lane + 1;
+            return {range.first + lane + 1, true};
         }
         below &= below - 1;
     }
-    return first + live;
+    return {range.first + live, false};
 }
 
-// One sweep. From the next candidate to consider, ranges grow outward while their bound
-// sets them aside and shrink while it does not, down to one block, which is judged exactly.
-// A range of copies of the centre is judged once. Ranges keep the sweep order, so the first
-// candidate below the best is the one accepted; after an acceptance the ranges restart small
-// from the candidate after it. Returns the acceptances.
+// Ranges split within ranges: at most log4(10000) levels below a ladder.
+constexpr int kMostLevels = 8;
+
+// One sweep. From the centre, and again from the candidate after each acceptance, the
+// first block is judged exactly; a ladder of growing ranges follows. A range whose bound
+// reaches the best is set aside whole; a range of copies of the centre is judged once; any
+// other is split into smaller ranges, down to a block, which is judged exactly. Ranges keep
+// the sweep order, so the first candidate below the best is the one accepted; an acceptance
+// voids the verdicts ahead. Returns the acceptances.
 int run_sweep(Sweep& sweep) {
+    RangeBatch levels[kMostLevels];
+    int depth = 0;
+    bool judge_first_block = true;
     int next = 0;
-    int span = kLanes;
     while (next < kCandidatesPerSweep) {
-        const CandidateRange range{next, std::min(kCandidatesPerSweep, next + span)};
-        if (span > kLanes && range_cannot_win(sweep, range)) {
-            sweep.effort.candidates_skipped += range.end - range.first;
-            next = range.end;
-            span *= 2;
+        if (depth == 0) {
+            if (judge_first_block) {
+                const Judged judged =
+                    judge_exactly(sweep, {next, std::min(kCandidatesPerSweep, next + kLanes)});
+                next = judged.next;
+                judge_first_block = judged.moved;
+            } else {
+                levels[depth++] = ladder_from(next);
+                bound_batch(sweep, levels[depth - 1]);
+            }
+            continue;
+        }
+        RangeBatch& batch = levels[depth - 1];
+        if (batch.at == batch.count) {
+            --depth;
+            continue;
+        }
+        const CandidateRange range = batch.ranges[batch.at];
+        const bool cannot_win = batch.cannot_win[batch.at];
+        ++batch.at;
+        Judged judged{range.end, false};
+        if (cannot_win) {
+            sweep.effort.candidates_skipped += range.size();
         } else if (every_candidate_is_centre(sweep, range)) {
-            next = judge_copies_of_centre(sweep, range);
-            span *= 2;
-        } else if (span > kLanes) {
-            span /= 2;
+            judged = judge_copies_of_centre(sweep, range);
+        } else if (range.size() <= kLanes) {
+            judged = judge_exactly(sweep, range);
         } else {
-            const int before = sweep.accepted;
-            next = judge_block(sweep, next);
-            span = sweep.accepted == before ? 2 * kLanes : kLanes;
+            levels[depth++] = split(range);
+            bound_batch(sweep, levels[depth - 1]);
+            continue;
+        }
+        next = judged.next;
+        if (judged.moved) {
+            depth = 0;
+            judge_first_block = true;
         }
     }
     return sweep.accepted;
@@ -171,8 +270,9 @@ struct SearchState {
 SearchState state_of(const FilterComponents& c, const float (&bests)[kSweepsPerPass]) {
     SearchState state{};
     const float values[] = {c.R1, c.R2, c.C1, c.C2, bests[0], bests[1], bests[2]};
-    for (int i = 0; i < 4 + kSweepsPerPass; ++i)
+    for (int i = 0; i < 4 + kSweepsPerPass; ++i) {
         state.bits[i] = std::bit_cast<std::uint32_t>(values[i]);
+    }
     return state;
 }
 
@@ -195,15 +295,15 @@ void search_components_counted(SearchPath path, FilterComponents& components,
                                const DesignTargets& targets, SearchTally* tally,
                                SearchEffort& effort) {
     KESTRANE_EXPECT(search_path_available(path));
-    const BlockJudge judge = judge_for(path);
+    const PathJudges judges = judges_for(path);
     const ObjectiveFrequencies frequencies = objective_frequencies(targets);
     float bests[kSweepsPerPass] = {kInitialBest, kInitialBest, kInitialBest};
     SearchTally counts;
     for (int pass = 0; pass < kSearchPasses; ++pass) {
         const SearchState start = state_of(components, bests);
         for (int s = 0; s < kSweepsPerPass; ++s) {
-            Sweep sweep{judge,      frequencies, static_cast<SweepIndex>(s),
-                        components, bests[s],    effort};
+            Sweep sweep{judges, frequencies, static_cast<SweepIndex>(s), components, bests[s],
+                        effort};
             counts.accepted[pass][s] = run_sweep(sweep);
         }
         if (same_state(start, state_of(components, bests))) {

@@ -8,7 +8,7 @@ namespace kestrane {
 struct SearchEffort {
     long long candidates_judged = 0;   // candidates whose objective was computed exactly
     long long candidates_skipped = 0;  // candidates set aside by a range's bound
-    long long bounds = 0;              // bounds computed, one per side of the centre
+    long long range_batches = 0;       // batches of ranges bounded side by side
 };
 
 // search_components_on, adding its work to `effort`.

@@ -8,6 +8,11 @@ void judge_portable(const block::BlockPlan& plan, const ObjectiveFrequencies& fr
     block::judge_block(plan, frequencies, best, verdict);
 }
 
+void bound_portable(const RangePlan& plan, const ObjectiveFrequencies& frequencies,
+                    double stop_at, RangeVerdict& verdict) {
+    range::judge_ranges(plan, frequencies, stop_at, verdict);
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KESTRANE_X86_PATHS 1
 
@@ -19,22 +24,34 @@ void judge_portable(const block::BlockPlan& plan, const ObjectiveFrequencies& fr
     block::judge_block(plan, frequencies, best, verdict);
 }
 
+[[gnu::target("avx2")]] void bound_avx2(const RangePlan& plan,
+                                        const ObjectiveFrequencies& frequencies, double stop_at,
+                                        RangeVerdict& verdict) {
+    range::judge_ranges(plan, frequencies, stop_at, verdict);
+}
+
 [[gnu::target("avx512f")]] void judge_avx512(const block::BlockPlan& plan,
                                              const ObjectiveFrequencies& frequencies, float best,
                                              block::BlockVerdict& verdict) {
     block::judge_block(plan, frequencies, best, verdict);
 }
+
+[[gnu::target("avx512f")]] void bound_avx512(const RangePlan& plan,
+                                             const ObjectiveFrequencies& frequencies,
+                                             double stop_at, RangeVerdict& verdict) {
+    range::judge_ranges(plan, frequencies, stop_at, verdict);
+}
 #endif
 
 }  // namespace
 
-block::BlockJudge judge_for(SearchPath path) {
+PathJudges judges_for(SearchPath path) {
 #ifdef KESTRANE_X86_PATHS
-    if (path == SearchPath::avx512) return judge_avx512;
-    if (path == SearchPath::avx2) return judge_avx2;
+    if (path == SearchPath::avx512) return {judge_avx512, bound_avx512};
+    if (path == SearchPath::avx2) return {judge_avx2, bound_avx2};
 #endif
     (void)path;
-    return judge_portable;
+    return {judge_portable, bound_portable};
 }
 
 bool search_path_available(SearchPath path) {

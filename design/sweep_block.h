@@ -11,7 +11,7 @@
 namespace kestrane::block {
 
 // Candidates judged side by side.
-inline constexpr int kLanes = 16;
+inline constexpr int kLanes = 2;
 
 // The component a sweep varies, and the distance between its neighbouring candidates.
 inline float FilterComponents::*swept_member(SweepIndex sweep) {
