@@ -84,8 +84,12 @@ inline bool holds_zero_inside(double a, double b) {
     return ((a < 0) & (b > 0)) | ((a > 0) & (b < 0));
 }
 
-inline double least(double a, double b) { return b < a ? b : a; }
-inline double most(double a, double b) { return a < b ? b : a; }
+inline double least(double a, double b) {
+    return b < a ? b : a;
+}
+inline double most(double a, double b) {
+    return a < b ? b : a;
+}
 
 // What the lanes keep from one term to the next, one array element per lane.
 struct Lanes {
@@ -172,8 +176,8 @@ inline void add_term_bounds(double f, double target, bool is_cutoff, int lane, L
     // The mean-value bound's pieces: the term at the inner end, computed as the objective
     // computes it, and the term's slope over the range in exact arithmetic.
     const bool inner_is_low = l.inner_is_low[lane] != 0;
-    const double inner_amplitude = amplitude_from_parts(inner_is_low ? re_low : re_high,
-                                                        inner_is_low ? im2_low : im2_high);
+    const double inner_amplitude =
+        amplitude_from_parts(inner_is_low ? re_low : re_high, inner_is_low ? im2_low : im2_high);
     // Q' = f^2 * 39.478 * (dc2c2ss/dx - 2 re dp/dx) at each end, with its rounding allowance.
     const double scale = f * f * kTwoPiSquared;
     const double dp_low = l.dp_low[lane], dp_high = l.dp_high[lane];
@@ -227,8 +231,8 @@ inline double mean_value_bound(const Lanes& l, int lane) {
     // In exact arithmetic: objective(x) >= objective(inner) + least outward slope * width,
     // and the computed objective lies within kSumError and the allowances of the exact one.
     const double slack = l.slope_size[lane] * kSlopeError;
-    const double outward = l.inner_is_low[lane] != 0 ? l.slope_low[lane] - slack
-                                                     : -(l.slope_high[lane] + slack);
+    const double outward =
+        l.inner_is_low[lane] != 0 ? l.slope_low[lane] - slack : -(l.slope_high[lane] + slack);
     const double allowance = l.amplitude_error[lane] + kUnderflowError;
     const double inner = objective_total(l.inner_sum[lane], l.inner_cutoff[lane]);
     const double exact_least =

@@ -120,8 +120,8 @@ RangeBatch ladder_from(int first) {
     RangeBatch batch{};
     int start = first;
     while (batch.count < kRangesPerBatch && start < kCandidatesPerSweep) {
-        const int end = std::min(kCandidatesPerSweep,
-                                 std::max(start + kLanes, start * kLadderGrowth));
+        const int end =
+            std::min(kCandidatesPerSweep, std::max(start + kLanes, start * kLadderGrowth));
         batch.ranges[batch.count++] = {start, end};
         start = end;
     }
@@ -302,8 +302,8 @@ void search_components_counted(SearchPath path, FilterComponents& components,
     for (int pass = 0; pass < kSearchPasses; ++pass) {
         const SearchState start = state_of(components, bests);
         for (int s = 0; s < kSweepsPerPass; ++s) {
-            Sweep sweep{judges, frequencies, static_cast<SweepIndex>(s), components, bests[s],
-                        effort};
+            Sweep sweep{judges,     frequencies, static_cast<SweepIndex>(s),
+                        components, bests[s],    effort};
             counts.accepted[pass][s] = run_sweep(sweep);
         }
         if (same_state(start, state_of(components, bests))) {

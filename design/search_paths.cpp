@@ -8,8 +8,8 @@ void judge_portable(const block::BlockPlan& plan, const ObjectiveFrequencies& fr
     block::judge_block(plan, frequencies, best, verdict);
 }
 
-void bound_portable(const RangePlan& plan, const ObjectiveFrequencies& frequencies,
-                    double stop_at, RangeVerdict& verdict) {
+void bound_portable(const RangePlan& plan, const ObjectiveFrequencies& frequencies, double stop_at,
+                    RangeVerdict& verdict) {
     range::judge_ranges(plan, frequencies, stop_at, verdict);
 }
 
