@@ -32,7 +32,7 @@ void fast_objective(benchmark::State& state) {
     const block::BlockJudge judge = judges_for(chosen_search_path()).block;
     block::BlockVerdict verdict;
     for (auto _ : state) {
-        judge(block::BlockPlan{kStart, kSweepC1, 0}, frequencies, 10000, verdict);
+        judge(block::BlockPlan{kStart, kSweepC1, {}}, frequencies, 10000, verdict);
         benchmark::DoNotOptimize(verdict);
     }
     state.SetItemsProcessed(state.iterations() * block::kLanes);

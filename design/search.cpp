@@ -57,6 +57,7 @@ struct Sweep {
     float& best;
     SearchEffort& effort;
     int accepted = 0;
+    int run_parity = 0;  // the parity of the last candidate accepted
 
     float& centre() const { return components.*block::swept_member(index); }
     float candidate(int i) const {
@@ -179,31 +180,60 @@ Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     return {range.first + 1, true};
 }
 
-// Judges up to a block of candidates from range.first exactly. Candidates in a block share
-// the centre and the best value until one of them is accepted, so the first lane below the
-// best wins. An acceptance that leaves the centre and the best as they were (a candidate
-// equal to the centre whose objective rounds to the best) leaves the rest of the block's
-// verdict standing; any other ends the block after it.
-Judged judge_exactly(Sweep& sweep, CandidateRange range) {
+// Judges up to a block of candidates from range.first exactly, in one go. When the centre
+// walks in one direction, every other candidate is accepted, each from the centre the last
+// one left. So after an acceptance (`assume_run`) the lanes assume that each candidate of the
+// parity of the sweep's last acceptance (even at the start) is accepted, and take their
+// values around the centre that would follow; otherwise around the current centre. Then the
+// lanes are read in sweep order against the sweep's real state, as if judged one by one:
+// the first lane below the best is accepted; an acceptance that leaves the centre and the
+// best as they were changes nothing; the reading stops at the first lane whose assumed centre
+// is not the real one.
+Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
+    const int count = std::min(kLanes, range.size());
+    const double step = block::sweep_step(sweep.index);
+    block::BlockPlan plan{sweep.components, sweep.index, {}};
+    float assumed_centres[kLanes];
+    float assumed = sweep.centre();
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const int i = range.first + lane;
+        assumed_centres[lane] = assumed;
+        plan.candidates[lane] = block::candidate_value(i, step, assumed);
+        if (assume_run && (i & 1) == sweep.run_parity) assumed = plan.candidates[lane];
+    }
     block::BlockVerdict verdict;
-    sweep.judges.block(block::BlockPlan{sweep.components, sweep.index, range.first},
-                       sweep.frequencies, sweep.best, verdict);
-    const int live = std::min(kLanes, range.size());
-    sweep.effort.candidates_judged += live;
-    unsigned below = verdict.below & ((1u << live) - 1);
-    while (below != 0) {
-        const int lane = std::countr_zero(below);
-        const auto new_best = static_cast<float>(verdict.objectives[lane]);
-        const float new_centre = verdict.candidates[lane];
+    sweep.judges.block(plan, sweep.frequencies, sweep.best, verdict);
+    ++sweep.effort.blocks;
+    bool moved = false;
+    for (int lane = 0; lane < count; ++lane) {
+        if (!same_bits(assumed_centres[lane], sweep.centre())) {
+            sweep.effort.candidates_judged += lane;
+            return {range.first + lane, moved};
+        }
+        const bool below = (verdict.below >> lane & 1u) != 0;
+        if (!below || !(verdict.objectives[lane] < sweep.best)) continue;
         ++sweep.accepted;
+        const auto new_best = static_cast<float>(verdict.objectives[lane]);
+        const float new_centre = plan.candidates[lane];
         if (!same_bits(new_best, sweep.best) || !same_bits(new_centre, sweep.centre())) {
             sweep.best = new_best;
             sweep.centre() = new_centre;
-            return {range.first + lane + 1, true};
+            sweep.run_parity = (range.first + lane) & 1;
+            moved = true;
         }
-        below &= below - 1;
     }
-    return {range.first + live, false};
+    sweep.effort.candidates_judged += count;
+    return {range.first + count, moved};
+}
+
+// Judges every candidate of a range exactly, or up to the first acceptance that moves the
+// centre or the best.
+Judged judge_range(Sweep& sweep, CandidateRange range) {
+    Judged judged{range.first, false};
+    while (judged.next < range.end && !judged.moved) {
+        judged = judge_run(sweep, {judged.next, range.end}, false);
+    }
+    return judged;
 }
 
 // Ranges split within ranges: at most log4(10000) levels below a ladder.
@@ -224,7 +254,7 @@ int run_sweep(Sweep& sweep) {
         if (depth == 0) {
             if (judge_first_block) {
                 const Judged judged =
-                    judge_exactly(sweep, {next, std::min(kCandidatesPerSweep, next + kLanes)});
+                    judge_run(sweep, {next, std::min(kCandidatesPerSweep, next + kLanes)}, true);
                 next = judged.next;
                 judge_first_block = judged.moved;
             } else {
@@ -247,7 +277,7 @@ int run_sweep(Sweep& sweep) {
         } else if (every_candidate_is_centre(sweep, range)) {
             judged = judge_copies_of_centre(sweep, range);
         } else if (range.size() <= kLanes) {
-            judged = judge_exactly(sweep, range);
+            judged = judge_range(sweep, range);
         } else {
             levels[depth++] = split(range);
             bound_batch(sweep, levels[depth - 1]);

@@ -8,6 +8,7 @@ namespace kestrane {
 struct SearchEffort {
     long long candidates_judged = 0;   // candidates whose objective was computed exactly
     long long candidates_skipped = 0;  // candidates set aside by a range's bound
+    long long blocks = 0;              // blocks of candidates judged side by side
     long long range_batches = 0;       // batches of ranges bounded side by side
 };
 

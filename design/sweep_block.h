@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <iterator>
 
 #include "response_model.h"
 #include "search.h"
@@ -11,7 +12,7 @@
 namespace kestrane::block {
 
 // Candidates judged side by side.
-inline constexpr int kLanes = 2;
+inline constexpr int kLanes = 8;
 
 // The component a sweep varies, and the distance between its neighbouring candidates.
 inline float FilterComponents::*swept_member(SweepIndex sweep) {
@@ -30,16 +31,15 @@ inline float candidate_value(int i, double step, float centre) {
     return static_cast<float>(static_cast<double>(signed_i) * step + centre);
 }
 
-// Candidates first, first + 1, ..., first + kLanes - 1 of the sweep over `sweep`'s component,
-// around the values in `components`.
+// Candidate values of the sweep over `sweep`'s component, one per lane, each in place of
+// that component in `components`.
 struct BlockPlan {
     FilterComponents components;
     SweepIndex sweep;
-    int first;
+    float candidates[kLanes];
 };
 
 struct BlockVerdict {
-    float candidates[kLanes];
     double objectives[kLanes];  // meaningful for the lanes in `below`
     unsigned below;             // the lanes whose objective is below the best, lane 0 in bit 0
 };
@@ -60,22 +60,18 @@ using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& f
     // Local copies and arrays, so that the compiler sees no aliasing with the verdict.
     const FilterComponents centre = plan.components;
     const SweepIndex sweep = plan.sweep;
-    const int first = plan.first;
-    const double step = sweep_step(sweep);
-    const float swept_centre = centre.*swept_member(sweep);
     float candidates[kLanes];
+    std::copy(std::begin(plan.candidates), std::end(plan.candidates), candidates);
     double p[kLanes], c2c2ss[kLanes];
 #pragma omp simd
     for (int lane = 0; lane < kLanes; ++lane) {
-        const float candidate = candidate_value(first + lane, step, swept_centre);
-        candidates[lane] = candidate;
+        const float candidate = candidates[lane];
         const ResponseProducts products = response_products(
             centre.R1, sweep == kSweepR2 ? candidate : centre.R2,
             sweep == kSweepC1 ? candidate : centre.C1, sweep == kSweepC2 ? candidate : centre.C2);
         p[lane] = products.p;
         c2c2ss[lane] = products.c2c2ss;
     }
-    std::copy(candidates, candidates + kLanes, verdict.candidates);
 
     verdict.below = 0;
     double cutoff_terms[kLanes];
