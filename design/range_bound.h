@@ -125,8 +125,8 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     return sweep == kSweepC1 ? 0.0 : sweep == kSweepC2 ? 2.0 * c2 * s * s : 2.0 * c2 * c2 * s;
 }
 
-[[gnu::always_inline]] inline void set_up_lane(const FilterComponents& k, SweepIndex sweep, float low, float high,
-                        int lane, Lanes& l) {
+[[gnu::always_inline]] inline void set_up_lane(const FilterComponents& k, SweepIndex sweep,
+                                               float low, float high, int lane, Lanes& l) {
     const float centre = k.*block::swept_member(sweep);
     const float r2_low = sweep == kSweepR2 ? low : k.R2, r2_high = sweep == kSweepR2 ? high : k.R2;
     const float c1_low = sweep == kSweepC1 ? low : k.C1, c1_high = sweep == kSweepC1 ? high : k.C1;
@@ -155,7 +155,8 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
 }
 
 // Adds one term, at `f` hertz with the given target, to a lane.
-[[gnu::always_inline]] inline void add_term_bounds(double f, double target, bool is_cutoff, int lane, Lanes& l) {
+[[gnu::always_inline]] inline void add_term_bounds(double f, double target, bool is_cutoff,
+                                                   int lane, Lanes& l) {
     const double re_low = real_part(l.p_low[lane], f), re_high = real_part(l.p_high[lane], f);
     const double im2_low = imaginary_squared(l.c2c2ss_low[lane], f);
     const double im2_high = imaginary_squared(l.c2c2ss_high[lane], f);
@@ -277,13 +278,5 @@ inline double mean_value_bound(const Lanes& l, int lane) {
 }
 
 }  // namespace range
-
-// One range's bound with the portable lanes: for tests and for single ranges.
-struct SweptValues {
-    float low;
-    float high;
-};
-double objective_lower_bound(const FilterComponents& centre, SweepIndex sweep, SweptValues values,
-                             const ObjectiveFrequencies& frequencies, double stop_at);
 
 }  // namespace kestrane

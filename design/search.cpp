@@ -133,7 +133,7 @@ RangeBatch ladder_from(int first) {
 // each at least a block long.
 RangeBatch split(CandidateRange range) {
     RangeBatch batch{};
-    const double ratio = static_cast<double>(range.end) / range.first;
+    const double ratio = static_cast<double>(range.end) / std::max(1, range.first);
     int start = range.first;
     for (int part = 1; part <= kRangesPerBatch && start < range.end; ++part) {
         const auto geometric = static_cast<int>(
@@ -236,8 +236,9 @@ Judged judge_range(Sweep& sweep, CandidateRange range) {
     return judged;
 }
 
-// Ranges split within ranges: at most log4(10000) levels below a ladder.
-constexpr int kMostLevels = 8;
+// Ranges split within ranges: a ladder and at most six splits below it (each split leaves
+// ranges under a third the size of their parent or a block long).
+constexpr int kMostLevels = 12;
 
 // One sweep. From the centre, and again from the candidate after each acceptance, the
 // first block is judged exactly; a ladder of growing ranges follows. A range whose bound
@@ -279,6 +280,7 @@ int run_sweep(Sweep& sweep) {
         } else if (range.size() <= kLanes) {
             judged = judge_range(sweep, range);
         } else {
+            KESTRANE_EXPECT(depth < kMostLevels);
             levels[depth++] = split(range);
             bound_batch(sweep, levels[depth - 1]);
             continue;
