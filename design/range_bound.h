@@ -236,9 +236,11 @@ inline double mean_value_bound(const Lanes& l, int lane) {
         l.inner_is_low[lane] != 0 ? l.slope_low[lane] - slack : -(l.slope_high[lane] + slack);
     const double allowance = l.amplitude_error[lane] + kUnderflowError;
     const double inner = objective_total(l.inner_sum[lane], l.inner_cutoff[lane]);
-    const double exact_least =
-        (inner - allowance) / (1 + kSumError) + least(0.0, outward) * l.width[lane];
-    const double bound = (1 - kSumError) * exact_least - allowance;
+    const double fall = least(0.0, outward) * l.width[lane];
+    const double exact_least = (inner - allowance) / (1 + kSumError) + fall;
+    // The few roundings of these last steps, far within kSlopeError of their sizes.
+    const double last_steps = (inner + std::fabs(fall)) * kSlopeError;
+    const double bound = (1 - kSumError) * exact_least - allowance - last_steps;
     return l.form_fails[lane] == 0 ? bound : -HUGE_VAL;
 }
 
