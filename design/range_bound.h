@@ -41,7 +41,9 @@ namespace kestrane {
 inline constexpr int kRangeLanes = 8;
 
 // One side of the centre in each lane: the swept component's values low[lane] to high[lane],
-// finite, low <= high, both on the same side of the centre's value or equal to it.
+// finite, low <= high, both on the same side of the centre's value or equal to it; the
+// centre's components finite. (Then no step meets infinity minus infinity or zero times
+// infinity: the products stay below 10^155, and only squares and quotients may overflow.)
 struct RangePlan {
     FilterComponents centre;
     SweepIndex sweep;
@@ -108,10 +110,11 @@ struct Lanes {
     // The objective at the inner end, computed as the objective computes it.
     double inner_sum[kRangeLanes], inner_cutoff[kRangeLanes];
     // The slope of the exact objective over the range, the sum of the slope bounds'
-    // magnitudes, the amplitude error allowance, and a nonzero count where the mean-value
-    // bound does not apply.
+    // magnitudes, the amplitude error allowance, and the largest |H| in the range.
     double slope_low[kRangeLanes], slope_high[kRangeLanes], slope_size[kRangeLanes];
-    double amplitude_error[kRangeLanes], form_fails[kRangeLanes];
+    double amplitude_error[kRangeLanes], largest_amplitude[kRangeLanes];
+    // The largest magnitudes of the slopes of the products at the two ends.
+    double dp_size[kRangeLanes], dc_size[kRangeLanes];
 };
 
 inline double slope_of_product(float r1, float r2, float c1, float c2, SweepIndex sweep) {
@@ -151,7 +154,9 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     l.interval_sum[lane] = l.interval_cutoff[lane] = 0;
     l.inner_sum[lane] = l.inner_cutoff[lane] = 0;
     l.slope_low[lane] = l.slope_high[lane] = l.slope_size[lane] = 0;
-    l.amplitude_error[lane] = l.form_fails[lane] = 0;
+    l.amplitude_error[lane] = l.largest_amplitude[lane] = 0;
+    l.dp_size[lane] = most(std::fabs(l.dp_low[lane]), std::fabs(l.dp_high[lane]));
+    l.dc_size[lane] = most(std::fabs(l.dc_low[lane]), std::fabs(l.dc_high[lane]));
 }
 
 // Adds one term, at `f` hertz with the given target, to a lane.
@@ -185,18 +190,17 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     const double dc_low = l.dc_low[lane], dc_high = l.dc_high[lane];
     const double q_low = scale * (dc_low - 2.0 * re_low * dp_low);
     const double q_high = scale * (dc_high - 2.0 * re_high * dp_high);
-    const double q_allowance_low =
-        scale * (std::fabs(dc_low) + 2.0 * (std::fabs(re_low) + 1.0) * std::fabs(dp_low)) *
-        kSlopeError;
-    const double q_allowance_high =
-        scale * (std::fabs(dc_high) + 2.0 * (std::fabs(re_high) + 1.0) * std::fabs(dp_high)) *
-        kSlopeError;
-    const double q_least = least(q_low - q_allowance_low, q_high - q_allowance_high);
-    const double q_most = most(q_low + q_allowance_low, q_high + q_allowance_high);
+    const double re_size = most(std::fabs(re_low), std::fabs(re_high)) + 1.0;
+    const double q_allowance =
+        scale * (l.dc_size[lane] + 2.0 * re_size * l.dp_size[lane]) * kSlopeError;
+    const double q_least = least(q_low, q_high) - q_allowance;
+    const double q_most = most(q_low, q_high) + q_allowance;
+    // |H| over the range in exact arithmetic; the cubes' own roundings are left to the slack
+    // on the slope's sum.
     const double a_least = amplitude_least * (1 - kAmplitudeError);
     const double a_most = amplitude_most * (1 + kAmplitudeError);
-    const double cube_least = a_least * a_least * a_least * (1 - kSlopeError);
-    const double cube_most = a_most * a_most * a_most * (1 + kSlopeError);
+    const double cube_least = a_least * a_least * a_least;
+    const double cube_most = a_most * a_most * a_most;
     // d(target - |H|)/dx = Q'/2 * |H|^3 over the range; |target - |H|| turns it round where
     // target - |H| is negative, and can take either sign where the range holds the target.
     const double rise_least = 0.5 * (q_least >= 0 ? cube_least : cube_most) * q_least;
@@ -217,10 +221,7 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     l.slope_high[lane] += slope_most;
     l.slope_size[lane] += std::fabs(slope_least) + std::fabs(slope_most);
     l.amplitude_error[lane] += kAbsoluteAmplitudeError * (a_most + a_most * a_most);
-    // Written so that a not-a-number fails too.
-    const bool fits = (amplitude_least >= 0) & (amplitude_most <= kLargestAmplitude) &
-                      (std::fabs(slope_least) < HUGE_VAL) & (std::fabs(slope_most) < HUGE_VAL);
-    l.form_fails[lane] += fits ? 0.0 : 1.0;
+    l.largest_amplitude[lane] = most(l.largest_amplitude[lane], amplitude_most);
 }
 
 inline double interval_bound(const Lanes& l, int lane) {
@@ -231,6 +232,7 @@ inline double interval_bound(const Lanes& l, int lane) {
 inline double mean_value_bound(const Lanes& l, int lane) {
     // In exact arithmetic: objective(x) >= objective(inner) + least outward slope * width,
     // and the computed objective lies within kSumError and the allowances of the exact one.
+    // The slack covers the roundings of the cubes, of each term's slope and of their sum.
     const double slack = l.slope_size[lane] * kSlopeError;
     const double outward =
         l.inner_is_low[lane] != 0 ? l.slope_low[lane] - slack : -(l.slope_high[lane] + slack);
@@ -241,7 +243,10 @@ inline double mean_value_bound(const Lanes& l, int lane) {
     // The few roundings of these last steps, far within kSlopeError of their sizes.
     const double last_steps = (inner + std::fabs(fall)) * kSlopeError;
     const double bound = (1 - kSumError) * exact_least - allowance - last_steps;
-    return l.form_fails[lane] == 0 ? bound : -HUGE_VAL;
+    // Written so that a not-a-number fails too.
+    const bool applies = (l.largest_amplitude[lane] <= kLargestAmplitude) &
+                         (std::fabs(l.slope_size[lane]) < HUGE_VAL);
+    return applies ? bound : -HUGE_VAL;
 }
 
 // The body of every RangeJudge, inlined into each path's compilation.
