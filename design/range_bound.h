@@ -42,8 +42,10 @@ inline constexpr int kRangeLanes = 8;
 
 // One side of the centre in each lane: the swept component's values low[lane] to high[lane],
 // finite, low <= high, both on the same side of the centre's value or equal to it; the
-// centre's components finite. (Then no step meets infinity minus infinity or zero times
-// infinity: the products stay below 10^155, and only squares and quotients may overflow.)
+// centre's components finite. (Then the interval bound meets no infinity minus infinity and
+// no zero times infinity: the products stay below 10^155, and only squares and quotients
+// overflow. The mean-value bound gives way wherever |H| exceeds 1024 or its slope is not
+// finite.)
 struct RangePlan {
     FilterComponents centre;
     SweepIndex sweep;
