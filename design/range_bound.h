@@ -82,10 +82,9 @@ inline constexpr double kUnderflowError = 0x1p-140;
 inline constexpr double kSlopeError = 0x1p-40;
 inline constexpr double kLargestAmplitude = 1024;
 
-// Whether the open interval between a and b holds 0. Written without short circuits, so
-// that lane loops stay branch-free.
+// Whether the open interval between a and b holds 0.
 inline bool holds_zero_inside(double a, double b) {
-    return ((a < 0) & (b > 0)) | ((a > 0) & (b < 0));
+    return (a < 0 && b > 0) || (a > 0 && b < 0);
 }
 
 inline double least(double a, double b) {
@@ -148,8 +147,8 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     l.dc_high[lane] = slope_of_c2c2ss(k.R1, r2_high, c2_high, sweep);
     // c2c2ss = ((C2*C2)*S)*S is smallest, 0, where C2 or S = R1 + R2 is 0.
     const double r1 = k.R1;
-    const bool zero_inside = ((sweep == kSweepC2) & holds_zero_inside(low, high)) |
-                             ((sweep == kSweepR2) & holds_zero_inside(r1 + low, r1 + high));
+    const bool zero_inside = (sweep == kSweepC2 && holds_zero_inside(low, high)) ||
+                             (sweep == kSweepR2 && holds_zero_inside(r1 + low, r1 + high));
     l.c2c2ss_zero_inside[lane] = zero_inside ? 1.0 : 0.0;
     l.inner_is_low[lane] = low >= centre ? 1.0 : 0.0;
     l.width[lane] = (static_cast<double>(high) - low) * (1 + kSlopeError);
@@ -177,7 +176,7 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     const double amplitude_least = amplitude_from_square(im2_most + re2_most);
     const double amplitude_most = amplitude_from_square(im2_least + re2_least);
     const double from_most = target - amplitude_most, from_least = target - amplitude_least;
-    const double least_term = (from_most <= 0) & (from_least >= 0)
+    const double least_term = from_most <= 0 && from_least >= 0
                                   ? 0.0
                                   : least(abs_single(from_most), abs_single(from_least));
 
@@ -246,8 +245,8 @@ inline double mean_value_bound(const Lanes& l, int lane) {
     const double last_steps = (inner + std::fabs(fall)) * kSlopeError;
     const double bound = (1 - kSumError) * exact_least - allowance - last_steps;
     // Written so that a not-a-number fails too.
-    const bool applies = (l.largest_amplitude[lane] <= kLargestAmplitude) &
-                         (std::fabs(l.slope_size[lane]) < HUGE_VAL);
+    const bool applies =
+        l.largest_amplitude[lane] <= kLargestAmplitude && std::fabs(l.slope_size[lane]) < HUGE_VAL;
     return applies ? bound : -HUGE_VAL;
 }
 
