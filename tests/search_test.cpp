@@ -85,6 +85,26 @@ TEST_P(EveryPath, DesignThatFusedMultiplyAddWouldChange) {
     expect_same_tally(tally, reference_tally);
 }
 
+// R2 = R1 = 7.53e10 ohm: a unit in the last place of R2 is 8192 ohm, so every R2 candidate
+// (at most 1000 ohm out) rounds to the centre itself. The first is accepted (the best starts
+// at 10000); this design's objective rounds up to single precision, so every later copy lies
+// below the best too and is accepted, changing nothing: 10000 acceptances, which the search
+// counts from a single objective.
+TEST_P(EveryPath, StepsThatVanishBesideTheCentre) {
+    constexpr float kFcKhz = 384.639771f, kR1 = 7.53283564e10f;
+    static const auto reference_tally = [&] {
+        SearchTally tally;
+        const DesignTargets targets = make_targets(kFcKhz);
+        FilterComponents k = starting_point(kR1, targets);
+        reference::search_components(k, targets, &tally);
+        return tally;
+    }();
+    SearchTally tally;
+    design(kFcKhz, kR1, tally);
+    EXPECT_EQ(tally.accepted[0][kSweepR2], kCandidatesPerSweep);
+    expect_same_tally(tally, reference_tally);
+}
+
 INSTANTIATE_TEST_SUITE_P(Search, EveryPath, testing::ValuesIn(kRoutes),
                          [](const testing::TestParamInfo<SearchRoute>& route) {
                              return std::string(route.param.name);
