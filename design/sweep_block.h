@@ -51,6 +51,15 @@ struct BlockVerdict {
 using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& frequencies,
                             float best, BlockVerdict& verdict);
 
+// Whether every lane's running total has reached the best.
+[[gnu::always_inline]] inline bool every_lane_reaches(const double (&totals)[kLanes], double best) {
+    int reaching = 0;
+#pragma omp simd reduction(+ : reaching)
+    for (int lane = 0; lane < kLanes; ++lane)
+        reaching += totals[lane] >= best;
+    return reaching == kLanes;
+}
+
 // The body of every BlockJudge, inlined into each path's compilation. The lane loops are
 // innermost and marked for vector code; every lane holds doubles only (the single-precision
 // sums too), so that one vector width serves the whole loop.
@@ -74,23 +83,21 @@ using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& f
     }
 
     verdict.below = 0;
+    const double cutoff_hz = frequencies.cutoff_hz;
     double cutoff_terms[kLanes];
-    int lanes_reaching_best = 0;
-#pragma omp simd reduction(+ : lanes_reaching_best)
+#pragma omp simd
     for (int lane = 0; lane < kLanes; ++lane) {
-        cutoff_terms[lane] = cutoff_term(amplitude(p[lane], c2c2ss[lane], frequencies.cutoff_hz));
-        lanes_reaching_best += objective_total(0, cutoff_terms[lane]) >= best;
+        cutoff_terms[lane] = cutoff_term(amplitude(p[lane], c2c2ss[lane], cutoff_hz));
     }
-    if (lanes_reaching_best == kLanes) return;
-    double sums[kLanes] = {};
+    if (every_lane_reaches(cutoff_terms, best)) return;
+    double sums[kLanes] = {}, totals[kLanes];
     for (const double f : frequencies.flatness_hz) {
-        int lanes_at_best = 0;
-#pragma omp simd reduction(+ : lanes_at_best)
+#pragma omp simd
         for (int lane = 0; lane < kLanes; ++lane) {
             sums[lane] = add_flatness_term(sums[lane], amplitude(p[lane], c2c2ss[lane], f));
-            lanes_at_best += objective_total(sums[lane], cutoff_terms[lane]) >= best;
+            totals[lane] = objective_total(sums[lane], cutoff_terms[lane]);
         }
-        if (lanes_at_best == kLanes) return;
+        if (every_lane_reaches(totals, best)) return;
     }
     for (int lane = 0; lane < kLanes; ++lane) {
         verdict.objectives[lane] = objective_total(sums[lane], cutoff_terms[lane]);
