@@ -3,16 +3,24 @@
 #include "response.h"
 
 namespace kestrane {
+namespace {
+
+// The passband probes step down from half the cutoff by this fraction of it, a
+// single-precision constant.
+constexpr float kProbeStep = 0.02f;
+// The phase is compared with the line at this many points, 1/500 of the band apart.
+constexpr int kPhasePoints = 500;
+constexpr double kPhasePointSpacing = 0.002;
+
+}  // namespace
 
 float passband_edge(const FilterComponents& components, const DesignTargets& targets) {
     float edge = targets.probe_hz;
     if (magnitude_at(components, whole_hz(edge)) >= kPassbandAmplitude) return edge;
 
     const float half_cutoff = static_cast<float>(0.5 * targets.cutoff_hz);
-    constexpr float kProbeStep = 0.02f;
-    float k = 0;
-    for (int probe = 1; probe <= kPassbandProbes; ++probe) {
-        k = k + 1;
+    for (int k = 1; k <= kPassbandProbes; ++k) {
+        // k is a single-precision count; every whole number up to 50 is exact in it.
         const double frequency = (1.0 - static_cast<double>(k) * kProbeStep) * half_cutoff;
         edge = static_cast<float>(frequency);
         if (magnitude_at(components, whole_hz(frequency)) >= kPassbandAmplitude) break;
@@ -23,10 +31,11 @@ float passband_edge(const FilterComponents& components, const DesignTargets& tar
 double phase_deviation(const FilterComponents& components, double band_hz) {
     const double slope = phase_at(components, whole_hz(band_hz)) / band_hz;
     double largest = 0;
-    float point = 0;
-    for (int i = 0; i < 500; ++i, point = point + 1) {
-        const double line = point * slope * band_hz * 0.002;
-        const double frequency = point * band_hz * 0.002;
+    for (int i = 0; i < kPhasePoints; ++i) {
+        // The point is a single-precision count; every whole number below 500 is exact in it.
+        const double point = i;
+        const double line = point * slope * band_hz * kPhasePointSpacing;
+        const double frequency = point * band_hz * kPhasePointSpacing;
         const double deviation = abs_single(line - phase_at(components, whole_hz(frequency)));
         if (deviation > largest) largest = deviation;
     }

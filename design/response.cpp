@@ -1,5 +1,7 @@
 #include "response.h"
 
+#include "response_model.h"
+
 namespace kestrane {
 
 std::int32_t whole_hz(double hz) {
@@ -50,21 +52,24 @@ ObjectiveFrequencies objective_frequencies(const DesignTargets& targets) {
     ObjectiveFrequencies frequencies;
     for (int i = 0; i < kFlatnessPoints; ++i) {
         const double factor = 1.0 - 0.025 * i;
-        frequencies.flatness_hz[i] = whole_hz(factor * targets.flat_top_hz);
+        frequencies.flatness_hz[i] = whole_hz(factor * static_cast<double>(targets.flat_top_hz));
     }
     frequencies.cutoff_hz = whole_hz(targets.cutoff_hz);
     return frequencies;
 }
 
-double flatness_objective(const FilterComponents& components, const DesignTargets& targets) {
-    const ObjectiveFrequencies frequencies = objective_frequencies(targets);
+double objective_at(const FilterComponents& components, const ObjectiveFrequencies& frequencies) {
     const ResponseProducts products = response_products(components);
-    float sum = 0;
+    double sum = 0;
     for (const double f : frequencies.flatness_hz) {
         sum = add_flatness_term(sum, amplitude(products.p, products.c2c2ss, f));
     }
     return objective_total(
         sum, cutoff_term(amplitude(products.p, products.c2c2ss, frequencies.cutoff_hz)));
+}
+
+double flatness_objective(const FilterComponents& components, const DesignTargets& targets) {
+    return objective_at(components, objective_frequencies(targets));
 }
 
 }  // namespace kestrane

@@ -31,34 +31,6 @@ inline double abs_single(double value) {
     return std::fabs(static_cast<double>(static_cast<float>(value)));
 }
 
-// The frequency-independent products of one component set, each formed left to right from
-// the single-precision values: p = ((R1*R2)*C1)*C2 and c2c2ss = ((C2*C2)*S)*S, S = R1 + R2.
-struct ResponseProducts {
-    double p;
-    double c2c2ss;
-};
-
-inline ResponseProducts response_products(float r1, float r2, float c1, float c2) {
-    const double s = static_cast<double>(r1) + static_cast<double>(r2);
-    const double r1r2 = static_cast<double>(r1) * r2;
-    const double c2c2 = static_cast<double>(c2) * c2;
-    return {r1r2 * c1 * c2, c2c2 * s * s};
-}
-
-inline ResponseProducts response_products(const FilterComponents& c) {
-    return response_products(c.R1, c.R2, c.C1, c.C2);
-}
-
-// |H| at `f` hertz (a whole number of hertz as a double) from the products above:
-// (im^2 + re^2)^-0.5 with re = 1 - p*f*f*39.478 and im^2 = c2c2ss*f*f*39.478.
-// 1/sqrt gives the same single-precision figures as the power function here; the test suite
-// holds a power-function reference that checks it.
-inline double amplitude(double p, double c2c2ss, double f) {
-    const double re = 1.0 - p * f * f * kTwoPiSquared;
-    const double im2 = c2c2ss * f * f * kTwoPiSquared;
-    return 1.0 / std::sqrt(im2 + re * re);
-}
-
 // Gain magnitude |H| of `components` at `hertz`; dimensionless, exactly 1 at 0 Hz. Any
 // finite components are accepted, zero and negative values included.
 double magnitude_at(const FilterComponents& components, std::int32_t hertz);
@@ -79,32 +51,6 @@ FilterComponents starting_point(float r1, const DesignTargets& targets);
 
 // True when all four components are finite.
 bool is_finite_design(const FilterComponents& components);
-
-// The whole-hertz frequencies the objective evaluates, fixed for one design: the 20
-// flatness points stepping down from flat_top_hz by 2.5 % each, then the cutoff.
-inline constexpr int kFlatnessPoints = 20;
-struct ObjectiveFrequencies {
-    double flatness_hz[kFlatnessPoints];
-    double cutoff_hz;
-};
-ObjectiveFrequencies objective_frequencies(const DesignTargets& targets);
-
-// One flatness term added to the running single-precision sum: single(sum + |1 - |H||).
-inline float add_flatness_term(float sum, double magnitude) {
-    return static_cast<float>(sum + abs_single(1.0 - magnitude));
-}
-
-// The cutoff term of the objective: |0.7071 - |H|| at the cutoff.
-inline double cutoff_term(double cutoff_magnitude) {
-    return abs_single(kCutoffAmplitude - cutoff_magnitude);
-}
-
-// The objective from the flatness sum and the cutoff term, in double precision. Adding a
-// flatness term never lowers the sum, so the total over the first terms is a lower bound
-// of the objective.
-inline double objective_total(float flatness_sum, double cutoff_term) {
-    return flatness_sum + cutoff_term;
-}
 
 // The figure of merit: the sum, held in single precision, of |1 - |H|| over the 20 flatness
 // points, plus |0.7071 - |H|| at the cutoff; each term rounded to single precision before its

@@ -2,17 +2,20 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <iterator>
 
-#include "response.h"
+#include "contract.h"
+#include "range_bound.h"
+#include "response_model.h"
+#include "search_effort.h"
+#include "search_paths.h"
 #include "sweep_block.h"
 
 namespace kestrane {
 namespace {
 
-using block::BlockJudge;
-using block::BlockPlan;
-using block::BlockVerdict;
 using block::kLanes;
 static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
 
@@ -23,98 +26,336 @@ bool same_bits(float a, float b) {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
-// One sweep. Candidates in a block share the centre and the best value until one of them
-// is accepted, so the block is judged at once and the first lane below the best wins. An
-// acceptance that leaves the centre and the best as they were (a candidate equal to the
-// centre whose objective rounds to the best) leaves the rest of the block's verdict standing;
-// any other moves the next block to the candidate after it. Returns the acceptances.
-int run_sweep(BlockJudge judge, const ObjectiveFrequencies& frequencies, SweepIndex sweep,
-              FilterComponents& components, float& best) {
-    BlockVerdict verdict;
-    float& centre = components.*block::swept_member(sweep);
+// Candidates first, first + 1, ..., end - 1 of a sweep, in sweep order. The even ones lie
+// at or right of the centre, the odd ones left of it; candidate i lies about i/2 steps out.
+struct CandidateRange {
+    int first;
+    int end;
+
+    int size() const { return end - first; }
+};
+
+// Ranges bounded together: each takes two lanes, one per side of the centre.
+constexpr int kRangesPerBatch = kRangeLanes / 2;
+// Away from the centre the ranges of a ladder grow fourfold, in distance from the centre.
+constexpr int kLadderGrowth = 4;
+
+// Consecutive ranges of one sweep with their verdicts, worked through in order.
+struct RangeBatch {
+    CandidateRange ranges[kRangesPerBatch];
+    bool cannot_win[kRangesPerBatch];
+    int count;
+    int at;  // the next range to work on
+};
+
+// The sweep in progress: what it varies, around which values, against which best.
+struct Sweep {
+    PathJudges judges;
+    const ObjectiveFrequencies& frequencies;
+    SweepIndex index;
+    FilterComponents& components;
+    float& best;
+    SearchEffort& effort;
     int accepted = 0;
+    int run_parity = 0;  // the parity of the last candidate accepted
+
+    float& centre() const { return components.*block::swept_member(index); }
+    float candidate(int i) const {
+        return block::candidate_value(i, block::sweep_step(index), centre());
+    }
+};
+
+// The values of a range's candidates on each side of the centre. Candidates rise with
+// their offset, so the outermost and innermost bound the rest. An empty side repeats the
+// other.
+struct RangeSides {
+    float right_low, right_high, left_low, left_high;
+};
+
+RangeSides sides_of(const Sweep& sweep, CandidateRange range) {
+    const int last = range.end - 1;
+    const int first_even = range.first + (range.first & 1), last_even = last - (last & 1);
+    const int first_odd = range.first | 1, last_odd = last - 1 + (last & 1);
+    RangeSides s{};
+    if (first_even <= last_even) {
+        s.right_low = sweep.candidate(first_even);
+        s.right_high = sweep.candidate(last_even);
+    }
+    if (first_odd <= last_odd) {
+        s.left_low = sweep.candidate(last_odd);
+        s.left_high = sweep.candidate(first_odd);
+    }
+    if (first_even > last_even) {
+        s.right_low = s.left_low;
+        s.right_high = s.left_high;
+    }
+    if (first_odd > last_odd) {
+        s.left_low = s.right_low;
+        s.left_high = s.right_high;
+    }
+    return s;
+}
+
+// Bounds the batch's ranges and records which of them no candidate can win.
+void bound_batch(Sweep& sweep, RangeBatch& batch) {
+    RangePlan plan{sweep.components, sweep.index, {}, {}};
+    for (int r = 0; r < kRangesPerBatch; ++r) {
+        const RangeSides s = sides_of(sweep, batch.ranges[std::min(r, batch.count - 1)]);
+        plan.low[2 * r] = s.right_low;
+        plan.high[2 * r] = s.right_high;
+        plan.low[2 * r + 1] = s.left_low;
+        plan.high[2 * r + 1] = s.left_high;
+    }
+    RangeVerdict verdict;
+    sweep.judges.ranges(plan, sweep.frequencies, sweep.best, verdict);
+    ++sweep.effort.range_batches;
+    for (int r = 0; r < batch.count; ++r) {
+        batch.cannot_win[r] =
+            verdict.bounds[2 * r] >= sweep.best && verdict.bounds[2 * r + 1] >= sweep.best;
+    }
+}
+
+// The ranges from `first` outward, each kLadderGrowth times further from the centre than
+// the last, at least a block long; at most kRangesPerBatch of them.
+RangeBatch ladder_from(int first) {
+    RangeBatch batch{};
+    int start = first;
+    while (batch.count < kRangesPerBatch && start < kCandidatesPerSweep) {
+        const int end =
+            std::min(kCandidatesPerSweep, std::max(start + kLanes, start * kLadderGrowth));
+        batch.ranges[batch.count++] = {start, end};
+        start = end;
+    }
+    return batch;
+}
+
+// A range split into kRangesPerBatch parts growing geometrically away from the centre,
+// each at least a block long.
+RangeBatch split(CandidateRange range) {
+    RangeBatch batch{};
+    const double ratio = static_cast<double>(range.end) / std::max(1, range.first);
+    int start = range.first;
+    for (int part = 1; part <= kRangesPerBatch && start < range.end; ++part) {
+        const auto geometric = static_cast<int>(
+            range.first * std::pow(ratio, static_cast<double>(part) / kRangesPerBatch));
+        const int end = part == kRangesPerBatch
+                            ? range.end
+                            : std::min(range.end, std::max(start + kLanes, geometric));
+        batch.ranges[batch.count++] = {start, end};
+        start = end;
+    }
+    return batch;
+}
+
+// True when every candidate of the range is the centre itself, bit for bit: the step
+// vanishes beside the centre in single precision. Candidates rise with their offset, so the
+// outermost ones decide.
+bool every_candidate_is_centre(const Sweep& sweep, CandidateRange range) {
+    const float centre = sweep.centre();
+    if (centre == 0) return false;  // a zero centre: only candidate 0 rounds to it
+    const RangeSides s = sides_of(sweep, range);
+    return same_bits(s.right_high, centre) && same_bits(s.left_low, centre);
+}
+
+// What judging some candidates did to the sweep.
+struct Judged {
+    int next;    // the next candidate to consider
+    bool moved;  // the centre or the best changed: later verdicts no longer hold
+};
+
+// A range of copies of the centre: one objective decides every candidate. The first is
+// accepted if it is below the best; once the best is that objective rounded, every later
+// copy is accepted too and changes nothing.
+Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
+    ++sweep.effort.candidates_judged;
+    const double objective = objective_at(sweep.components, sweep.frequencies);
+    if (!(objective < sweep.best)) return {range.end, false};
+    const auto new_best = static_cast<float>(objective);
+    if (same_bits(new_best, sweep.best)) {
+        sweep.accepted += range.size();
+        return {range.end, false};
+    }
+    ++sweep.accepted;
+    sweep.best = new_best;
+    return {range.first + 1, true};
+}
+
+// Judges up to a block of candidates from range.first exactly, in one go. When the centre
+// walks in one direction, every other candidate is accepted, each from the centre the last
+// one left. So after an acceptance (`assume_run`) the lanes assume that each candidate of the
+// parity of the sweep's last acceptance (even at the start) is accepted, and take their
+// values around the centre that would follow; otherwise around the current centre. Then the
+// lanes are read in sweep order against the sweep's real state, as if judged one by one:
+// the first lane below the best is accepted; an acceptance that leaves the centre and the
+// best as they were changes nothing; the reading stops at the first lane whose assumed centre
+// is not the real one.
+Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
+    const int count = std::min(kLanes, range.size());
+    const double step = block::sweep_step(sweep.index);
+    block::BlockPlan plan{sweep.components, sweep.index, {}};
+    float assumed_centres[kLanes];
+    float assumed = sweep.centre();
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const int i = range.first + lane;
+        assumed_centres[lane] = assumed;
+        plan.candidates[lane] = block::candidate_value(i, step, assumed);
+        if (assume_run && (i & 1) == sweep.run_parity) assumed = plan.candidates[lane];
+    }
+    block::BlockVerdict verdict;
+    sweep.judges.block(plan, sweep.frequencies, sweep.best, verdict);
+    ++sweep.effort.blocks;
+    bool moved = false;
+    for (int lane = 0; lane < count; ++lane) {
+        if (!same_bits(assumed_centres[lane], sweep.centre())) {
+            sweep.effort.candidates_judged += lane;
+            return {range.first + lane, moved};
+        }
+        const bool below = (verdict.below >> lane & 1u) != 0;
+        if (!below || !(verdict.objectives[lane] < sweep.best)) continue;
+        ++sweep.accepted;
+        const auto new_best = static_cast<float>(verdict.objectives[lane]);
+        const float new_centre = plan.candidates[lane];
+        if (!same_bits(new_best, sweep.best) || !same_bits(new_centre, sweep.centre())) {
+            sweep.best = new_best;
+            sweep.centre() = new_centre;
+            sweep.run_parity = (range.first + lane) & 1;
+            moved = true;
+        }
+    }
+    sweep.effort.candidates_judged += count;
+    return {range.first + count, moved};
+}
+
+// Judges every candidate of a range exactly, or up to the first acceptance that moves the
+// centre or the best.
+Judged judge_range(Sweep& sweep, CandidateRange range) {
+    Judged judged{range.first, false};
+    while (judged.next < range.end && !judged.moved) {
+        judged = judge_run(sweep, {judged.next, range.end}, false);
+    }
+    return judged;
+}
+
+// Ranges split within ranges: a ladder and at most six splits below it (each split leaves
+// ranges under a third the size of their parent or a block long).
+constexpr int kMostLevels = 12;
+
+// One sweep. From the centre, and again from the candidate after each acceptance, the
+// first block is judged exactly; a ladder of growing ranges follows. A range whose bound
+// reaches the best is set aside whole; a range of copies of the centre is judged once; any
+// other is split into smaller ranges, down to a block, which is judged exactly. Ranges keep
+// the sweep order, so the first candidate below the best is the one accepted; an acceptance
+// voids the verdicts ahead. Returns the acceptances.
+int run_sweep(Sweep& sweep) {
+    RangeBatch levels[kMostLevels];
+    int depth = 0;
+    bool judge_first_block = true;
     int next = 0;
     while (next < kCandidatesPerSweep) {
-        judge(BlockPlan{components, sweep, next}, frequencies, best, verdict);
-        const int live = std::min(kLanes, kCandidatesPerSweep - next);
-        unsigned below = verdict.below & ((1u << live) - 1);
-        int judged = live;
-        while (below != 0) {
-            const int lane = std::countr_zero(below);
-            const float new_best = static_cast<float>(verdict.objectives[lane]);
-            const float new_centre = verdict.candidates[lane];
-            ++accepted;
-            if (!same_bits(new_best, best) || !same_bits(new_centre, centre)) {
-                best = new_best;
-                centre = new_centre;
-                judged = lane + 1;
-                break;
+        if (depth == 0) {
+            if (judge_first_block) {
+                const Judged judged =
+                    judge_run(sweep, {next, std::min(kCandidatesPerSweep, next + kLanes)}, true);
+                next = judged.next;
+                judge_first_block = judged.moved;
+            } else {
+                levels[depth++] = ladder_from(next);
+                bound_batch(sweep, levels[depth - 1]);
             }
-            below &= below - 1;
+            continue;
         }
-        next += judged;
+        RangeBatch& batch = levels[depth - 1];
+        if (batch.at == batch.count) {
+            --depth;
+            continue;
+        }
+        const CandidateRange range = batch.ranges[batch.at];
+        const bool cannot_win = batch.cannot_win[batch.at];
+        ++batch.at;
+        Judged judged{range.end, false};
+        if (cannot_win) {
+            sweep.effort.candidates_skipped += range.size();
+        } else if (every_candidate_is_centre(sweep, range)) {
+            judged = judge_copies_of_centre(sweep, range);
+        } else if (range.size() <= kLanes) {
+            judged = judge_range(sweep, range);
+        } else {
+            KESTRANE_EXPECT(depth < kMostLevels);
+            levels[depth++] = split(range);
+            bound_batch(sweep, levels[depth - 1]);
+            continue;
+        }
+        next = judged.next;
+        if (judged.moved) {
+            depth = 0;
+            judge_first_block = true;
+        }
     }
-    return accepted;
+    return sweep.accepted;
+}
+
+// Everything a pass starts from: the components and each sweep's best.
+struct SearchState {
+    std::uint32_t bits[4 + kSweepsPerPass];
+};
+
+SearchState state_of(const FilterComponents& c, const float (&bests)[kSweepsPerPass]) {
+    SearchState state{};
+    const float values[] = {c.R1, c.R2, c.C1, c.C2, bests[0], bests[1], bests[2]};
+    for (int i = 0; i < 4 + kSweepsPerPass; ++i) {
+        state.bits[i] = std::bit_cast<std::uint32_t>(values[i]);
+    }
+    return state;
+}
+
+bool same_state(const SearchState& a, const SearchState& b) {
+    return std::equal(std::begin(a.bits), std::end(a.bits), std::begin(b.bits));
+}
+
+// A pass that ends where it began leaves every later pass the same start, so each of them
+// repeats it, acceptances included.
+void repeat_pass(SearchTally& counts, int pass) {
+    for (int later = pass + 1; later < kSearchPasses; ++later) {
+        std::copy(std::begin(counts.accepted[pass]), std::end(counts.accepted[pass]),
+                  std::begin(counts.accepted[later]));
+    }
 }
 
 }  // namespace
 
-void search_components_on(SearchPath path, FilterComponents& components,
-                          const DesignTargets& targets, SearchTally* tally) {
-    const BlockJudge judge = block::judge_for(path);
+void search_components_counted(SearchPath path, FilterComponents& components,
+                               const DesignTargets& targets, SearchTally* tally,
+                               SearchEffort& effort) {
+    KESTRANE_EXPECT(search_path_available(path));
+    const PathJudges judges = judges_for(path);
     const ObjectiveFrequencies frequencies = objective_frequencies(targets);
     float bests[kSweepsPerPass] = {kInitialBest, kInitialBest, kInitialBest};
+    SearchTally counts;
     for (int pass = 0; pass < kSearchPasses; ++pass) {
+        const SearchState start = state_of(components, bests);
         for (int s = 0; s < kSweepsPerPass; ++s) {
-            const auto sweep = static_cast<SweepIndex>(s);
-            const int accepted = run_sweep(judge, frequencies, sweep, components, bests[s]);
-            if (tally != nullptr) tally->accepted[pass][s] = accepted;
+            Sweep sweep{judges,     frequencies, static_cast<SweepIndex>(s),
+                        components, bests[s],    effort};
+            counts.accepted[pass][s] = run_sweep(sweep);
+        }
+        if (same_state(start, state_of(components, bests))) {
+            repeat_pass(counts, pass);
+            break;
         }
     }
+    if (tally != nullptr) *tally = counts;
+}
+
+void search_components_on(SearchPath path, FilterComponents& components,
+                          const DesignTargets& targets, SearchTally* tally) {
+    SearchEffort effort;
+    search_components_counted(path, components, targets, tally, effort);
 }
 
 void search_components(FilterComponents& components, const DesignTargets& targets,
                        SearchTally* tally) {
     static const SearchPath path = chosen_search_path();
     search_components_on(path, components, targets, tally);
-}
-
-bool search_path_available(SearchPath path) {
-#ifdef KESTRANE_X86_PATHS
-    if (path == SearchPath::avx512) return __builtin_cpu_supports("avx512f");
-    if (path == SearchPath::avx2) return __builtin_cpu_supports("avx2");
-#else
-    if (path != SearchPath::portable) return false;
-#endif
-    return true;
-}
-
-SearchPath chosen_search_path() {
-    if (search_path_available(SearchPath::avx512)) return SearchPath::avx512;
-    if (search_path_available(SearchPath::avx2)) return SearchPath::avx2;
-    return SearchPath::portable;
-}
-
-const char* search_path_name(SearchPath path) {
-    switch (path) {
-        case SearchPath::avx512:
-            return "avx512";
-        case SearchPath::avx2:
-            return "avx2";
-        default:
-            return "portable";
-    }
-}
-
-int search_path_vector_bits(SearchPath path) {
-    switch (path) {
-        case SearchPath::avx512:
-            return 512;
-        case SearchPath::avx2:
-            return 256;
-        default:
-            return 128;
-    }
 }
 
 }  // namespace kestrane

@@ -10,7 +10,8 @@ inline constexpr int kSearchPasses = 10;
 inline constexpr int kCandidatesPerSweep = 10000;
 
 // The sweeps of one pass, in the order they run.
-enum SweepIndex { kSweepC1 = 0, kSweepC2 = 1, kSweepR2 = 2, kSweepsPerPass = 3 };
+enum SweepIndex { kSweepC1 = 0, kSweepC2 = 1, kSweepR2 = 2 };
+inline constexpr int kSweepsPerPass = 3;
 
 // Step between neighbouring candidates: 1 pF for the capacitors, 0.1 ohm for R2.
 inline constexpr double kCapacitorStep = 1e-12;
@@ -36,17 +37,24 @@ enum class SearchPath { portable, avx2, avx512 };
 void search_components(FilterComponents& components, const DesignTargets& targets,
                        SearchTally* tally = nullptr);
 
-// The same search on a given code path; the path must be available.
+// The same search on a given code path. The path must be available on this processor
+// (search_path_available): a path it lacks would stop the program on an illegal instruction,
+// so debug and sanitizer builds check this and abort with a message instead.
 void search_components_on(SearchPath path, FilterComponents& components,
                           const DesignTargets& targets, SearchTally* tally = nullptr);
 
-// Whether this processor can run `path`.
+// Whether this build has `path` and this processor can run it. The portable path always can.
 bool search_path_available(SearchPath path);
 
-// The path search_components uses on this processor, and its name ("avx512", "avx2",
-// "portable") with the width of its vectors in bits.
+// The path search_components uses on this processor: the widest available one.
 SearchPath chosen_search_path();
+
+// The path's name: "avx512", "avx2" or "portable".
 const char* search_path_name(SearchPath path);
+
+// The width in bits of the vector registers the path's inner loop is compiled for: 512,
+// 256, and for the portable path 128 where the build's baseline has 128-bit vectors of
+// doubles (x86-64, AArch64), else 0 (scalar code).
 int search_path_vector_bits(SearchPath path);
 
 }  // namespace kestrane

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -36,7 +37,7 @@ std::vector<DesignInput> designs(int count, std::uint64_t seed) {
                                      {-1, -kMax},    {1e6f, 1}, {0.001f, 1e9f}};
     std::mt19937_64 random(seed);
     std::uniform_real_distribution<double> fc_decades(-3, 6), r1_decades(0, 9), unit(0, 1);
-    while (static_cast<int>(list.size()) < count) {
+    while (std::ssize(list) < count) {
         float fc = static_cast<float>(std::pow(10.0, fc_decades(random)));
         float r1 = static_cast<float>(std::pow(10.0, r1_decades(random)));
         if (unit(random) < 0.25) fc = -fc;
@@ -83,7 +84,8 @@ int expect_same_searches(const std::vector<DesignInput>& list, SearchA search_a,
     return compared;
 }
 
-// KESTRANE_DIFFERENTIAL_DESIGNS sets the number of designs (a soak runs thousands).
+// KESTRANE_DIFFERENTIAL_DESIGNS sets the number of designs in each test (a soak runs
+// thousands).
 TEST(Differential, FastSearchMatchesThePowerFunctionReference) {
     const int count = count_from_environment("KESTRANE_DIFFERENTIAL_DESIGNS", 40);
     const int compared = expect_same_searches(designs(count, 0x6b657374), search_components,
@@ -91,19 +93,28 @@ TEST(Differential, FastSearchMatchesThePowerFunctionReference) {
     EXPECT_GE(compared, count * 9 / 10);
 }
 
-TEST(Differential, EveryVectorPathMatchesThePortablePath) {
-    for (const SearchPath path : {SearchPath::avx2, SearchPath::avx512}) {
-        if (!search_path_available(path)) continue;
-        SCOPED_TRACE(search_path_name(path));
-        auto on_path = [path](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
-            search_components_on(path, k, t, tally);
-        };
-        auto portable = [](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
-            search_components_on(SearchPath::portable, k, t, tally);
-        };
-        expect_same_searches(designs(60, 0x70617468), on_path, portable);
+class EveryVectorPath : public testing::TestWithParam<SearchPath> {};
+
+TEST_P(EveryVectorPath, MatchesThePortablePath) {
+    const SearchPath path = GetParam();
+    if (!search_path_available(path)) {
+        GTEST_SKIP() << "this processor lacks the " << search_path_name(path) << " path";
     }
+    auto on_path = [path](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
+        search_components_on(path, k, t, tally);
+    };
+    auto portable = [](FilterComponents& k, const DesignTargets& t, SearchTally* tally) {
+        search_components_on(SearchPath::portable, k, t, tally);
+    };
+    const int count = count_from_environment("KESTRANE_DIFFERENTIAL_DESIGNS", 60);
+    expect_same_searches(designs(count, 0x70617468), on_path, portable);
 }
+
+INSTANTIATE_TEST_SUITE_P(Differential, EveryVectorPath,
+                         testing::Values(SearchPath::avx2, SearchPath::avx512),
+                         [](const testing::TestParamInfo<SearchPath>& path) {
+                             return std::string(search_path_name(path.param));
+                         });
 
 }  // namespace
 }  // namespace kestrane

@@ -1,5 +1,6 @@
-// The straightforward model and search, written directly from the rules with the power
-// function and no precomputation: the yardstick the program's fast search is held to.
+// An independent implementation of the response model, the objective and the search: a
+// straightforward power-function search with no precomputation, no early verdicts and no
+// vector code, one candidate after another. The yardstick the program's search is held to.
 #pragma once
 
 #include "filter_records.h"

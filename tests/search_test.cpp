@@ -2,23 +2,64 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "reference_model.h"
 #include "response.h"
 
 namespace kestrane {
 namespace {
 
-// Acceptances per pass (C1, C2, R2 sweeps) of the 1 kHz, 10 kohm design; none after pass 4.
-constexpr int kExpectedTally[kSearchPasses][kSweepsPerPass] = {
-    {30, 11, 51}, {17, 2, 6}, {4, 1, 3}, {2, 1, 1}};
+// A way to run the search: the power-function reference, or the program's search on one
+// vector path.
+struct SearchRoute {
+    const char* name;
+    std::optional<SearchPath> path;
+};
 
-void expect_one_kilohertz_design(const FilterComponents& k, const SearchTally& tally) {
+const SearchRoute kRoutes[] = {{"reference", std::nullopt},
+                               {"portable", SearchPath::portable},
+                               {"avx2", SearchPath::avx2},
+                               {"avx512", SearchPath::avx512}};
+
+class EveryPath : public testing::TestWithParam<SearchRoute> {
+  protected:
+    void SetUp() override {
+        const std::optional<SearchPath> path = GetParam().path;
+        if (path && !search_path_available(*path)) {
+            GTEST_SKIP() << "this processor lacks the " << search_path_name(*path) << " path";
+        }
+    }
+
+    // The design of `fc_khz` and `r1` from its starting point along this route.
+    FilterComponents design(float fc_khz, float r1, SearchTally& tally) const {
+        const DesignTargets targets = make_targets(fc_khz);
+        FilterComponents k = starting_point(r1, targets);
+        if (GetParam().path) {
+            search_components_on(*GetParam().path, k, targets, &tally);
+        } else {
+            reference::search_components(k, targets, &tally);
+        }
+        return k;
+    }
+};
+
+void expect_same_tally(const SearchTally& actual, const SearchTally& expected) {
     for (int pass = 0; pass < kSearchPasses; ++pass) {
         for (int sweep = 0; sweep < kSweepsPerPass; ++sweep) {
-            EXPECT_EQ(tally.accepted[pass][sweep], kExpectedTally[pass][sweep])
+            EXPECT_EQ(actual.accepted[pass][sweep], expected.accepted[pass][sweep])
                 << "pass " << pass + 1 << " sweep " << sweep + 1;
         }
     }
+}
+
+TEST_P(EveryPath, OneKilohertzTenKiloohm) {
+    // Acceptances per pass (C1, C2, R2 sweeps) of this design; none after pass 4.
+    const SearchTally expected{{{30, 11, 51}, {17, 2, 6}, {4, 1, 3}, {2, 1, 1}}};
+    SearchTally tally;
+    const FilterComponents k = design(1, 10000, tally);
+    expect_same_tally(tally, expected);
     EXPECT_EQ(k.R1, 10000.0f);
     EXPECT_EQ(k.R2, 10253.1006f);
     EXPECT_EQ(k.C1, 2.31319959e-08f);
@@ -26,33 +67,48 @@ void expect_one_kilohertz_design(const FilterComponents& k, const SearchTally& t
     EXPECT_EQ(flatness_objective(k, make_targets(1)), 0.014785062639468549);
 }
 
-TEST(Search, OneKilohertzTenKiloohm) {
-    const DesignTargets t = make_targets(1);
-    FilterComponents k = starting_point(10000, t);
-    SearchTally tally;
-    search_components(k, t, &tally);
-    expect_one_kilohertz_design(k, tally);
-}
-
-TEST(Search, EveryAvailableVectorPathGivesTheSameDesign) {
-    for (const SearchPath path : {SearchPath::portable, SearchPath::avx2, SearchPath::avx512}) {
-        if (!search_path_available(path)) continue;
-        SCOPED_TRACE(search_path_name(path));
-        const DesignTargets t = make_targets(1);
-        FilterComponents k = starting_point(10000, t);
+// A design whose R2 changes by one unit in the last place when the compiler fuses a
+// product and a sum into one rounding (57.3465271 instead of 57.3465233): the guard on the
+// build's -ffp-contract=off, on every path, the reference included.
+TEST_P(EveryPath, DesignThatFusedMultiplyAddWouldChange) {
+    constexpr float kFcKhz = 0.00146611861f, kR1 = 29.2465248f;
+    static const auto reference_tally = [&] {
         SearchTally tally;
-        search_components_on(path, k, t, &tally);
-        expect_one_kilohertz_design(k, tally);
-    }
+        const DesignTargets targets = make_targets(kFcKhz);
+        FilterComponents k = starting_point(kR1, targets);
+        reference::search_components(k, targets, &tally);
+        return tally;
+    }();
+    SearchTally tally;
+    const FilterComponents k = design(kFcKhz, kR1, tally);
+    EXPECT_EQ(k.R2, 57.3465233f);
+    expect_same_tally(tally, reference_tally);
 }
 
-TEST(Search, ReferenceSearchGivesTheSameDesign) {
-    const DesignTargets t = make_targets(1);
-    FilterComponents k = starting_point(10000, t);
+// R2 = R1 = 7.53e10 ohm: a unit in the last place of R2 is 8192 ohm, so every R2 candidate
+// (at most 1000 ohm out) rounds to the centre itself. The first is accepted (the best starts
+// at 10000); this design's objective rounds up to single precision, so every later copy lies
+// below the best too and is accepted, changing nothing: 10000 acceptances, which the search
+// counts from a single objective.
+TEST_P(EveryPath, StepsThatVanishBesideTheCentre) {
+    constexpr float kFcKhz = 384.639771f, kR1 = 7.53283564e10f;
+    static const auto reference_tally = [&] {
+        SearchTally tally;
+        const DesignTargets targets = make_targets(kFcKhz);
+        FilterComponents k = starting_point(kR1, targets);
+        reference::search_components(k, targets, &tally);
+        return tally;
+    }();
     SearchTally tally;
-    reference::search_components(k, t, &tally);
-    expect_one_kilohertz_design(k, tally);
+    design(kFcKhz, kR1, tally);
+    EXPECT_EQ(tally.accepted[0][kSweepR2], kCandidatesPerSweep);
+    expect_same_tally(tally, reference_tally);
 }
+
+INSTANTIATE_TEST_SUITE_P(Search, EveryPath, testing::ValuesIn(kRoutes),
+                         [](const testing::TestParamInfo<SearchRoute>& route) {
+                             return std::string(route.param.name);
+                         });
 
 TEST(Search, FirstCandidateOfEveryDesignIsAccepted) {
     // The starting point's objective is far below the initial best of 10000.
@@ -65,6 +121,20 @@ TEST(Search, FirstCandidateOfEveryDesignIsAccepted) {
     EXPECT_EQ(tally.accepted[0][kSweepR2], 1);
     EXPECT_EQ(tally.accepted[1][kSweepC1], 0);
     EXPECT_EQ(k.R2, 10000.0f);
+}
+
+TEST(Search, PathTheProcessorLacksIsRefused) {
+#if defined(NDEBUG) && !defined(KESTRANE_CHECK_CONTRACTS)
+    GTEST_SKIP() << "preconditions are checked in debug and sanitizer builds only";
+#endif
+    std::optional<SearchPath> missing;
+    for (const SearchPath path : {SearchPath::avx2, SearchPath::avx512}) {
+        if (!search_path_available(path)) missing = path;
+    }
+    if (!missing) GTEST_SKIP() << "this processor has every path";
+    const DesignTargets t = make_targets(1);
+    FilterComponents k = starting_point(10000, t);
+    EXPECT_DEATH(search_components_on(*missing, k, t), "search_path_available");
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// The pieces of the response model and the objective that the search's inner loop shares
+// with flatness_objective. Internal to the design core, its tests and its benchmark.
+#pragma once
+
+#include <cmath>
+
+#include "response.h"
+
+namespace kestrane {
+
+// The frequency-independent products of one component set, each formed left to right from
+// the single-precision values: p = ((R1*R2)*C1)*C2 and c2c2ss = ((C2*C2)*S)*S, S = R1 + R2.
+struct ResponseProducts {
+    double p;
+    double c2c2ss;
+};
+
+inline ResponseProducts response_products(float r1, float r2, float c1, float c2) {
+    const double s = static_cast<double>(r1) + static_cast<double>(r2);
+    const double r1r2 = static_cast<double>(r1) * r2;
+    const double c2c2 = static_cast<double>(c2) * c2;
+    return {r1r2 * c1 * c2, c2c2 * s * s};
+}
+
+inline ResponseProducts response_products(const FilterComponents& c) {
+    return response_products(c.R1, c.R2, c.C1, c.C2);
+}
+
+// The real part re = 1 - p*f*f*39.478 and the squared imaginary part
+// im^2 = c2c2ss*f*f*39.478 of the denominator at `f` hertz (a whole number of hertz as a
+// double). Each is a chain of correctly rounded steps, so each rises or falls with its
+// product and never turns back: the range bound relies on that.
+inline double real_part(double p, double f) {
+    return 1.0 - p * f * f * kTwoPiSquared;
+}
+inline double imaginary_squared(double c2c2ss, double f) {
+    return c2c2ss * f * f * kTwoPiSquared;
+}
+
+// |H| from the squared magnitude of the denominator, im^2 + re^2, and from the two parts:
+// (im^2 + re^2)^-0.5. 1/sqrt gives the same single-precision figures as the power function
+// here; the test suite holds a power-function reference that checks it.
+inline double amplitude_from_square(double denominator_squared) {
+    return 1.0 / std::sqrt(denominator_squared);
+}
+inline double amplitude_from_parts(double re, double im2) {
+    return amplitude_from_square(im2 + re * re);
+}
+
+// |H| at `f` hertz from the products above.
+inline double amplitude(double p, double c2c2ss, double f) {
+    return amplitude_from_parts(real_part(p, f), imaginary_squared(c2c2ss, f));
+}
+
+// The whole-hertz frequencies the objective evaluates, fixed for one design: the 20
+// flatness points stepping down from flat_top_hz by 2.5 % each, then the cutoff.
+inline constexpr int kFlatnessPoints = 20;
+struct ObjectiveFrequencies {
+    double flatness_hz[kFlatnessPoints];
+    double cutoff_hz;
+};
+ObjectiveFrequencies objective_frequencies(const DesignTargets& targets);
+
+// One flatness term, |1 - |H||, and the running single-precision sum it is added to:
+// single(sum + term). The sum is passed and returned as a double that holds a
+// single-precision value, so that vector code keeps every lane in one width.
+inline double flatness_term(double magnitude) {
+    return abs_single(1.0 - magnitude);
+}
+inline double add_term(double sum, double term) {
+    return static_cast<float>(sum + term);
+}
+inline double add_flatness_term(double sum, double magnitude) {
+    return add_term(sum, flatness_term(magnitude));
+}
+
+// The cutoff term of the objective: |0.7071 - |H|| at the cutoff.
+inline double cutoff_term(double cutoff_magnitude) {
+    return abs_single(kCutoffAmplitude - cutoff_magnitude);
+}
+
+// The objective from the flatness sum (a single-precision value) and the cutoff term, in
+// double precision. Adding a flatness term never lowers the sum, so the total over the first
+// terms is a lower bound of the objective.
+inline double objective_total(double flatness_sum, double cutoff_term) {
+    return flatness_sum + cutoff_term;
+}
+
+// flatness_objective with the design's frequencies already worked out.
+double objective_at(const FilterComponents& components, const ObjectiveFrequencies& frequencies);
+
+}  // namespace kestrane
