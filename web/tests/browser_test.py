@@ -474,7 +474,7 @@ class PageTest(unittest.TestCase):
     def test_phone_width_and_screenshots(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
         self.wait_for_lines(self.designs[0][1])
-        self.driver.set_window_size(1100, 1370)
+        self.driver.set_window_size(1100, 1460)
         time.sleep(0.2)  # the resize redraw
         # The readout at the cutoff: 60 % of the way along five decades from 1 Hz.
         gain_plot = self.element("plot-gain")

@@ -194,7 +194,7 @@ test("golden designs give the golden transcripts' six lines", () => {
   assert.ok(checked >= 12, `only ${checked} golden designs found`);
 });
 
-test("the module designs and rounds bit for bit as the native core: golden, edge, 200 random", () => {
+test("the module designs and rounds as the native core, bit for bit: golden, edge, random", () => {
   const designs = [
     ...goldenCases().flatMap((c) => c.designs),
     ...EDGE_DESIGNS,
