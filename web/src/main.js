@@ -13,7 +13,8 @@ const PARTS_IDS = { r1: "r1-std", r2: "r2-std", c1: "c1-std", c2: "c2-std", cuto
 const TOLERANCES = SETTINGS.filter((setting) => setting.kind === "tolerance");
 
 // Timings of the latest updates in milliseconds, for the page's footer and for measuring:
-// design (the core's work for one design: search, passband, deviation, lines, plot samples)
+// design (the core's work for one design: search, passband, deviation, lines, plot samples,
+// standard parts with their range, curve and tolerance band)
 // and redraw (from the keystroke's event to the plots drawn again).
 const timings = { design: [], redraw: [] };
 window.kestraneTimings = timings;
