@@ -26,14 +26,29 @@ GainPolynomial gain_polynomial(const FilterComponents& parts) {
     return {p * kTwoPiSquared, c2c2ss * kTwoPiSquared};
 }
 
+// sqrt(x^2 + y^2) for finite x and y, with the squares scaled by a power of two so that they
+// neither overflow nor underflow. Built only from operations that IEEE arithmetic rounds
+// alike on every platform (scalings by powers of two, products, a sum, a square root), so the
+// page's WebAssembly module and the native build give the same bits, which the C library's
+// hypot does not promise. Within about 1.5 units in the last place.
+double same_everywhere_hypot(double x, double y) {
+    const double larger = std::fmax(std::fabs(x), std::fabs(y));
+    if (larger == 0) return 0;
+    int exponent = 0;
+    std::frexp(larger, &exponent);
+    const double x_scaled = std::ldexp(x, -exponent);
+    const double y_scaled = std::ldexp(y, -exponent);
+    return std::ldexp(std::sqrt(x_scaled * x_scaled + y_scaled * y_scaled), exponent);
+}
+
 // The positive root u of a^2 u^2 + (b - 2a) u - c = 0, c > 0, in the form that neither
-// cancels nor overflows: with e = b - 2a and h = sqrt(e^2 + 4 c a^2) (by hypot),
+// cancels nor overflows: with e = b - 2a and h = sqrt(e^2 + 4 c a^2) (same_everywhere_hypot),
 // u = 2c / (e + h) when e >= 0, and u = ((h - e) / (2|a|)) / |a| when e < 0 (then a > 0 and
 // the quotient in the brackets is at most about 3). For parts that are floats, a and b lie
 // between about 1e-179 and 1e157 or are 0, so nothing here overflows or underflows.
 double positive_root(GainPolynomial g, double c) {
     const double e = g.b - 2 * g.a;
-    const double h = std::hypot(e, 2 * std::sqrt(c) * g.a);
+    const double h = same_everywhere_hypot(e, 2 * std::sqrt(c) * g.a);
     if (e >= 0) return 2 * c / (e + h);
     const double magnitude_a = std::fabs(g.a);
     return (h - e) / (2 * magnitude_a) / magnitude_a;

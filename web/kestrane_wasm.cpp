@@ -5,7 +5,9 @@
 // buffer before reading the field, and every function that makes a text writes it into the
 // text buffer (without a terminating zero) and returns its length in bytes. Numbers pass as
 // arguments and results. One design is current at a time: kestrane_design replaces it and the other
-// design functions read it. Nothing here allocates except the text functions' strings.
+// design functions read it; the parts functions round the current design to standard parts and
+// keep them for the parts' texts and plots. Nothing here allocates except the text functions'
+// strings.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -18,7 +20,10 @@
 #include "messages.h"
 #include "number_scan.h"
 #include "number_writer.h"
+#include "part_analysis.h"
+#include "parts_report.h"
 #include "plot_response.h"
+#include "preferred_values.h"
 #include "report_text.h"
 #include "response.h"
 #include "search.h"
@@ -32,7 +37,14 @@ constexpr int kTextBufferBytes = 1024;
 constexpr int kMaxPlotPoints = 4096;
 
 // What the page reads in a field: one number and nothing after it but white space.
-enum class FieldStatus : int { ok = 0, empty = 1, not_a_number = 2, too_long = 3 };
+// A tolerance field may also hold a number that is not a tolerance.
+enum class FieldStatus : int {
+    ok = 0,
+    empty = 1,
+    not_a_number = 2,
+    too_long = 3,
+    out_of_range = 4
+};
 
 struct FieldRead {
     FieldStatus status;
@@ -40,6 +52,7 @@ struct FieldRead {
 };
 
 struct CurrentDesign {
+    bool designed = false;
     DesignTargets targets;
     FilterComponents components;
     float edge_hz = 0;
@@ -53,12 +66,32 @@ struct PlotArrays {
     double group_delay_s[kMaxPlotPoints];
 };
 
+// The current design rounded to standard parts, and what they do.
+struct CurrentParts {
+    bool made = false;
+    FilterComponents components;
+    PartsAnalysis analysis;
+    CutoffRange range;
+};
+
+// The rounded set's response at the plotted frequencies, and the envelope over its
+// tolerances: the lowest and highest gain, phase and group delay, in that order.
+constexpr int kPartsPlotArrays = 3;
+constexpr int kEnvelopeArrays = 6;
+struct PartsPlotArrays {
+    double response[kPartsPlotArrays][kMaxPlotPoints];
+    double envelope[kEnvelopeArrays][kMaxPlotPoints];
+};
+
 char text_buffer[kTextBufferBytes];
 int text_length = 0;
 std::string field_text;
 FieldRead field{FieldStatus::empty, 0};
 CurrentDesign current;
 PlotArrays plot;
+int plot_count = 0;  // samples in `plot` since the current design was made
+CurrentParts parts;
+PartsPlotArrays parts_plot;
 
 // Puts `text` in the buffer, cut to its size, and returns the length kept.
 int put_text(std::string_view text) {
@@ -106,6 +139,13 @@ FieldRead read_field(std::string_view text, int max_chars, std::string& message)
         return {FieldStatus::not_a_number, 0};
     }
     return {FieldStatus::ok, scan.value};
+}
+
+// The series at `index` in kPreferredSeries, if there is one.
+bool series_at(int index, PreferredSeries& series) {
+    if (index < 0 || index >= static_cast<int>(std::size(kPreferredSeries))) return false;
+    series = kPreferredSeries[index];
+    return true;
 }
 
 }  // namespace
@@ -158,6 +198,19 @@ KESTRANE_EXPORT(kestrane_field_value) double kestrane_field_value() {
     return field.value;
 }
 
+// Reads the field text as a tolerance in percent: as kestrane_read_field, and 4 for a number
+// that is not a tolerance (is_tolerance_percent), with its message in the text buffer.
+KESTRANE_EXPORT(kestrane_read_tolerance) int kestrane_read_tolerance(int max_chars) {
+    std::string message;
+    field = read_field(field_text, max_chars, message);
+    if (field.status == FieldStatus::ok && !is_tolerance_percent(field.value)) {
+        field.status = FieldStatus::out_of_range;
+        message = tolerance_message(trimmed(field_text));
+    }
+    put_text(message);
+    return static_cast<int>(field.status);
+}
+
 // --- Designs ---
 
 // Designs from a cutoff in kHz and R1 in ohms as read (doubles, stored in single precision with
@@ -168,6 +221,8 @@ KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_oh
     const float fc = to_single_clamped(fc_khz);
     const float r1 = to_single_clamped(r1_ohm);
     current = CurrentDesign{};
+    parts = CurrentParts{};
+    plot_count = 0;
     current.targets = make_targets(fc);
     FilterComponents components = starting_point(r1, current.targets);
     if (!is_finite_design(components)) {
@@ -176,6 +231,7 @@ KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_oh
         return 0;
     }
     search_components(components, current.targets);
+    current.designed = true;
     current.components = components;
     current.edge_hz = passband_edge(components, current.targets);
     put_text("");
@@ -259,6 +315,7 @@ int kestrane_plot_samples(double low_hz, double high_hz, int points) {
     const int count = std::clamp(points, 2, kMaxPlotPoints);
     plot_samples(current.components, low_hz, high_hz, count, plot.hz, plot.gain, plot.phase_deg,
                  plot.group_delay_s);
+    plot_count = count;
     return count;
 }
 KESTRANE_EXPORT(kestrane_plot_hz) double* kestrane_plot_hz() {
@@ -272,4 +329,140 @@ KESTRANE_EXPORT(kestrane_plot_phase_deg) double* kestrane_plot_phase_deg() {
 }
 KESTRANE_EXPORT(kestrane_plot_group_delay_s) double* kestrane_plot_group_delay_s() {
     return plot.group_delay_s;
+}
+
+// --- Standard parts ---
+
+// The preferred-number series, smallest first: their count, and the name of series `which`
+// (0 for E6 up to 5 for E192) put in the buffer, "E6" to "E192"; an empty text for any other.
+KESTRANE_EXPORT(kestrane_series_count) int kestrane_series_count() {
+    return static_cast<int>(std::size(kPreferredSeries));
+}
+KESTRANE_EXPORT(kestrane_series_name) int kestrane_series_name(int which) {
+    PreferredSeries series;
+    return put_text(series_at(which, series) ? series_name(series) : "");
+}
+
+// Rounds the current design's parts, R1 and R2 to the series numbered `resistor_series` and C1
+// and C2 to `capacitor_series` (numbered as kestrane_series_name numbers them), and analyses
+// the rounded set against the design's targets. Returns 1 when done; 0, with no parts kept,
+// when there is no current design or a number names no series.
+KESTRANE_EXPORT(kestrane_parts) int kestrane_parts(int resistor_series, int capacitor_series) {
+    parts = CurrentParts{};
+    PreferredSeries resistors;
+    PreferredSeries capacitors;
+    if (!current.designed || !series_at(resistor_series, resistors) ||
+        !series_at(capacitor_series, capacitors))
+        return 0;
+    parts.made = true;
+    parts.components = standard_parts(current.components, resistors, capacitors);
+    parts.analysis = analyse_parts(parts.components, current.targets);
+    return 1;
+}
+
+// The rounded parts: 0 R1, 1 R2 (ohms), 2 C1, 3 C2 (farads); 0 for any other or without parts.
+KESTRANE_EXPORT(kestrane_parts_component) float kestrane_parts_component(int which) {
+    const FilterComponents& c = parts.components;
+    switch (which) {
+        case 0:
+            return c.R1;
+        case 1:
+            return c.R2;
+        case 2:
+            return c.C1;
+        case 3:
+            return c.C2;
+        default:
+            return 0;
+    }
+}
+
+// Line `which` of the rounded parts, put in the buffer: 0 to 3 the console's R1, R2, C1 and
+// C2 lines with the rounded values, 4 the achieved cutoff and its error
+// (achieved_cutoff_line); an empty text for any other or without parts.
+KESTRANE_EXPORT(kestrane_parts_line) int kestrane_parts_line(int which) {
+    if (!parts.made) return put_text("");
+    const FilterComponents& c = parts.components;
+    switch (which) {
+        case 0:
+            return put_text(r1_line(c.R1));
+        case 1:
+            return put_text(r2_line(c.R2));
+        case 2:
+            return put_text(c1_line(c.C1));
+        case 3:
+            return put_text(c2_line(c.C2));
+        case 4:
+            return put_text(achieved_cutoff_line(parts.analysis));
+        default:
+            return put_text("");
+    }
+}
+
+// The rounded set's achieved cutoff: 1 when found, its frequency in hertz (0 when not found)
+// and its error against the target in percent (0 when not found).
+KESTRANE_EXPORT(kestrane_parts_cutoff_found) int kestrane_parts_cutoff_found() {
+    return parts.analysis.cutoff.found ? 1 : 0;
+}
+KESTRANE_EXPORT(kestrane_parts_cutoff_hz) double kestrane_parts_cutoff_hz() {
+    return parts.analysis.cutoff.hertz;
+}
+KESTRANE_EXPORT(kestrane_parts_cutoff_error) double kestrane_parts_cutoff_error() {
+    return parts.analysis.cutoff_error_percent;
+}
+
+// The range of the rounded set's achieved cutoff with resistors within `resistor_percent` and
+// capacitors within `capacitor_percent` (cutoff_range; the page passes tolerances only), kept
+// for the three functions below; its line (cutoff_spread_line) is put in the buffer. Without
+// parts: no range and an empty text.
+KESTRANE_EXPORT(kestrane_parts_spread)
+int kestrane_parts_spread(double resistor_percent, double capacitor_percent) {
+    parts.range = CutoffRange{};
+    if (!parts.made) return put_text("");
+    const PartTolerances tolerances{resistor_percent, capacitor_percent};
+    parts.range = cutoff_range(parts.components, tolerances);
+    return put_text(cutoff_spread_line(tolerances, parts.range));
+}
+KESTRANE_EXPORT(kestrane_spread_found) int kestrane_spread_found() {
+    return parts.range.found ? 1 : 0;
+}
+KESTRANE_EXPORT(kestrane_spread_lowest_hz) double kestrane_spread_lowest_hz() {
+    return parts.range.lowest_hz;
+}
+KESTRANE_EXPORT(kestrane_spread_highest_hz) double kestrane_spread_highest_hz() {
+    return parts.range.highest_hz;
+}
+
+// The rounded set's response at the frequencies of the last kestrane_plot_samples (plot_point
+// at each), into the arrays of kestrane_parts_plot_array. Returns their count; 0 without parts
+// or without samples of the current design.
+KESTRANE_EXPORT(kestrane_plot_parts) int kestrane_plot_parts() {
+    if (!parts.made) return 0;
+    plot_responses(parts.components, plot.hz, plot_count, parts_plot.response[0],
+                   parts_plot.response[1], parts_plot.response[2]);
+    return plot_count;
+}
+// 0 gain, 1 phase in degrees, 2 group delay in seconds; null for any other.
+KESTRANE_EXPORT(kestrane_parts_plot_array) double* kestrane_parts_plot_array(int which) {
+    if (which < 0 || which >= kPartsPlotArrays) return nullptr;
+    return parts_plot.response[which];
+}
+
+// The envelope of the rounded set's response with resistors within `resistor_percent` and
+// capacitors within `capacitor_percent` (plot_envelope), at the same frequencies as
+// kestrane_plot_parts, into the arrays of kestrane_envelope_array. Returns their count; 0
+// without parts or samples.
+KESTRANE_EXPORT(kestrane_plot_envelope)
+int kestrane_plot_envelope(double resistor_percent, double capacitor_percent) {
+    if (!parts.made) return 0;
+    double(&e)[kEnvelopeArrays][kMaxPlotPoints] = parts_plot.envelope;
+    plot_envelope(parts.components, {resistor_percent, capacitor_percent}, plot.hz, plot_count,
+                  {{e[0], e[1]}, {e[2], e[3]}, {e[4], e[5]}});
+    return plot_count;
+}
+// 0 and 1 the lowest and highest gain, 2 and 3 phase (degrees), 4 and 5 group delay (seconds);
+// null for any other.
+KESTRANE_EXPORT(kestrane_envelope_array) double* kestrane_envelope_array(int which) {
+    if (which < 0 || which >= kEnvelopeArrays) return nullptr;
+    return parts_plot.envelope[which];
 }

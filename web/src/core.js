@@ -3,8 +3,9 @@
 // text the page shows as a result comes from here; nothing of the filter model is in
 // JavaScript.
 
-const FIELD_STATUSES = ["ok", "empty", "not_a_number", "too_long"];
+const FIELD_STATUSES = ["ok", "empty", "not_a_number", "too_long", "out_of_range"];
 const RESULT_LINES = ["r1", "r2", "c1", "c2", "passband", "deviation"];
+const PARTS_LINES = ["r1", "r2", "c1", "c2", "cutoff"];
 const PLOT_POINTS = 1500;
 
 const encoder = new TextEncoder();
@@ -46,6 +47,15 @@ export class Core {
     // The console's longest number texts for the cutoff and R1, and for the band.
     this.designNumberChars = exports.kestrane_design_number_chars();
     this.bandNumberChars = exports.kestrane_band_number_chars();
+    // The preferred-number series, smallest first: "E6", "E12", ..., "E192".
+    this.seriesNames = [];
+    for (let i = 0; i < exports.kestrane_series_count(); i++) {
+      this.seriesNames.push(this.#text(exports.kestrane_series_name(i)));
+    }
+  }
+
+  #doubles(pointer, count) {
+    return Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
   }
 
   #text(length) {
@@ -77,6 +87,17 @@ export class Core {
     return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
   }
 
+  // A tolerance field's text in percent, read as readField reads a field, with one more
+  // status: "out_of_range" for a number that is not a tolerance (from 0 to below 100), with
+  // its message.
+  readTolerance(text) {
+    const x = this.#x;
+    this.#putField(text);
+    const status = FIELD_STATUSES[x.kestrane_read_tolerance(this.designNumberChars)];
+    const message = this.#text(x.kestrane_text_length());
+    return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
+  }
+
   // Designs from the cutoff in kHz and R1 in ohms as read (numbers; stored in single precision
   // with the console's clamps). Returns { designed: false, refusal } when the console would
   // refuse them, else { designed: true, components: { R1, R2, C1, C2 } (ohms, farads),
@@ -104,6 +125,70 @@ export class Core {
     };
   }
 
+  // The current design rounded to standard parts: resistors to the series named
+  // `resistorSeries`, capacitors to `capacitorSeries` (names of seriesNames). Returns null
+  // without a current design or for a name that is not a series, else { components: { R1, R2,
+  // C1, C2 } (ohms, farads), cutoffFound, cutoffHz, errorPercent, lines: { r1, r2, c1, c2,
+  // cutoff } }. The parts stay current for spread, partsSamples and envelope.
+  parts(resistorSeries, capacitorSeries) {
+    const x = this.#x;
+    const made = x.kestrane_parts(
+      this.seriesNames.indexOf(resistorSeries),
+      this.seriesNames.indexOf(capacitorSeries),
+    );
+    if (!made) return null;
+    const lines = {};
+    PARTS_LINES.forEach((name, i) => (lines[name] = this.#text(x.kestrane_parts_line(i))));
+    return {
+      components: {
+        R1: x.kestrane_parts_component(0),
+        R2: x.kestrane_parts_component(1),
+        C1: x.kestrane_parts_component(2),
+        C2: x.kestrane_parts_component(3),
+      },
+      cutoffFound: x.kestrane_parts_cutoff_found() === 1,
+      cutoffHz: x.kestrane_parts_cutoff_hz(),
+      errorPercent: x.kestrane_parts_cutoff_error(),
+      lines,
+    };
+  }
+
+  // The range of the current parts' achieved cutoff with resistors within resistorPercent and
+  // capacitors within capacitorPercent (tolerances as readTolerance takes them): { found,
+  // lowestHz, highestHz, line }; line is "" without current parts.
+  spread(resistorPercent, capacitorPercent) {
+    const x = this.#x;
+    const line = this.#text(x.kestrane_parts_spread(resistorPercent, capacitorPercent));
+    return {
+      found: x.kestrane_spread_found() === 1,
+      lowestHz: x.kestrane_spread_lowest_hz(),
+      highestHz: x.kestrane_spread_highest_hz(),
+      line,
+    };
+  }
+
+  // The current parts' response at the frequencies of the last samples: { gain, phaseDeg,
+  // groupDelayS }, empty without current parts.
+  partsSamples() {
+    const x = this.#x;
+    const count = x.kestrane_plot_parts();
+    const array = (which) => this.#doubles(x.kestrane_parts_plot_array(which), count);
+    return { gain: array(0), phaseDeg: array(1), groupDelayS: array(2) };
+  }
+
+  // The envelope of the current parts' response over their tolerances at the frequencies of
+  // the last samples: { gain, phaseDeg, groupDelayS }, each { lowest, highest }, arrays that
+  // are empty without current parts.
+  envelope(resistorPercent, capacitorPercent) {
+    const x = this.#x;
+    const count = x.kestrane_plot_envelope(resistorPercent, capacitorPercent);
+    const bounds = (which) => ({
+      lowest: this.#doubles(x.kestrane_envelope_array(which), count),
+      highest: this.#doubles(x.kestrane_envelope_array(which + 1), count),
+    });
+    return { gain: bounds(0), phaseDeg: bounds(2), groupDelayS: bounds(4) };
+  }
+
   // Half the current design's phase deviation over 0 to `bandHz` (as read), the figure the
   // console prints, and its line ("+/-0.000979251 radian.").
   halfDeviation(bandHz) {
@@ -126,7 +211,7 @@ export class Core {
   samples(lowHz, highHz, points = PLOT_POINTS) {
     const x = this.#x;
     const count = x.kestrane_plot_samples(lowHz, highHz, points);
-    const copy = (pointer) => Array.from(new Float64Array(x.memory.buffer, pointer, count));
+    const copy = (pointer) => this.#doubles(pointer, count);
     return {
       hz: copy(x.kestrane_plot_hz()),
       gain: copy(x.kestrane_plot_gain()),

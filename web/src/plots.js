@@ -1,6 +1,8 @@
 // The response plots: gain in dB, phase and group delay against log frequency, drawn by uPlot,
 // with the design's marks (cutoff, top of the flat band, passband edge, band), a readout of
-// the point under the pointer, and arrow keys that move that point.
+// the point under the pointer, and arrow keys that move that point. Beside the design's own
+// curve, each plot may show the response of its standard parts (dashed) and the band their
+// tolerances allow (shaded).
 import uPlot from "uplot";
 
 export const COLORS = {
@@ -14,7 +16,14 @@ export const COLORS = {
   bandFill: "rgba(30, 136, 229, 0.09)",
   grid: "rgba(30, 40, 60, 0.10)",
   axis: "#4a5568",
+  parts: "#1c2430",
 };
+
+// The curves of a plot in the order drawn, as uPlot numbers its series (0 is frequency): the
+// tolerance band's upper and lower edges, the standard parts' curve, and the design's own
+// curve on top.
+const SERIES = { highest: 1, lowest: 2, parts: 3, design: 4 };
+const ENVELOPE_ALPHA = 0.2;
 
 // The gain the design aims at the cutoff, and the same in decibels.
 const CUTOFF_GAIN = 0.7071;
@@ -64,6 +73,12 @@ function finiteOrNull(value) {
   return Number.isFinite(value) ? value : null;
 }
 
+// "#rrggbb" at `alpha`, as a CSS colour.
+function withAlpha(hex, alpha) {
+  const channel = (at) => parseInt(hex.slice(at, at + 2), 16);
+  return `rgba(${channel(1)}, ${channel(3)}, ${channel(5)}, ${alpha})`;
+}
+
 function frequencyTicks(u, splits) {
   return splits.map((hz) => {
     const exponent = Math.log10(hz);
@@ -87,6 +102,8 @@ function axesFor(unitTicks) {
 const PLOTS = [
   {
     key: "gain",
+    samplesKey: "gain",
+    toPlot: (gain) => 20 * Math.log10(gain),
     title: "Gain, dB",
     color: COLORS.gain,
     ticks: (u, splits) => splits.map((v) => `${Number(v.toPrecision(4))}`),
@@ -94,6 +111,8 @@ const PLOTS = [
   },
   {
     key: "phase",
+    samplesKey: "phaseDeg",
+    toPlot: (degrees) => degrees,
     title: "Phase, degrees",
     color: COLORS.phase,
     ticks: (u, splits) => splits.map((v) => `${v}°`),
@@ -110,6 +129,8 @@ const PLOTS = [
   },
   {
     key: "delay",
+    samplesKey: "groupDelayS",
+    toPlot: (seconds) => seconds,
     title: "Group delay",
     color: COLORS.delay,
     ticks: (u, splits) => splits.map((v) => withPrefix(v, "s", 3)),
@@ -197,10 +218,18 @@ function drawMarks(u, kind, state) {
   ctx.restore();
 }
 
+function emptyData() {
+  return [[], [], [], [], []];
+}
+
 // Creates the three plots inside `container` and returns their controller:
-//   show(samples, marks)  plots the samples ({ hz, gain, phaseDeg, groupDelayS }) with the marks
-//   clear()               empties the plots (no design)
-//   onDrawn               called after every redraw
+//   show(samples, marks, parts)  plots the samples ({ hz, gain, phaseDeg, groupDelayS }) with
+//                                the marks; parts, when given, holds the standard parts'
+//                                samples (gain, phaseDeg, groupDelayS at the same frequencies)
+//                                and their envelope ({ gain, phaseDeg, groupDelayS }, each
+//                                { lowest, highest }), either of which may be null
+//   clear()                      empties the plots (no design)
+//   onDrawn                      called after every redraw
 // `readout` is the element that shows the point under the pointer.
 export function createPlots(container, readout) {
   const state = { samples: null, marks: [], index: null, onDrawn: () => {} };
@@ -246,18 +275,31 @@ export function createPlots(container, readout) {
         y: { range: kind.range },
       },
       axes: [xAxis, yAxis],
-      series: [{}, { stroke: kind.color, width: 2, points: { show: false } }],
+      series: [
+        {},
+        { stroke: "transparent", width: 0, points: { show: false } },
+        { stroke: "transparent", width: 0, points: { show: false } },
+        { stroke: COLORS.parts, width: 1.5, dash: [6, 4], points: { show: false } },
+        { stroke: kind.color, width: 2, points: { show: false } },
+      ],
+      bands: [
+        { series: [SERIES.highest, SERIES.lowest], fill: withAlpha(kind.color, ENVELOPE_ALPHA) },
+      ],
       cursor: {
         sync: { key: "kestrane-response", setSeries: false },
         drag: { x: false, y: false, setScale: false },
-        points: { size: 8, fill: kind.color },
+        // A point on the design's curve only.
+        points: {
+          size: (u, seriesIndex) => (seriesIndex === SERIES.design ? 8 : 0),
+          fill: kind.color,
+        },
       },
       hooks: {
         draw: [(u) => drawMarks(u, kind, state)],
         setCursor: [(u) => showReadout(u.cursor.idx)],
       },
     };
-    const plot = new uPlot(options, [[], []], figure);
+    const plot = new uPlot(options, emptyData(), figure);
     plots.push({ kind, plot, figure });
     figure.addEventListener("keydown", (event) => moveByKey(event));
     figure.addEventListener("focus", () => {
@@ -266,10 +308,21 @@ export function createPlots(container, readout) {
   }
   plots[plots.length - 1].plot.hooks.draw.push(() => state.onDrawn());
 
-  const dataFor = (key, s) => {
-    if (key === "gain") return s.gain.map((g) => finiteOrNull(20 * Math.log10(g)));
-    if (key === "phase") return s.phaseDeg.map(finiteOrNull);
-    return s.groupDelayS.map(finiteOrNull);
+  // The plotted values of one quantity (a list of gains, phases or delays), or gaps when there
+  // is no list for these samples.
+  const curve = (kind, list, count) => {
+    if (!list || list.length !== count) return new Array(count).fill(null);
+    return list.map((v) => finiteOrNull(kind.toPlot(v)));
+  };
+  const dataFor = (kind, s, parts) => {
+    const count = s.hz.length;
+    const key = kind.samplesKey;
+    const data = [s.hz];
+    data[SERIES.highest] = curve(kind, parts?.envelope?.[key].highest, count);
+    data[SERIES.lowest] = curve(kind, parts?.envelope?.[key].lowest, count);
+    data[SERIES.parts] = curve(kind, parts?.samples?.[key], count);
+    data[SERIES.design] = curve(kind, s[key], count);
+    return data;
   };
 
   // Puts the cursor of every plot on sample `index`.
@@ -278,7 +331,7 @@ export function createPlots(container, readout) {
     if (!s || s.hz.length === 0) return;
     const i = Math.max(0, Math.min(s.hz.length - 1, index));
     for (const { plot } of plots) {
-      const y = plot.data[1][i];
+      const y = plot.data[SERIES.design][i];
       plot.setCursor({
         left: plot.valToPos(s.hz[i], "x"),
         top: y == null ? 0 : plot.valToPos(y, "y"),
@@ -316,14 +369,16 @@ export function createPlots(container, readout) {
   new ResizeObserver(resize).observe(container);
 
   return {
-    show(samples, marks) {
+    show(samples, marks, parts = null) {
       container.hidden = false;
       state.samples = samples;
       state.marks = markList(marks);
       state.index = null;
       for (const { kind, plot, figure } of plots) {
-        plot.setData([samples.hz, dataFor(kind.key, samples)]);
+        plot.setData(dataFor(kind, samples, parts));
         figure.dataset.points = String(samples.hz.length);
+        figure.dataset.parts = String(Boolean(parts?.samples));
+        figure.dataset.envelope = String(Boolean(parts?.envelope));
       }
       showReadout(null);
     },
@@ -332,8 +387,10 @@ export function createPlots(container, readout) {
       state.samples = null;
       state.marks = [];
       for (const { plot, figure } of plots) {
-        plot.setData([[], []]);
+        plot.setData(emptyData());
         figure.dataset.points = "0";
+        figure.dataset.parts = "false";
+        figure.dataset.envelope = "false";
       }
       showReadout(null);
     },

@@ -1,6 +1,7 @@
 // The design's inputs: the three fields, what they hold, and their place in the page's URL
 // (index.html?fc=2.2&r1=4700&band=1000), so that a design is shared as a link and survives a
-// reload.
+// reload; and the standard-parts settings, which join the URL when they differ from their
+// defaults (&sr=E24&sc=E6&tr=5&tc=10&parts=0).
 
 // Each field: its input element's id, its query parameter, and the text it starts with when
 // the URL names none (the console's own example design).
@@ -9,6 +10,19 @@ export const FIELDS = [
   { id: "r1-ohm", param: "r1", initial: "10000", limit: "design" },
   { id: "band-hz", param: "band", initial: "150", limit: "band" },
 ];
+
+// The standard-parts settings: the two series selectors (option values "E6" to "E192"), the
+// two tolerance fields in percent, and the switch for the standard parts' curves ("1" shown,
+// "0" not). `initial` is the default.
+export const SETTINGS = [
+  { id: "series-r", param: "sr", initial: "E96", kind: "series" },
+  { id: "series-c", param: "sc", initial: "E12", kind: "series" },
+  { id: "tol-r", param: "tr", initial: "1", kind: "tolerance" },
+  { id: "tol-c", param: "tc", initial: "5", kind: "tolerance" },
+  { id: "show-parts", param: "parts", initial: "1", kind: "switch" },
+];
+
+const ALL_INPUTS = [...FIELDS, ...SETTINGS];
 
 // A query value as text. A "+" stays a plus sign (not a space, as in form encoding), so that a
 // link typed as ?fc=4.7e+3 means what it says.
@@ -20,8 +34,9 @@ function decodeValue(value) {
   }
 }
 
-// The field texts named by `search` (a location's query string), the initial text for a field
-// it does not name. The first of repeated names counts.
+// The field and setting texts named by `search` (a location's query string), the initial text
+// for one it does not name. The first of repeated names counts. Texts are as the query gives
+// them: the page puts a series that is not among the selector's options back to its default.
 export function textsFromQuery(search) {
   const named = new Map();
   for (const part of search.replace(/^\?/, "").split("&")) {
@@ -30,13 +45,18 @@ export function textsFromQuery(search) {
     if (!named.has(name)) named.set(name, equals < 0 ? "" : decodeValue(part.slice(equals + 1)));
   }
   const texts = {};
-  for (const field of FIELDS) texts[field.param] = named.get(field.param) ?? field.initial;
+  for (const input of ALL_INPUTS) texts[input.param] = named.get(input.param) ?? input.initial;
   return texts;
 }
 
-// The query string for the field texts, "?fc=...&r1=...&band=...".
+// The query string for the texts, "?fc=...&r1=...&band=..." and each setting that is not at
+// its default.
 export function queryFromTexts(texts) {
-  const pairs = FIELDS.map(({ param }) => `${param}=${encodeURIComponent(texts[param] ?? "")}`);
+  const pair = (param) => `${param}=${encodeURIComponent(texts[param] ?? "")}`;
+  const pairs = FIELDS.map(({ param }) => pair(param));
+  for (const { param, initial } of SETTINGS) {
+    if (param in texts && texts[param] !== initial) pairs.push(pair(param));
+  }
   return "?" + pairs.join("&");
 }
 
@@ -52,13 +72,19 @@ export function storeInUrl(texts) {
   }
 }
 
-// Reads every field with the console's number rules. Returns, per query parameter,
-// { status, value, message } as Core.readField gives it.
+// Reads every field with the console's number rules, and the tolerance fields as tolerances.
+// Returns, per query parameter, { status, value, message } as Core.readField and
+// Core.readTolerance give it.
 export function readFields(core, texts) {
   const reads = {};
   for (const field of FIELDS) {
     const limit = field.limit === "band" ? core.bandNumberChars : core.designNumberChars;
     reads[field.param] = core.readField(texts[field.param], limit);
+  }
+  for (const setting of SETTINGS) {
+    if (setting.kind === "tolerance") {
+      reads[setting.param] = core.readTolerance(texts[setting.param]);
+    }
   }
   return reads;
 }

@@ -7,7 +7,8 @@
 
 Needs Debian's chromium, chromium-driver and python3-selenium. The page is served by a static
 server on 127.0.0.1 that the test starts and stops; it is also opened from disk (file://).
-Expected result lines come from the golden transcripts in tests/golden. Screenshots of a
+Expected result lines come from the golden transcripts in tests/golden, the standard parts'
+texts from the python3 calculation written down at PARTS_1K. Screenshots of a
 finished design (desktop and phone width) are saved in the artefacts folder. With --measure
 the script instead times designs typed into the page and prints the figures.
 """
@@ -15,6 +16,7 @@ the script instead times designs typed into the page and prints the figures.
 import argparse
 import functools
 import http.server
+import math
 import pathlib
 import re
 import statistics
@@ -30,13 +32,56 @@ from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 CHROMIUM = "/usr/bin/chromium"
 CHROMEDRIVER = "/usr/bin/chromedriver"
 RESULT_IDS = ["r1", "r2", "c1", "c2", "passband", "deviation"]
 FIELD_IDS = ["fc-khz", "r1-ohm", "band-hz"]
+PARTS_IDS = ["r1-std", "r2-std", "c1-std", "c2-std", "fc-std", "fc-spread"]
+SETTING_IDS = ["series-r", "tol-r", "series-c", "tol-c", "show-parts"]
+SERIES = ["E6", "E12", "E24", "E48", "E96", "E192"]
 WAIT_SECONDS = 20
+
+# The 1 kHz, 10 kohm design (R2 10253.1, C1 23.132 nF, C2 11.109 nF) in standard parts, from
+# python3: the nearest member on a log scale (E96 10.2 below the midpoint sqrt(10.2 * 10.5) =
+# 10.349; E12 22 below sqrt(22 * 27) = 24.372, 12 above sqrt(10 * 12) = 10.954; E12 10 below
+# 10.954; E24 24 above sqrt(22 * 24) = 22.978, 11 below sqrt(11 * 12) = 11.489); the cutoff the
+# root f of ((1 - P f^2 39.478)^2 + C2^2 S^2 f^2 39.478) = 1 / 0.7071^2 as a quadratic in f^2,
+# parts as floats (struct 'f'); the spread its least and greatest over the set and the 16
+# corners, each part float(value * (1 +- t / 100)). Printed to six digits and the error to two
+# decimals:
+#   E96/E12: 926.8046862813798 Hz (-7.3195 %); 1 % and 5 %: 868.0715333 to 987.2606918 Hz;
+#            2 % and 10 %: 811.2902560 to 1050.7989726 Hz;
+#            10 % and 20 %: 666.7052072 to 1287.2287547 Hz
+#   E12/E12: 936.0767000851624 Hz (-6.3923 %)
+#   E12/E24: 1021.1722578703615 Hz (+2.1172 %); 1 % and 5 %: 962.9158453 to 1085.7759300 Hz;
+#            2 % and 10 %: 908.9332105 to 1157.7916859 Hz
+PARTS_1K = [
+    "R1, Ohm: 10000",
+    "R2, Ohm: 10200",
+    "C1, nF: 22",
+    "C2, nF: 12",
+    "Achieved cutoff: 926.805 Hz (-7.32 %)",
+    "Cutoff with 1 % R, 5 % C: 868.072 to 987.261 Hz",
+]
+SPREAD_1K_2_10 = "Cutoff with 2 % R, 10 % C: 811.29 to 1050.8 Hz"
+SPREAD_1K_10_20 = "Cutoff with 10 % R, 20 % C: 666.705 to 1287.23 Hz"
+PARTS_1K_E12_E12 = ["R2, Ohm: 10000", "Achieved cutoff: 936.077 Hz (-6.39 %)"]
+PARTS_1K_E12_E24 = [
+    "R1, Ohm: 10000",
+    "R2, Ohm: 10000",
+    "C1, nF: 24",
+    "C2, nF: 11",
+    "Achieved cutoff: 1021.17 Hz (+2.12 %)",
+    "Cutoff with 1 % R, 5 % C: 962.916 to 1085.78 Hz",
+]
+SPREAD_1K_E12_E24_2_10 = "Cutoff with 2 % R, 10 % C: 908.933 to 1157.79 Hz"
+
+# The curves' colours (plots.js) and the tolerance band's opacity over them.
+GAIN_COLOR = (29, 95, 184)
+DELAY_COLOR = (44, 122, 75)
+BAND_ALPHA = 0.2
 
 ARGS = argparse.Namespace()
 
@@ -152,6 +197,48 @@ class PageTest(unittest.TestCase):
             WebDriverWait(self.driver, WAIT_SECONDS).until(lambda _: self.lines() == expected)
         except TimeoutException:
             self.assertEqual(self.lines(), expected)
+
+    def parts_lines(self):
+        return [self.element(i).text for i in PARTS_IDS]
+
+    def wait_for_parts(self, expected, ids=PARTS_IDS):
+        texts = lambda: [self.element(i).text for i in ids]  # noqa: E731
+        try:
+            WebDriverWait(self.driver, WAIT_SECONDS).until(lambda _: texts() == expected)
+        except TimeoutException:
+            self.assertEqual(texts(), expected)
+
+    def choose(self, select_id, value):
+        Select(self.element(select_id)).select_by_value(value)
+
+    def query(self):
+        return urllib.parse.unquote(urllib.parse.urlsplit(self.driver.current_url).query)
+
+    def band_pixels(self, plot_id, color):
+        """Pixels of the plot's canvas that hold only the tolerance band over `color`."""
+        return self.driver.execute_script(
+            """
+            const canvas = document.querySelector(`#${arguments[0]} canvas`);
+            const [r, g, b] = arguments[1];
+            const alpha = 255 * arguments[2];
+            const context = canvas.getContext("2d");
+            const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
+            let count = 0;
+            for (let i = 0; i < data.length; i += 4) {
+              if (Math.abs(data[i] - r) < 12 && Math.abs(data[i + 1] - g) < 12 &&
+                  Math.abs(data[i + 2] - b) < 12 && Math.abs(data[i + 3] - alpha) < 8) count++;
+            }
+            return count;
+            """,
+            plot_id,
+            list(color),
+            BAND_ALPHA,
+        )
+
+    def plot_shows(self, plot_id):
+        """Whether the plot holds the standard parts' curve and the tolerance band."""
+        plot = self.element(plot_id)
+        return plot.get_attribute("data-parts"), plot.get_attribute("data-envelope")
 
     def curve_pixels(self, plot_id, color):
         """Pixels of the plot's canvas within a few levels of `color` (r, g, b)."""
@@ -270,20 +357,124 @@ class PageTest(unittest.TestCase):
         csv_path = pathlib.Path(self.downloads.name) / "kestrane-fc1kHz-r110000ohm.csv"
         self.wait_for(csv_path.exists, "the CSV file")
         rows = csv_path.read_text().splitlines()
-        self.assertEqual(rows[0], "frequency_hz,gain,gain_db,phase_deg,group_delay_s")
+        self.assertEqual(
+            rows[0].split(","),
+            ["frequency_hz", "gain", "gain_db", "phase_deg", "group_delay_s"]
+            + ["parts_gain", "parts_gain_db", "parts_phase_deg", "parts_group_delay_s"]
+            + ["parts_gain_lowest", "parts_gain_highest", "parts_phase_lowest_deg"]
+            + ["parts_phase_highest_deg", "parts_group_delay_lowest_s"]
+            + ["parts_group_delay_highest_s"],
+        )
         values = [[float(v) for v in row.split(",")] for row in rows[1:]]
         self.assertGreater(len(values), 100)
         hz = [row[0] for row in values]
         self.assertEqual(hz, sorted(hz))
         self.assertLess(hz[0], 10)  # from well below the flat band (333 Hz)
         self.assertGreater(hz[-1], 10000)  # to well above the cutoff
-        for frequency, gain, db, _, _ in values:
-            self.assertAlmostEqual(db, 20 * __import__("math").log10(gain), places=9)
+        for row in values:
+            frequency, gain, db, _, _, parts_gain, parts_db = row[:7]
+            self.assertAlmostEqual(db, 20 * math.log10(gain), places=9)
+            self.assertAlmostEqual(parts_db, 20 * math.log10(parts_gain), places=9)
+            # Each band holds the standard parts' value.
+            parts_values = [parts_gain, row[7], row[8]]  # gain, phase, group delay
+            for value, lowest, highest in zip(parts_values, row[9::2], row[10::2]):
+                self.assertLessEqual(lowest, value, frequency)
+                self.assertLessEqual(value, highest, frequency)
+
+    def test_standard_parts_beside_the_design(self):
+        self.open(f"{self.base}?fc=1&r1=10000&band=150")
+        self.wait_for_lines(self.designs[0][1])
+        self.wait_for_parts(PARTS_1K)
+        for select_id, default in [("series-r", "E96"), ("series-c", "E12")]:
+            select = Select(self.element(select_id))
+            self.assertEqual([o.get_attribute("value") for o in select.options], SERIES)
+            self.assertEqual(select.first_selected_option.get_attribute("value"), default)
+        self.assertEqual(self.element("tol-r").get_attribute("value"), "1")
+        self.assertEqual(self.element("tol-c").get_attribute("value"), "5")
+        self.assertTrue(self.element("show-parts").is_selected())
+        self.assertEqual(self.query(), "fc=1&r1=10000&band=150")  # defaults stay out of links
+        # Each plot holds the parts' curve and their tolerance band, which shows as a shaded
+        # stretch on the group delay plot (about 240 us +- 6 % at low frequencies).
+        for plot_id in ["plot-gain", "plot-phase", "plot-delay"]:
+            self.assertEqual(self.plot_shows(plot_id), ("true", "true"), plot_id)
+        self.assertGreater(self.band_pixels("plot-delay", DELAY_COLOR), 800)
+        self.assertTrue(self.element("legend-parts").is_displayed())
+        self.assertTrue(self.element("legend-envelope").is_displayed())
+
+    def test_series_and_tolerances_change_the_parts_and_join_the_link(self):
+        self.open(f"{self.base}?fc=1&r1=10000&band=150")
+        self.wait_for_parts(PARTS_1K)
+        self.type_into("tol-r", "2")
+        self.type_into("tol-c", "10")
+        self.wait_for_parts([SPREAD_1K_2_10], ["fc-spread"])
+        self.type_into("tol-r", "1")
+        self.type_into("tol-c", "5")
+        self.choose("series-r", "E12")
+        self.wait_for_parts(PARTS_1K_E12_E12, ["r2-std", "fc-std"])
+        self.choose("series-c", "E24")
+        self.wait_for_parts(PARTS_1K_E12_E24)
+        self.assertEqual(self.element("parts-head").text, "E12 · E24")
+        self.type_into("tol-r", "2")
+        self.type_into("tol-c", "10")
+        self.wait_for_parts([SPREAD_1K_E12_E24_2_10], ["fc-spread"])
+        # The settings join the link, which opens with them.
+        query = "fc=1&r1=10000&band=150&sr=E12&sc=E24&tr=2&tc=10"
+        self.assertEqual(self.query(), query)
+        self.open(f"{self.base}?{query}")
+        self.wait_for_parts(PARTS_1K_E12_E24[:5] + [SPREAD_1K_E12_E24_2_10])
+        values = [self.element(i).get_attribute("value") for i in SETTING_IDS[:4]]
+        self.assertEqual(values, ["E12", "2", "E24", "10"])
+        # A series that the selectors do not offer is the default.
+        self.open(f"{self.base}?fc=1&r1=10000&band=150&sr=E7&sc=e24")
+        self.wait_for_parts(PARTS_1K)
+        self.assertEqual(self.query(), "fc=1&r1=10000&band=150")
+
+    def test_a_bad_tolerance_is_flagged_and_its_spread_withdrawn(self):
+        self.open(f"{self.base}?fc=1&r1=10000&band=150")
+        self.wait_for_parts(PARTS_1K)
+        message = self.element("tol-c-message")
+        for text, expected in [
+            ("100", 'Not a tolerance: "100". Tolerances run from 0 to below 100 %.'),
+            ("-1", 'Not a tolerance: "-1". Tolerances run from 0 to below 100 %.'),
+            ("5%", '"5%"'),
+        ]:
+            with self.subTest(tolerance=text):
+                self.type_into("tol-c", text)
+                self.wait_for(lambda: expected in message.text, "the tolerance's message")
+                self.assertEqual(self.element("tol-c").get_attribute("aria-invalid"), "true")
+                # The parts stand; their spread and band do not.
+                self.assertEqual(self.parts_lines(), PARTS_1K[:5] + [""])
+                self.assertEqual(self.plot_shows("plot-gain"), ("true", "false"))
+                self.assertEqual(self.band_pixels("plot-delay", DELAY_COLOR), 0)
+                self.assertFalse(self.element("legend-envelope").is_displayed())
+        self.type_into("tol-c", "")
+        self.wait_for(lambda: message.text == "", "the message to clear")
+        self.assertIn("tolerances", self.element("results-note").text)
+        self.assertEqual(self.element("fc-spread").text, "")
+        self.type_into("tol-c", "5")
+        self.wait_for_parts(PARTS_1K)
+        self.assertEqual(self.element("tol-c").get_attribute("aria-invalid"), "false")
+
+    def test_the_switch_hides_the_parts_curves(self):
+        # Wide tolerances (10 % and 20 %) make the band on the gain plot a few decibels wide.
+        self.open(f"{self.base}?fc=1&r1=10000&band=150&tr=10&tc=20")
+        self.wait_for_parts(PARTS_1K[:5] + [SPREAD_1K_10_20])
+        self.assertGreater(self.band_pixels("plot-gain", GAIN_COLOR), 2000)
+        self.element("show-parts").click()
+        self.wait_for(lambda: self.plot_shows("plot-gain") == ("false", "false"), "no parts")
+        self.assertEqual(self.band_pixels("plot-gain", GAIN_COLOR), 0)
+        self.assertFalse(self.element("legend-parts").is_displayed())
+        self.assertEqual(self.parts_lines()[:5], PARTS_1K[:5])  # the texts stay
+        self.assertEqual(self.query(), "fc=1&r1=10000&band=150&tr=10&tc=20&parts=0")
+        self.open(f"{self.base}?fc=1&r1=10000&band=150&parts=0")
+        self.wait_for_parts(PARTS_1K)
+        self.assertFalse(self.element("show-parts").is_selected())
+        self.assertEqual(self.plot_shows("plot-delay"), ("false", "false"))
 
     def test_phone_width_and_screenshots(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
         self.wait_for_lines(self.designs[0][1])
-        self.driver.set_window_size(1100, 1370)
+        self.driver.set_window_size(1100, 1460)
         time.sleep(0.2)  # the resize redraw
         # The readout at the cutoff: 60 % of the way along five decades from 1 Hz.
         gain_plot = self.element("plot-gain")
@@ -303,7 +494,7 @@ class PageTest(unittest.TestCase):
         time.sleep(0.2)  # the resize redraw
         width = self.driver.execute_script("return document.documentElement.scrollWidth")
         self.assertLessEqual(width, 390, "no sideways scrolling at phone width")
-        for element_id in FIELD_IDS + RESULT_IDS:
+        for element_id in FIELD_IDS + RESULT_IDS + PARTS_IDS + SETTING_IDS:
             box = self.element(element_id).rect
             self.assertLessEqual(box["x"] + box["width"], 390, element_id)
         self.save_screenshot("kestrane-page-phone.png")
@@ -334,7 +525,7 @@ def measure():
         profile.cleanup()
     design, redraw = timings["design"][10:], timings["redraw"][10:]
     print(f"designs timed: {len(design)}, redraws timed: {len(redraw)}")
-    print(f"one design (search, figures, lines, plot samples): "
+    print(f"one design (search, figures, lines, plot samples, standard parts): "
           f"median {statistics.median(design):.2f} ms, max {max(design):.2f} ms")
     print(f"keystroke to redrawn plot: median {statistics.median(redraw):.1f} ms, "
           f"max {max(redraw):.1f} ms")
