@@ -3,7 +3,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "response.h"
+// The plots evaluate the core's own model arithmetic at frequencies between whole hertz.
+#include "response_model.h"
 
 namespace kestrane {
 namespace {
