@@ -1,9 +1,9 @@
-// KESTRANE_EXPECT(condition): a checked precondition of the design core. Active in debug
-// builds and in the sanitizer build (a release build with KESTRANE_CHECK_CONTRACTS defined);
-// compiled out otherwise. A failed check names the condition on standard error and aborts.
+// KESTRANE_EXPECT(condition): a checked precondition of the design core. Active wherever
+// NDEBUG is not defined, as in debug builds and the sanitizer build; compiled out otherwise.
+// A failed check names the condition on standard error and aborts.
 #pragma once
 
-#if !defined(NDEBUG) || defined(KESTRANE_CHECK_CONTRACTS)
+#ifndef NDEBUG
 #include <cstdio>
 #include <cstdlib>
 
