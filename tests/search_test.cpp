@@ -67,18 +67,21 @@ TEST_P(EveryPath, OneKilohertzTenKiloohm) {
     EXPECT_EQ(flatness_objective(k, make_targets(1)), 0.014785062639468549);
 }
 
+// The power-function reference's acceptances for a design.
+SearchTally reference_search_tally(float fc_khz, float r1) {
+    SearchTally tally;
+    const DesignTargets targets = make_targets(fc_khz);
+    FilterComponents k = starting_point(r1, targets);
+    reference::search_components(k, targets, &tally);
+    return tally;
+}
+
 // A design whose R2 changes by one unit in the last place when the compiler fuses a
 // product and a sum into one rounding (57.3465271 instead of 57.3465233): the guard on the
 // build's -ffp-contract=off, on every path, the reference included.
 TEST_P(EveryPath, DesignThatFusedMultiplyAddWouldChange) {
     constexpr float kFcKhz = 0.00146611861f, kR1 = 29.2465248f;
-    static const auto reference_tally = [&] {
-        SearchTally tally;
-        const DesignTargets targets = make_targets(kFcKhz);
-        FilterComponents k = starting_point(kR1, targets);
-        reference::search_components(k, targets, &tally);
-        return tally;
-    }();
+    static const SearchTally reference_tally = reference_search_tally(kFcKhz, kR1);
     SearchTally tally;
     const FilterComponents k = design(kFcKhz, kR1, tally);
     EXPECT_EQ(k.R2, 57.3465233f);
@@ -92,13 +95,7 @@ TEST_P(EveryPath, DesignThatFusedMultiplyAddWouldChange) {
 // counts from a single objective.
 TEST_P(EveryPath, StepsThatVanishBesideTheCentre) {
     constexpr float kFcKhz = 384.639771f, kR1 = 7.53283564e10f;
-    static const auto reference_tally = [&] {
-        SearchTally tally;
-        const DesignTargets targets = make_targets(kFcKhz);
-        FilterComponents k = starting_point(kR1, targets);
-        reference::search_components(k, targets, &tally);
-        return tally;
-    }();
+    static const SearchTally reference_tally = reference_search_tally(kFcKhz, kR1);
     SearchTally tally;
     design(kFcKhz, kR1, tally);
     EXPECT_EQ(tally.accepted[0][kSweepR2], kCandidatesPerSweep);

@@ -100,6 +100,23 @@ int put_text(std::string_view text) {
     return text_length;
 }
 
+// The console's line for component `which` of `c` (0 R1, 1 R2, 2 C1, 3 C2); empty for any
+// other.
+std::string component_line(const FilterComponents& c, int which) {
+    switch (which) {
+        case 0:
+            return r1_line(c.R1);
+        case 1:
+            return r2_line(c.R2);
+        case 2:
+            return c1_line(c.C1);
+        case 3:
+            return c2_line(c.C2);
+        default:
+            return "";
+    }
+}
+
 bool is_space(char c) {
     return is_number_space(static_cast<unsigned char>(c));
 }
@@ -276,23 +293,9 @@ KESTRANE_EXPORT(kestrane_half_deviation) double kestrane_half_deviation(double b
 // 2 C1, 3 C2, 4 passband, 5 deviation (from the last kestrane_half_deviation); an empty text
 // for any other.
 KESTRANE_EXPORT(kestrane_result_line) int kestrane_result_line(int which) {
-    const FilterComponents& c = current.components;
-    switch (which) {
-        case 0:
-            return put_text(r1_line(c.R1));
-        case 1:
-            return put_text(r2_line(c.R2));
-        case 2:
-            return put_text(c1_line(c.C1));
-        case 3:
-            return put_text(c2_line(c.C2));
-        case 4:
-            return put_text(passband_line(current.edge_hz));
-        case 5:
-            return put_text(deviation_line(current.half_deviation_rad));
-        default:
-            return put_text("");
-    }
+    if (which == 4) return put_text(passband_line(current.edge_hz));
+    if (which == 5) return put_text(deviation_line(current.half_deviation_rad));
+    return put_text(component_line(current.components, which));
 }
 
 // The core's amplitude and phase of the current design at whole hertz.
@@ -382,21 +385,8 @@ KESTRANE_EXPORT(kestrane_parts_component) float kestrane_parts_component(int whi
 // (achieved_cutoff_line); an empty text for any other or without parts.
 KESTRANE_EXPORT(kestrane_parts_line) int kestrane_parts_line(int which) {
     if (!parts.made) return put_text("");
-    const FilterComponents& c = parts.components;
-    switch (which) {
-        case 0:
-            return put_text(r1_line(c.R1));
-        case 1:
-            return put_text(r2_line(c.R2));
-        case 2:
-            return put_text(c1_line(c.C1));
-        case 3:
-            return put_text(c2_line(c.C2));
-        case 4:
-            return put_text(achieved_cutoff_line(parts.analysis));
-        default:
-            return put_text("");
-    }
+    if (which == 4) return put_text(achieved_cutoff_line(parts.analysis));
+    return put_text(component_line(parts.components, which));
 }
 
 // The rounded set's achieved cutoff: 1 when found, its frequency in hertz (0 when not found)

@@ -60,16 +60,28 @@ export function queryFromTexts(texts) {
   return "?" + pairs.join("&");
 }
 
-// Puts the texts in the address bar without a new history entry. Some browsers refuse this for
-// pages opened from disk; the page works the same without it.
-export function storeInUrl(texts) {
-  const query = queryFromTexts(texts);
-  if (query === window.location.search) return;
+// Chromium ignores history.replaceState beyond a couple of hundred calls in ten seconds, which
+// fast typing reaches; the address therefore follows the fields at most every URL_DELAY_MS,
+// always ending with the latest texts.
+const URL_DELAY_MS = 200;
+let pendingQuery = null;
+let urlTimer = 0;
+
+function writePendingQuery() {
+  urlTimer = 0;
+  if (pendingQuery === window.location.search) return;
   try {
-    window.history.replaceState(null, "", query);
+    window.history.replaceState(null, "", pendingQuery);
   } catch {
     // file:// in a browser that does not allow it: the link is not kept, nothing else changes.
   }
+}
+
+// Puts the texts in the address bar without a new history entry, within URL_DELAY_MS. Some
+// browsers refuse this for pages opened from disk; the page works the same without it.
+export function storeInUrl(texts) {
+  pendingQuery = queryFromTexts(texts);
+  if (urlTimer === 0) urlTimer = setTimeout(writePendingQuery, URL_DELAY_MS);
 }
 
 // Reads every field with the console's number rules, and the tolerance fields as tolerances.

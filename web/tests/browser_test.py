@@ -214,6 +214,13 @@ class PageTest(unittest.TestCase):
     def query(self):
         return urllib.parse.unquote(urllib.parse.urlsplit(self.driver.current_url).query)
 
+    def wait_for_query(self, expected):
+        """The address follows the fields a moment after the last keystroke."""
+        try:
+            WebDriverWait(self.driver, WAIT_SECONDS).until(lambda _: self.query() == expected)
+        except TimeoutException:
+            self.assertEqual(self.query(), expected)
+
     def band_pixels(self, plot_id, color):
         """Pixels of the plot's canvas that hold only the tolerance band over `color`."""
         return self.driver.execute_script(
@@ -273,9 +280,8 @@ class PageTest(unittest.TestCase):
             with self.subTest(design=" ".join(texts)):
                 for field_id, text in zip(FIELD_IDS, texts):
                     self.type_into(field_id, text)
+                self.wait_for_query(f"fc={texts[0]}&r1={texts[1]}&band={texts[2]}")
                 self.wait_for_lines(expected)
-                query = urllib.parse.unquote(urllib.parse.urlsplit(self.driver.current_url).query)
-                self.assertEqual(query, f"fc={texts[0]}&r1={texts[1]}&band={texts[2]}")
 
     def test_plots_are_drawn_with_readout_and_keyboard(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
@@ -392,7 +398,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.element("tol-r").get_attribute("value"), "1")
         self.assertEqual(self.element("tol-c").get_attribute("value"), "5")
         self.assertTrue(self.element("show-parts").is_selected())
-        self.assertEqual(self.query(), "fc=1&r1=10000&band=150")  # defaults stay out of links
+        self.wait_for_query("fc=1&r1=10000&band=150")  # defaults stay out of links
         # Each plot holds the parts' curve and their tolerance band, which shows as a shaded
         # stretch on the group delay plot (about 240 us +- 6 % at low frequencies).
         for plot_id in ["plot-gain", "plot-phase", "plot-delay"]:
@@ -419,7 +425,7 @@ class PageTest(unittest.TestCase):
         self.wait_for_parts([SPREAD_1K_E12_E24_2_10], ["fc-spread"])
         # The settings join the link, which opens with them.
         query = "fc=1&r1=10000&band=150&sr=E12&sc=E24&tr=2&tc=10"
-        self.assertEqual(self.query(), query)
+        self.wait_for_query(query)
         self.open(f"{self.base}?{query}")
         self.wait_for_parts(PARTS_1K_E12_E24[:5] + [SPREAD_1K_E12_E24_2_10])
         values = [self.element(i).get_attribute("value") for i in SETTING_IDS[:4]]
@@ -427,7 +433,7 @@ class PageTest(unittest.TestCase):
         # A series that the selectors do not offer is the default.
         self.open(f"{self.base}?fc=1&r1=10000&band=150&sr=E7&sc=e24")
         self.wait_for_parts(PARTS_1K)
-        self.assertEqual(self.query(), "fc=1&r1=10000&band=150")
+        self.wait_for_query("fc=1&r1=10000&band=150")
 
     def test_a_bad_tolerance_is_flagged_and_its_spread_withdrawn(self):
         self.open(f"{self.base}?fc=1&r1=10000&band=150")
@@ -465,7 +471,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.band_pixels("plot-gain", GAIN_COLOR), 0)
         self.assertFalse(self.element("legend-parts").is_displayed())
         self.assertEqual(self.parts_lines()[:5], PARTS_1K[:5])  # the texts stay
-        self.assertEqual(self.query(), "fc=1&r1=10000&band=150&tr=10&tc=20&parts=0")
+        self.wait_for_query("fc=1&r1=10000&band=150&tr=10&tc=20&parts=0")
         self.open(f"{self.base}?fc=1&r1=10000&band=150&parts=0")
         self.wait_for_parts(PARTS_1K)
         self.assertFalse(self.element("show-parts").is_selected())
