@@ -54,6 +54,16 @@ TEST(Program, ExitStatusOneWhenTheInputEndsInsideADesign) {
     EXPECT_EQ(result.exit_status, 1);
 }
 
+TEST(Program, InputFarLargerThanAPipeThatIsNotAllRead) {
+    // The program ends after the first design and leaves the rest of a megabyte unread: the
+    // runner must neither block on its writes nor die of SIGPIPE.
+    const ProcessResult result =
+        run_program({kKestrane}, "1 10000 150 0\n" + std::string(1 << 20, ' '));
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_TRUE(result.output.ends_with(kCredits + kRepeatPrompt));
+    EXPECT_EQ(result.exit_status, 0);
+}
+
 TEST(Program, EveryPromptIsShownBeforeTheProgramWaits) {
     InteractiveProcess kestrane(kKestrane);
     ASSERT_TRUE(kestrane.wait_for_output_ending(kDrawing + kCutoffPrompt, 30));
