@@ -36,6 +36,14 @@ constexpr std::uint16_t kE192[] = {
     698, 706, 715, 723, 732, 741, 750, 759, 768, 777, 787, 796, 806, 816, 825, 835, 845, 856,
     866, 876, 887, 898, 909, 920, 931, 942, 953, 965, 976, 988};
 
+// Each series' name and table, in the order of PreferredSeries.
+struct SeriesTable {
+    std::string_view name;
+    std::span<const std::uint16_t> members;
+};
+constexpr SeriesTable kSeriesTables[] = {{"E6", kE6},   {"E12", kE12}, {"E24", kE24},
+                                         {"E48", kE48}, {"E96", kE96}, {"E192", kE192}};
+
 // One member as an exact decimal: hundredths * 10^exponent, hundredths from 100 to 1000.
 struct DecimalMember {
     std::uint32_t hundredths;
@@ -110,39 +118,11 @@ long nearest_index(std::span<const std::uint16_t> members, float magnitude) {
 }  // namespace
 
 std::span<const std::uint16_t> series_members(PreferredSeries series) {
-    switch (series) {
-        case PreferredSeries::e6:
-            return kE6;
-        case PreferredSeries::e12:
-            return kE12;
-        case PreferredSeries::e24:
-            return kE24;
-        case PreferredSeries::e48:
-            return kE48;
-        case PreferredSeries::e96:
-            return kE96;
-        case PreferredSeries::e192:
-            return kE192;
-    }
-    return kE192;
+    return kSeriesTables[static_cast<std::size_t>(series)].members;
 }
 
 std::string_view series_name(PreferredSeries series) {
-    switch (series) {
-        case PreferredSeries::e6:
-            return "E6";
-        case PreferredSeries::e12:
-            return "E12";
-        case PreferredSeries::e24:
-            return "E24";
-        case PreferredSeries::e48:
-            return "E48";
-        case PreferredSeries::e96:
-            return "E96";
-        case PreferredSeries::e192:
-            return "E192";
-    }
-    return "";
+    return kSeriesTables[static_cast<std::size_t>(series)].name;
 }
 
 std::optional<PreferredSeries> series_from_name(std::string_view name) {
