@@ -139,23 +139,16 @@ std::string_view trimmed(std::string_view text) {
 FieldRead read_field(std::string_view text, int max_chars, std::string& message) {
     const RealScan scan = scan_real(text, max_chars);
     const std::string_view shown = trimmed(text);
-    switch (scan.status) {
-        case ScanStatus::empty:
-            return {FieldStatus::empty, 0};
-        case ScanStatus::too_long:
-            message = too_long_message(shown, max_chars);
-            return {FieldStatus::too_long, 0};
-        case ScanStatus::not_a_number:
-            message = not_a_number_message(shown);
-            return {FieldStatus::not_a_number, 0};
-        case ScanStatus::ok:
-            break;
+    if (scan.status == ScanStatus::empty) return {FieldStatus::empty, 0};
+    if (scan.status == ScanStatus::too_long) {
+        message = too_long_message(shown, max_chars);
+        return {FieldStatus::too_long, 0};
     }
-    if (!only_number_space(text.substr(scan.taken))) {
-        message = not_a_number_message(shown);
-        return {FieldStatus::not_a_number, 0};
+    if (scan.status == ScanStatus::ok && only_number_space(text.substr(scan.taken))) {
+        return {FieldStatus::ok, scan.value};
     }
-    return {FieldStatus::ok, scan.value};
+    message = not_a_number_message(shown);
+    return {FieldStatus::not_a_number, 0};
 }
 
 // The series at `index` in kPreferredSeries, if there is one.
