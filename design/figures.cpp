@@ -1,5 +1,6 @@
 #include "figures.h"
 
+#include "contract.h"
 #include "response.h"
 
 namespace kestrane {
@@ -15,20 +16,22 @@ constexpr double kPhasePointSpacing = 0.002;
 }  // namespace
 
 float passband_edge(const FilterComponents& components, const DesignTargets& targets) {
+    KESTRANE_EXPECT(is_finite_design(components));
     float edge = targets.probe_hz;
     if (magnitude_at(components, whole_hz(edge)) >= kPassbandAmplitude) return edge;
 
-    const float half_cutoff = static_cast<float>(0.5 * targets.cutoff_hz);
+    const float half_cutoff = to_single(0.5 * targets.cutoff_hz);
     for (int k = 1; k <= kPassbandProbes; ++k) {
         // k is a single-precision count; every whole number up to 50 is exact in it.
         const double frequency = (1.0 - static_cast<double>(k) * kProbeStep) * half_cutoff;
-        edge = static_cast<float>(frequency);
+        edge = to_single(frequency);
         if (magnitude_at(components, whole_hz(frequency)) >= kPassbandAmplitude) break;
     }
     return edge;
 }
 
 double phase_deviation(const FilterComponents& components, double band_hz) {
+    if (band_hz == 0) return 0;
     const double slope = phase_at(components, whole_hz(band_hz)) / band_hz;
     double largest = 0;
     for (int i = 0; i < kPhasePoints; ++i) {

@@ -6,6 +6,7 @@
 
 #include "figures.h"
 #include "response.h"
+#include "response_model.h"
 
 namespace kestrane {
 namespace {
@@ -20,10 +21,8 @@ struct GainPolynomial {
 };
 
 GainPolynomial gain_polynomial(const FilterComponents& parts) {
-    const double s = static_cast<double>(parts.R1) + static_cast<double>(parts.R2);
-    const double p = static_cast<double>(parts.R1) * parts.R2 * parts.C1 * parts.C2;
-    const double c2c2ss = static_cast<double>(parts.C2) * parts.C2 * s * s;
-    return {p * kTwoPiSquared, c2c2ss * kTwoPiSquared};
+    const ResponseProducts products = response_products(parts);
+    return {products.p * kTwoPiSquared, products.c2c2ss * kTwoPiSquared};
 }
 
 // sqrt(x^2 + y^2) for finite x and y, with the squares scaled by a power of two so that they
@@ -54,18 +53,10 @@ double positive_root(GainPolynomial g, double c) {
     return (h - e) / (2 * magnitude_a) / magnitude_a;
 }
 
-// A part at one end of its tolerance, rounded to single precision as IEEE rounding does:
-// from 2^128 - 2^103 up the result is an infinity (spelled out, since a cast of a double
-// beyond the float range is not defined).
+// A part at one end of its tolerance, rounded to single precision.
 float scaled_part(float part, double tolerance_percent, bool high) {
-    constexpr double kFloatOverflow = 0x1.ffffffp+127;
     const double factor = high ? 1 + tolerance_percent / 100 : 1 - tolerance_percent / 100;
-    const double scaled = static_cast<double>(part) * factor;
-    if (std::fabs(scaled) >= kFloatOverflow) {
-        const float infinity = std::numeric_limits<float>::infinity();
-        return scaled > 0 ? infinity : -infinity;
-    }
-    return static_cast<float>(scaled);
+    return to_single(static_cast<double>(part) * factor);
 }
 
 // The nominal set followed by the 16 corners.
@@ -80,17 +71,6 @@ ToleranceSets tolerance_sets(const FilterComponents& nominal, const PartToleranc
     sets.set[0] = nominal;
     std::copy(std::begin(corners.corner), std::end(corners.corner), sets.set + 1);
     return sets;
-}
-
-MagnitudeRange envelope_at(const ToleranceSets& sets, double hertz) {
-    const std::int32_t whole = whole_hz(hertz);
-    MagnitudeRange range{kNotANumber, kNotANumber};
-    for (const FilterComponents& parts : sets.set) {
-        const double gain = magnitude_at(parts, whole);
-        range.lowest = std::fmin(range.lowest, gain);
-        range.highest = std::fmax(range.highest, gain);
-    }
-    return range;
 }
 
 }  // namespace
@@ -158,23 +138,6 @@ CutoffRange cutoff_range(const FilterComponents& nominal, const PartTolerances& 
     }
     range.found = true;
     return range;
-}
-
-MagnitudeRange magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                                  double hertz) {
-    return envelope_at(tolerance_sets(nominal, tolerances), hertz);
-}
-
-void magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                        std::span<const double> hertz, std::span<double> lowest,
-                        std::span<double> highest) {
-    const ToleranceSets sets = tolerance_sets(nominal, tolerances);
-    const std::size_t count = std::min({hertz.size(), lowest.size(), highest.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        const MagnitudeRange range = envelope_at(sets, hertz[i]);
-        lowest[i] = range.lowest;
-        highest[i] = range.highest;
-    }
 }
 
 }  // namespace kestrane

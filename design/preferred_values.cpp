@@ -1,5 +1,7 @@
 #include "preferred_values.h"
 
+#include "filter_records.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -84,9 +86,7 @@ double product_of_members(DecimalMember lower, DecimalMember upper) {
 
 // The float nearest to a member; an infinity beyond the float range.
 float member_float(DecimalMember member) {
-    const double value = times_power_of_ten(member.hundredths, member.exponent);
-    if (value > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
+    return to_single(times_power_of_ten(member.hundredths, member.exponent));
 }
 
 // The member nearest to `magnitude` (positive, finite) is the one at `index` with

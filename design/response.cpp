@@ -1,5 +1,7 @@
 #include "response.h"
 
+#include <numbers>
+
 #include "response_model.h"
 
 namespace kestrane {
@@ -17,19 +19,31 @@ double magnitude_at(const FilterComponents& components, std::int32_t hertz) {
 }
 
 double phase_at(const FilterComponents& components, std::int32_t hertz) {
-    const double f = hertz;
-    const double s = static_cast<double>(components.R1) + static_cast<double>(components.R2);
-    const double num = s * components.C2 * f * kTwoPi;
-    const double den = 1.0 - response_products(components).p * f * f * kTwoPiSquared;
-    return std::atan(num / den);
+    const ResponseProducts products = response_products(components);
+    return std::atan(phase_numerator(products.sc2, hertz) / real_part(products.p, hertz));
+}
+
+ModelPoint model_point(const FilterComponents& components, double hz) {
+    const ResponseProducts products = response_products(components);
+    // H = 1 / (den + j num), each as phase_at forms it; the lag atan2(num, den) grows with
+    // frequency, and its slope per hertz over 6.28318 is the group delay.
+    const double num = phase_numerator(products.sc2, hz);
+    const double den = real_part(products.p, hz);
+    const double num_slope = phase_numerator(products.sc2, 1.0);
+    const double den_slope = -2.0 * products.p * hz * kTwoPiSquared;
+    const double lag = std::atan2(num, den);
+    const double lag_slope = (num_slope * den - num * den_slope) / (num * num + den * den);
+    constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
+    return {amplitude(products.p, products.c2c2ss, hz), -lag * kDegreesPerRadian,
+            lag_slope / kTwoPi};
 }
 
 DesignTargets make_targets(float fc_khz) {
     const double cutoff = static_cast<double>(fc_khz) * 1000.0;
     DesignTargets targets;
-    targets.cutoff_hz = static_cast<float>(cutoff);
-    targets.flat_top_hz = static_cast<float>(cutoff * kOneThird);
-    targets.probe_hz = static_cast<float>(static_cast<double>(targets.cutoff_hz) * 500.0);
+    targets.cutoff_hz = to_single(cutoff);
+    targets.flat_top_hz = to_single(cutoff * kOneThird);
+    targets.probe_hz = to_single(static_cast<double>(targets.cutoff_hz) * 500.0);
     return targets;
 }
 
@@ -38,8 +52,8 @@ FilterComponents starting_point(float r1, const DesignTargets& targets) {
     FilterComponents start;
     start.R1 = r1;
     start.R2 = r1;
-    start.C1 = static_cast<float>(0.44 / two_r1_f);
-    start.C2 = static_cast<float>(0.22 / two_r1_f);
+    start.C1 = to_single(0.44 / two_r1_f);
+    start.C2 = to_single(0.22 / two_r1_f);
     return start;
 }
 

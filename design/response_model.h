@@ -9,17 +9,19 @@
 namespace kestrane {
 
 // The frequency-independent products of one component set, each formed left to right from
-// the single-precision values: p = ((R1*R2)*C1)*C2 and c2c2ss = ((C2*C2)*S)*S, S = R1 + R2.
+// the single-precision values: p = ((R1*R2)*C1)*C2, c2c2ss = ((C2*C2)*S)*S and sc2 = S*C2,
+// S = R1 + R2.
 struct ResponseProducts {
     double p;
     double c2c2ss;
+    double sc2;
 };
 
 inline ResponseProducts response_products(float r1, float r2, float c1, float c2) {
     const double s = static_cast<double>(r1) + static_cast<double>(r2);
     const double r1r2 = static_cast<double>(r1) * r2;
     const double c2c2 = static_cast<double>(c2) * c2;
-    return {r1r2 * c1 * c2, c2c2 * s * s};
+    return {r1r2 * c1 * c2, c2c2 * s * s, s * c2};
 }
 
 inline ResponseProducts response_products(const FilterComponents& c) {
@@ -35,6 +37,11 @@ inline double real_part(double p, double f) {
 }
 inline double imaginary_squared(double c2c2ss, double f) {
     return c2c2ss * f * f * kTwoPiSquared;
+}
+
+// The numerator of the phase, num = sc2*f*6.28318: the imaginary part of the denominator.
+inline double phase_numerator(double sc2, double f) {
+    return sc2 * f * kTwoPi;
 }
 
 // |H| from the squared magnitude of the denominator, im^2 + re^2, and from the two parts:
@@ -68,7 +75,7 @@ inline double flatness_term(double magnitude) {
     return abs_single(1.0 - magnitude);
 }
 inline double add_term(double sum, double term) {
-    return static_cast<float>(sum + term);
+    return to_single(sum + term);
 }
 inline double add_flatness_term(double sum, double magnitude) {
     return add_term(sum, flatness_term(magnitude));

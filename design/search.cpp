@@ -106,6 +106,10 @@ void bound_batch(Sweep& sweep, RangeBatch& batch) {
         plan.low[2 * r + 1] = s.left_low;
         plan.high[2 * r + 1] = s.left_high;
     }
+    for (int lane = 0; lane < kRangeLanes; ++lane) {
+        KESTRANE_EXPECT(std::isfinite(plan.low[lane]) && plan.low[lane] <= plan.high[lane] &&
+                        std::isfinite(plan.high[lane]));
+    }
     RangeVerdict verdict;
     sweep.judges.ranges(plan, sweep.frequencies, sweep.best, verdict);
     ++sweep.effort.range_batches;
@@ -170,7 +174,7 @@ Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     ++sweep.effort.candidates_judged;
     const double objective = objective_at(sweep.components, sweep.frequencies);
     if (!(objective < sweep.best)) return {range.end, false};
-    const auto new_best = static_cast<float>(objective);
+    const float new_best = to_single(objective);
     if (same_bits(new_best, sweep.best)) {
         sweep.accepted += range.size();
         return {range.end, false};
@@ -213,7 +217,7 @@ Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
         const bool below = (verdict.below >> lane & 1u) != 0;
         if (!below || !(verdict.objectives[lane] < sweep.best)) continue;
         ++sweep.accepted;
-        const auto new_best = static_cast<float>(verdict.objectives[lane]);
+        const float new_best = to_single(verdict.objectives[lane]);
         const float new_centre = plan.candidates[lane];
         if (!same_bits(new_best, sweep.best) || !same_bits(new_centre, sweep.centre())) {
             sweep.best = new_best;
@@ -280,7 +284,7 @@ int run_sweep(Sweep& sweep) {
         } else if (range.size() <= kLanes) {
             judged = judge_range(sweep, range);
         } else {
-            KESTRANE_EXPECT(depth < kMostLevels);
+            KESTRANE_CHECK(depth < kMostLevels);
             levels[depth++] = split(range);
             bound_batch(sweep, levels[depth - 1]);
             continue;
@@ -327,6 +331,7 @@ void search_components_counted(SearchPath path, FilterComponents& components,
                                const DesignTargets& targets, SearchTally* tally,
                                SearchEffort& effort) {
     KESTRANE_EXPECT(search_path_available(path));
+    KESTRANE_EXPECT(is_finite_design(components));
     const PathJudges judges = judges_for(path);
     const ObjectiveFrequencies frequencies = objective_frequencies(targets);
     float bests[kSweepsPerPass] = {kInitialBest, kInitialBest, kInitialBest};

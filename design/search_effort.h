@@ -1,7 +1,7 @@
 // How much work a search did: for the benchmark and the tests. Internal to the design core.
 #pragma once
 
-#include "search.h"
+#include "search_paths.h"
 
 namespace kestrane {
 

@@ -28,7 +28,7 @@ inline double sweep_step(SweepIndex sweep) {
 // Candidate i of a sweep: single((-1)^i * i * step + centre), offsets 0, -1, +2, -3, ... steps.
 inline float candidate_value(int i, double step, float centre) {
     const int signed_i = i * (1 - 2 * (i & 1));  // (-1)^i * i, without a branch
-    return static_cast<float>(static_cast<double>(signed_i) * step + centre);
+    return to_single(static_cast<double>(signed_i) * step + centre);
 }
 
 // Candidate values of the sweep over `sweep`'s component, one per lane, each in place of

@@ -1,12 +1,11 @@
 #include "dialogue.h"
 
 #include "console.h"
+#include "design.h"
 #include "figures_report.h"
 #include "messages.h"
 #include "number_scan.h"
 #include "report_text.h"
-#include "response.h"
-#include "search.h"
 
 namespace kestrane {
 namespace {
@@ -53,23 +52,18 @@ DesignOutcome run_design(Console& console) {
     if (fc_khz.status != AnswerStatus::ok) {
         return unanswered(fc_khz.status, DesignOutcome::input_ended_at_start);
     }
-    const float cutoff = to_single_clamped(fc_khz.value);
-    const DesignTargets targets = make_targets(cutoff);
-
     const RealAnswer r1_ohm = ask_real(console, "vvod R1, Ohm: ", kDesignNumberChars);
     if (r1_ohm.status != AnswerStatus::ok) {
         return unanswered(r1_ohm.status, DesignOutcome::input_ended_inside);
     }
-    const float r1 = to_single_clamped(r1_ohm.value);
-    FilterComponents components = starting_point(r1, targets);
-    if (!is_finite_design(components)) {
-        write_message(console, refusal_message(cutoff, r1));
+    const Design design = design_filter(fc_khz.value, r1_ohm.value);
+    if (!design.made()) {
+        write_message(console, refusal_message(design.refusal));
         return DesignOutcome::refused;
     }
-    search_components(components, targets);
-    write_components(console, components);
+    write_components(console, design.components);
 
-    const AnswerStatus figures = report_figures(console, components, targets);
+    const AnswerStatus figures = report_figures(console, design);
     if (figures != AnswerStatus::ok) {
         return unanswered(figures, DesignOutcome::input_ended_inside);
     }

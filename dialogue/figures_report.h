@@ -3,14 +3,13 @@
 #pragma once
 
 #include "console.h"
-#include "filter_records.h"
+#include "design.h"
 
 namespace kestrane {
 
 // Writes the passband line, asks for the band and writes half the phase deviation over it.
 // Returns ok, or why the band was not read (the input ended, or the prompt could not be
-// written out). Components must be finite.
-AnswerStatus report_figures(Console& console, const FilterComponents& components,
-                            const DesignTargets& targets);
+// written out). The design must be made.
+AnswerStatus report_figures(Console& console, const Design& design);
 
 }  // namespace kestrane

@@ -1,6 +1,6 @@
 #include "input_cursor.h"
 
-#include <cassert>
+#include "contract.h"
 
 namespace kestrane {
 
@@ -45,7 +45,7 @@ int InputCursor::take() {
 }
 
 void InputCursor::put_back(int c) {
-    assert(put_back_ == kNone && "one character can be put back at a time");
+    KESTRANE_EXPECT(put_back_ == kNone && "one character can be put back at a time");
     put_back_ = c;
     --taken_;
 }

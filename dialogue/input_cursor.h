@@ -24,7 +24,7 @@ class InputCursor {
     int take();
     // Puts back `c`, the character just taken; the next peek or take returns it. Only one
     // character can be held: a second put_back before a take is a precondition failure
-    // (checked by an assert).
+    // (KESTRANE_EXPECT).
     void put_back(int c);
     // Takes everything up to and including the next line feed (or to the end of input) and
     // returns what came before the line feed.

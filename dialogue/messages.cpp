@@ -46,8 +46,8 @@ std::string too_long_message(std::string_view rejected, int max_chars) {
     return quoted_message("Number too long: ", rejected, suffix);
 }
 
-std::string_view refusal_message(float fc_khz, float r1) {
-    if (fc_khz == 0 || r1 == 0)
+std::string_view refusal_message(Refusal refusal) {
+    if (refusal == Refusal::zero_input)
         return "Cannot design: a cutoff or R1 of 0 makes C1 and C2 infinite.";
     return "Cannot design: 2 x R1 x cutoff is so small that C1 and C2 would be infinite.";
 }

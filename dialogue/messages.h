@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "design.h"
+
 namespace kestrane {
 
 inline constexpr std::size_t kMessageColumns = 80;
@@ -18,10 +20,9 @@ std::string not_a_number_message(std::string_view rejected);
 // A number longer than `max_chars` characters (at most three digits): `rejected` as above.
 std::string too_long_message(std::string_view rejected, int max_chars);
 
-// Why a cutoff of `fc_khz` and an R1 of `r1` ohms give no finite starting point: a zero, or a
-// product 2 x R1 x cutoff so small that the capacitors leave the single-precision range.
-// Only meaningful for inputs whose starting point is not finite.
-std::string_view refusal_message(float fc_khz, float r1);
+// Why a design was refused (`refusal` is not Refusal::none): a zero, or a product
+// 2 x R1 x cutoff so small that the capacitors leave the single-precision range.
+std::string_view refusal_message(Refusal refusal);
 
 // Written when the input ends in the middle of a design.
 inline constexpr std::string_view kInputEndedMessage =

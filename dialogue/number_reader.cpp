@@ -1,7 +1,7 @@
 #include "number_reader.h"
 
-#include <cassert>
 #include <limits>
+#include "contract.h"
 
 namespace kestrane {
 namespace {
@@ -35,7 +35,7 @@ int digit_value(int c, int base) {
 }  // namespace
 
 RealRead read_real(InputCursor& in, int max_chars) {
-    assert(max_chars >= 0);
+    KESTRANE_EXPECT(max_chars >= 0);
     RealRead read;
     if (!skip_space(in)) return read;
     // Two characters past the limit settle it: an exponent marker and sign that go back.
@@ -52,7 +52,7 @@ RealRead read_real(InputCursor& in, int max_chars) {
     read.status = read_status(scan.status);
     read.value = scan.value;
     if (read.status == ReadStatus::ok && scan.taken < read.text.size()) {
-        assert(scan.taken + 1 == read.text.size());
+        KESTRANE_EXPECT(scan.taken + 1 == read.text.size());
         in.put_back(static_cast<unsigned char>(read.text.back()));
         read.text.pop_back();
     }

@@ -1,12 +1,13 @@
 #include "number_scan.h"
 
-#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
 #include <version>
+
+#include "contract.h"
 
 namespace kestrane {
 namespace {
@@ -81,7 +82,7 @@ double decimal_value(std::string_view text) {
     const char* const last = text.data() + text.size();
 #if defined(__cpp_lib_to_chars)
     const auto [end, error] = std::from_chars(text.data(), last, value);
-    assert(end == last && "the scanner hands over whole numbers only");
+    KESTRANE_EXPECT(end == last && "the scanner hands over whole numbers only");
 #else
     // Without floating-point from_chars (libc++ before 20, in the page's WebAssembly build),
     // strtod reads the same text to the same correctly rounded double: an overflow is an
@@ -89,7 +90,8 @@ double decimal_value(std::string_view text) {
     const std::string whole(text);
     char* end = nullptr;
     value = std::strtod(whole.c_str(), &end);
-    assert(end == whole.c_str() + whole.size() && "the scanner hands over whole numbers only");
+    KESTRANE_EXPECT(end == whole.c_str() + whole.size() &&
+                    "the scanner hands over whole numbers only");
     const std::errc error = std::isinf(value) ? std::errc::result_out_of_range : std::errc();
     (void)last;
 #endif
@@ -106,7 +108,54 @@ double decimal_value(std::string_view text) {
     return negative ? -value : value;
 }
 
+// An SI prefix at the start of `text`: its decimal exponent and its length in bytes, or a
+// length of 0 when there is none.
+struct SiPrefix {
+    int exponent = 0;
+    std::size_t length = 0;
+};
+
+SiPrefix si_prefix_at(std::string_view text) {
+    constexpr struct {
+        std::string_view text;
+        int exponent;
+    } kPrefixes[] = {{"p", -12}, {"n", -9}, {"u", -6}, {"\xC2\xB5", -6}, {"\xCE\xBC", -6},
+                     {"m", -3},  {"k", 3},  {"M", 6},  {"G", 9}};
+    for (const auto& prefix : kPrefixes) {
+        if (text.starts_with(prefix.text)) return {prefix.exponent, prefix.text.size()};
+    }
+    return {};
+}
+
+// The number text (as number_prefix_length delimits it, with exponent digits or no marker)
+// with its exponent moved by `shift`; the exponent is saturated, which keeps its meaning.
+std::string shifted_number(std::string_view number, int shift) {
+    const NumberParts parts = split_number(number);
+    long long exponent = 0;
+    for (const char c : parts.exponent_digits) {
+        if (exponent < 1'000'000'000) exponent = exponent * 10 + (c - '0');
+    }
+    if (parts.has_exponent_sign && number[number.size() - parts.exponent_digits.size() - 1] == '-')
+        exponent = -exponent;
+    return std::string(parts.sign_and_mantissa) + "e" + std::to_string(exponent + shift);
+}
+
 }  // namespace
+
+RealScan scan_prefixed_real(std::string_view text, int max_chars) {
+    RealScan scan = scan_real(text, max_chars);
+    if (scan.status != ScanStatus::ok) return scan;
+    const SiPrefix prefix = si_prefix_at(text.substr(scan.taken));
+    if (prefix.length == 0) return scan;
+    std::size_t start = 0;
+    while (is_number_space(static_cast<unsigned char>(text[start])))
+        ++start;
+    const std::string shifted =
+        shifted_number(text.substr(start, scan.taken - start), prefix.exponent);
+    scan.value = decimal_value(shifted);
+    scan.taken += prefix.length;
+    return scan;
+}
 
 bool is_number_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -163,17 +212,6 @@ RealScan scan_real(std::string_view text, int max_chars) {
     scan.value = decimal_value(dangling_exponent ? parts.sign_and_mantissa : number);
     scan.taken = start + length;
     return scan;
-}
-
-float to_single_clamped(double value) {
-    constexpr double kLargest = std::numeric_limits<float>::max();
-    constexpr double kSmallestNormal = std::numeric_limits<float>::min();
-    const double magnitude = std::fabs(value);
-    if (magnitude > kLargest) return static_cast<float>(std::copysign(kLargest, value));
-    if (magnitude != 0 && magnitude < kSmallestNormal) {
-        return static_cast<float>(std::copysign(kSmallestNormal, value));
-    }
-    return static_cast<float>(value);
 }
 
 }  // namespace kestrane

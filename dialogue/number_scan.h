@@ -42,16 +42,17 @@ bool is_number_space(int c);
 // a number. Never reads past `text`.
 RealScan scan_real(std::string_view text, int max_chars);
 
+// scan_real, then directly after the number an optional SI prefix that scales it: p (10^-12),
+// n, u or a micro sign (U+00B5 or U+03BC, in UTF-8), m, k, M or G (10^9). The value is the
+// number with its decimal exponent moved by the prefix and converted once, so "4.7n" is the
+// double nearest 4.7e-9 (not 4.7 x 10^-9 rounded twice), with the overflow and underflow rules
+// of scan_real; `taken` includes the prefix. `max_chars` counts the number's characters only.
+RealScan scan_prefixed_real(std::string_view text, int max_chars);
+
 // The length of the longest start of `text` that could begin a real number or continue one
 // to the point where it ends: a sign, digits and a point, then after at least one digit a
 // marker, an exponent sign and exponent digits. A streaming reader takes a character only
 // while the text stays such a start, so it never takes one past the number's end.
 std::size_t number_prefix_length(std::string_view text);
-
-// A double stored in single precision with the clamps the cutoff and R1 get: beyond the
-// largest single-precision magnitude that magnitude, a non-zero value below the smallest
-// normal magnitude that smallest normal magnitude, each with the value's sign. Infinities
-// clamp like any large magnitude; a not-a-number stays one.
-float to_single_clamped(double value);
 
 }  // namespace kestrane

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace kestrane {
 namespace {
@@ -90,6 +91,47 @@ std::string format_number(double value) {
     const auto whole = static_cast<std::size_t>(x) + 1;
     if (digits.size() <= whole) return text.append(digits).append(whole - digits.size(), '0');
     return text.append(digits, 0, whole).append(1, '.').append(digits, whole);
+}
+
+std::string engineering_text(double value, std::string_view unit) {
+    constexpr std::string_view kPrefixes[] = {"p", "n", "\u00B5", "m", "", "k", "M", "G"};
+    constexpr int kLowestExponent = -12;
+    constexpr int kSignificant = 3;
+    char digits[32];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value,
+                                       std::chars_format::scientific, kSignificant - 1);
+    const std::string_view scientific(digits, static_cast<std::size_t>(written.ptr - digits));
+    const std::size_t marker = scientific.find('e');
+    int exponent = 0;
+    const char* exponent_text = scientific.data() + marker + 1;
+    if (*exponent_text == '+') ++exponent_text;
+    std::from_chars(exponent_text, written.ptr, exponent);
+    const int group = exponent - kLowestExponent < 0 ? -1 : (exponent - kLowestExponent) / 3;
+    if (value == 0 || !std::isfinite(value) || group < 0 || group >= std::ssize(kPrefixes)) {
+        return format_number(value) + " " + std::string(unit);
+    }
+    // The digits without the point, then the point put back after one to three of them.
+    std::string mantissa;
+    for (const char c : scientific.substr(0, marker)) {
+        if (c != '.') mantissa += c;
+    }
+    const bool negative = mantissa.front() == '-';
+    if (negative) mantissa.erase(0, 1);
+    const auto before_point = static_cast<std::size_t>(exponent - kLowestExponent - 3 * group + 1);
+    std::string shown = mantissa.substr(0, before_point);
+    std::string fraction = mantissa.substr(before_point);
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    if (!fraction.empty()) shown += "." + fraction;
+    return (negative ? "-" : "") + shown + " " +
+           std::string(kPrefixes[static_cast<std::size_t>(group)]) + std::string(unit);
+}
+
+std::string shortest_text(double value) {
+    if (!std::isfinite(value)) return "null";
+    char digits[32];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, written.ptr);
 }
 
 }  // namespace kestrane

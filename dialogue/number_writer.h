@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kestrane {
 
@@ -13,5 +14,17 @@ namespace kestrane {
 // "1.#INF" and "-1.#INF"; the not-a-number of an invalid operation as "-1.#IND", other
 // not-a-numbers as "1.#QNAN" or "1.#SNAN" with a "-" before when the sign bit is set.
 std::string format_number(double value);
+
+// `value` in engineering notation for people, with `unit` (UTF-8): three significant digits,
+// correctly rounded, and an SI prefix that puts one to three digits before the point, then
+// trailing zeros dropped: "16.1 µF", "10.2 kΩ", "22 nF", "1 kΩ" for 999.7 ohms. Prefixes run
+// from p (10^-12) to G (10^9); beyond them, and for zero and values that are not finite, the
+// console's format_number text and the unit ("0 Ω", "1.#INF Ω").
+std::string engineering_text(double value, std::string_view unit);
+
+// `value` in the shortest decimal text that reads back to the same double (C++'s to_chars),
+// as JSON and CSV files hold numbers: "10253.1005859375", "2.313199588e-08"; "null" for a
+// value that is not finite.
+std::string shortest_text(double value);
 
 }  // namespace kestrane

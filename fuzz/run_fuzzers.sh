@@ -38,7 +38,7 @@ max_len=4096
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DKESTRANE_FUZZ=ON \
     -DKESTRANE_TESTS=OFF -DKESTRANE_BENCH=OFF \
     -DKESTRANE_FUZZ_DESIGN_COVERAGE="${KESTRANE_FUZZ_DESIGN_COVERAGE:-OFF}"
-cmake --build "$build_dir" --parallel
+cmake --build "$build_dir" --parallel "${KESTRANE_JOBS:-2}"
 
 mkdir -p "$build_dir/fuzz-logs"
 failed=""

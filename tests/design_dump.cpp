@@ -24,15 +24,13 @@
 #include <string_view>
 #include <vector>
 
-#include "figures.h"
+#include "design.h"
 #include "messages.h"
 #include "number_scan.h"
 #include "part_analysis.h"
 #include "parts_report.h"
 #include "preferred_values.h"
 #include "report_text.h"
-#include "response.h"
-#include "search.h"
 
 namespace {
 
@@ -130,13 +128,11 @@ std::string dump_design(const std::string& line) {
     }
     if (scans[0].status != ScanStatus::ok || scans[1].status != ScanStatus::ok) return out;
 
-    const float fc_khz = to_single_clamped(scans[0].value);
-    const float r1 = to_single_clamped(scans[1].value);
-    const DesignTargets targets = make_targets(fc_khz);
-    FilterComponents c = starting_point(r1, targets);
-    if (!is_finite_design(c)) return out.append("refused\t").append(refusal_message(fc_khz, r1));
-    search_components(c, targets);
-    const float edge = passband_edge(c, targets);
+    const Design design = design_filter(scans[0].value, scans[1].value);
+    if (!design.made()) return out.append("refused\t").append(refusal_message(design.refusal));
+    const FilterComponents& c = design.components;
+    const DesignTargets& targets = design.targets;
+    const float edge = design.passband_edge_hz;
     out.append("designed\t");
     for (const float value : {c.R2, c.C1, c.C2, edge})
         out.append(bits_of(value)).append("\t");
@@ -146,7 +142,7 @@ std::string dump_design(const std::string& line) {
     for (std::size_t first = 3; first + 4 <= texts.size(); first += 4)
         out += dump_parts(c, targets, &texts[first]);
     if (scans[2].status != ScanStatus::ok) return out;
-    const double half_deviation = 0.5 * phase_deviation(c, scans[2].value);
+    const double half_deviation = half_phase_deviation(design, scans[2].value);
     return out.append(bits_of(half_deviation)).append("\t").append(deviation_line(half_deviation));
 }
 

@@ -15,6 +15,7 @@
 #include "reference_model.h"
 #include "response.h"
 #include "search.h"
+#include "search_paths.h"
 
 namespace kestrane {
 namespace {

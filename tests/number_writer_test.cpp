@@ -123,5 +123,29 @@ TEST(Writing, NotationSwitchesAtExponentsMinusFiveAndSix) {
     EXPECT_EQ(format_number(1000001), "1e+006");
 }
 
+TEST(Writing, EngineeringTextForPeople) {
+    const std::pair<double, const char*> cases[] = {
+        {1.61484e-5, "16.1 \u00B5F"}, {10253.1, "10.3 k\u03A9"}, {22e-9, "22 nF"},
+        {-22e-9, "-22 nF"},           {999.7, "1 k\u03A9"},      {4.7e6, "4.7 M\u03A9"},
+        {0.5e-12, "5e-013 F"},        {1e12, "1e+012 \u03A9"},   {0, "0 \u03A9"},
+        {1.5e-12, "1.5 pF"},          {2.2e9, "2.2 G\u03A9"}};
+    for (const auto& [value, text] : cases) {
+        const std::string unit = text[std::string_view(text).size() - 1] == 'F' ? "F" : "\u03A9";
+        EXPECT_EQ(engineering_text(value, unit), text) << value;
+    }
+}
+
+TEST(Writing, ShortestTextReadsBackToTheSameDouble) {
+    EXPECT_EQ(shortest_text(10253.1005859375), "10253.1005859375");
+    EXPECT_EQ(shortest_text(0.1), "0.1");
+    EXPECT_EQ(shortest_text(-2.5e-300), "-2.5e-300");
+    EXPECT_EQ(shortest_text(std::numeric_limits<double>::infinity()), "null");
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 1000; ++i) {
+        const double value = std::bit_cast<double>(random() & 0x7FEFFFFFFFFFFFFFu);
+        EXPECT_EQ(std::strtod(shortest_text(value).c_str(), nullptr), value);
+    }
+}
+
 }  // namespace
 }  // namespace kestrane

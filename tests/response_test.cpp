@@ -35,6 +35,31 @@ TEST(WholeHz, OutOfRangeAndNotFiniteGiveZero) {
     EXPECT_EQ(whole_hz(kNan), 0);
 }
 
+TEST(Single, RoundsAsIeeeWithInfinitiesBeyondTheRange) {
+    constexpr float kMax = std::numeric_limits<float>::max();
+    constexpr double kHalfUlpAboveMax = 0x1.ffffffp+127;  // the tie between kMax and 2^128
+    EXPECT_EQ(to_single(0.1), 0.1f);
+    EXPECT_EQ(to_single(std::nextafter(kHalfUlpAboveMax, 0.0)), kMax);
+    EXPECT_EQ(to_single(kHalfUlpAboveMax), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(to_single(-1e300), -std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(to_single(kNan)));
+}
+
+TEST(Single, ClampsKeepTheSignAtTheRangeEnds) {
+    constexpr float kMax = std::numeric_limits<float>::max();
+    constexpr float kMin = std::numeric_limits<float>::min();
+    EXPECT_EQ(to_single_clamped(1e40), kMax);
+    EXPECT_EQ(to_single_clamped(-1e40), -kMax);
+    EXPECT_EQ(to_single_clamped(kInf), kMax);
+    EXPECT_EQ(to_single_clamped(-kInf), -kMax);
+    EXPECT_EQ(to_single_clamped(1e-40), kMin);
+    EXPECT_EQ(to_single_clamped(-1e-40), -kMin);
+    EXPECT_EQ(to_single_clamped(1e-300), kMin);
+    EXPECT_EQ(to_single_clamped(0.0), 0.0f);
+    EXPECT_EQ(to_single_clamped(98730.25), 98730.25f);
+    EXPECT_EQ(to_single_clamped(0.1), 0.1f);  // rounds to nearest in between
+}
+
 const FilterComponents kStart1k{10000, 10000, 22e-9f, 11e-9f};
 
 TEST(Response, ZeroHertzIsUnityGainAndNoPhase) {

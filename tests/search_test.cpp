@@ -1,4 +1,5 @@
 #include "search.h"
+#include "search_paths.h"
 
 #include <gtest/gtest.h>
 

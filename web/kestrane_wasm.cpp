@@ -228,22 +228,18 @@ KESTRANE_EXPORT(kestrane_read_tolerance) int kestrane_read_tolerance(int max_cha
 // Returns 1 when designed. Returns 0 and puts the console's reason in the buffer when the
 // starting point is not finite; the design is then refused and the current one is cleared.
 KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_ohm) {
-    const float fc = to_single_clamped(fc_khz);
-    const float r1 = to_single_clamped(r1_ohm);
-    current = CurrentDesign{};
     parts = CurrentParts{};
     plot_count = 0;
-    current.targets = make_targets(fc);
-    FilterComponents components = starting_point(r1, current.targets);
-    if (!is_finite_design(components)) {
-        current.targets = DesignTargets{};
-        put_text(refusal_message(fc, r1));
+    current = CurrentDesign{};
+    const Design design = design_filter(fc_khz, r1_ohm);
+    if (!design.made()) {
+        put_text(refusal_message(design.refusal));
         return 0;
     }
-    search_components(components, current.targets);
     current.designed = true;
-    current.components = components;
-    current.edge_hz = passband_edge(components, current.targets);
+    current.targets = design.targets;
+    current.components = design.components;
+    current.edge_hz = design.passband_edge_hz;
     put_text("");
     return 1;
 }
@@ -416,7 +412,7 @@ KESTRANE_EXPORT(kestrane_spread_highest_hz) double kestrane_spread_highest_hz() 
     return parts.range.highest_hz;
 }
 
-// The rounded set's response at the frequencies of the last kestrane_plot_samples (plot_point
+// The rounded set's response at the frequencies of the last kestrane_plot_samples (model_point
 // at each), into the arrays of kestrane_parts_plot_array. Returns their count; 0 without parts
 // or without samples of the current design.
 KESTRANE_EXPORT(kestrane_plot_parts) int kestrane_plot_parts() {

@@ -5,29 +5,15 @@
 
 #include "filter_records.h"
 #include "part_analysis.h"
+#include "response.h"
 
 namespace kestrane {
-
-struct PlotPoint {
-    double gain;           // |H|, dimensionless; the core's amplitude at any real frequency
-    double phase_deg;      // the phase of H in degrees, 0 at 0 Hz falling towards -180
-    double group_delay_s;  // -d(phase)/d(omega) in seconds, omega = 6.28318 x frequency
-};
-
-// The response of `components` at `hz` hertz (any real value). The gain is the core's
-// amplitude formula with the frequency not truncated, so at a whole number of hertz it equals
-// magnitude_at bit for bit. The phase uses the same numerator and denominator as phase_at but
-// a two-argument arctangent, so it runs on past the natural frequency instead of jumping from
-// +90 to -90 degrees; below the natural frequency it is phase_at in degrees with the sign
-// turned to the usual one (a lag is negative). Values that overflow come out infinite or
-// not a number; the caller leaves such points out of a plot.
-PlotPoint plot_point(const FilterComponents& components, double hz);
 
 // Fills `hz` with `points` frequencies spaced evenly in log frequency from `low_hz` to
 // `high_hz` (both > 0, low below high, points >= 2), the first and last exactly at the ends.
 void plot_frequencies(double low_hz, double high_hz, int points, double* hz);
 
-// Fills `gain`, `phase_deg` and `group_delay_s` with plot_point of `components` at each of the
+// Fills `gain`, `phase_deg` and `group_delay_s` with model_point of `components` at each of the
 // `points` frequencies of `hz`.
 void plot_responses(const FilterComponents& components, const double* hz, int points, double* gain,
                     double* phase_deg, double* group_delay_s);
@@ -49,7 +35,7 @@ struct PlotEnvelope {
     PlotBounds group_delay_s;
 };
 
-// The lowest and highest plot_point values over `nominal` and its 16 tolerance corners
+// The lowest and highest model_point values over `nominal` and its 16 tolerance corners
 // (tolerance_corners) at each of the `points` frequencies of `hz`, taken at those frequencies
 // as they stand, like the plotted curves: so plot_responses of `nominal` at the same
 // frequencies lies inside, bit for bit. Values that are not a number are left out; where all

@@ -20,7 +20,13 @@ float passband_edge(const FilterComponents& components, const DesignTargets& tar
 
 // The largest deviation, in radians, of the phase from the straight line between 0 Hz and the
 // phase at `band_hz`, over 500 points from 0 Hz to 499/500 of the band. The phase is taken
-// at whole hertz; the line uses the exact band. 0 for any band below 1 Hz, 0 included.
+// at whole hertz; the line uses the exact band. Any double is accepted:
+// - a negative band gives the same figure as its magnitude (the phase is odd in frequency,
+//   and so is the line);
+// - a band of 0 gives 0 (the line's slope would be 0/0);
+// - any other band of magnitude below 1 Hz gives 0: every point truncates to 0 Hz, where the
+//   phase and the line are both 0;
+// - an infinite or not-a-number band gives 0, its line being not a number at every point.
 double phase_deviation(const FilterComponents& components, double band_hz);
 
 }  // namespace kestrane

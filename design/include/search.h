@@ -23,10 +23,6 @@ struct SearchTally {
     int accepted[kSearchPasses][kSweepsPerPass] = {};
 };
 
-// The vector code paths the search can run on. They give identical results; the program
-// uses the widest one the processor has.
-enum class SearchPath { portable, avx2, avx512 };
-
 // Refines R2, C1 and C2 of `components` in place from the starting point it holds, for the
 // design `targets`; R1 is left as it is. Components must be finite (see is_finite_design).
 // Sweep C1, then C2, then R2, ten times over; a sweep tries the candidates
@@ -36,25 +32,5 @@ enum class SearchPath { portable, avx2, avx512 };
 // of acceptances per pass and sweep. Allocates nothing.
 void search_components(FilterComponents& components, const DesignTargets& targets,
                        SearchTally* tally = nullptr);
-
-// The same search on a given code path. The path must be available on this processor
-// (search_path_available): a path it lacks would stop the program on an illegal instruction,
-// so debug and sanitizer builds check this and abort with a message instead.
-void search_components_on(SearchPath path, FilterComponents& components,
-                          const DesignTargets& targets, SearchTally* tally = nullptr);
-
-// Whether this build has `path` and this processor can run it. The portable path always can.
-bool search_path_available(SearchPath path);
-
-// The path search_components uses on this processor: the widest available one.
-SearchPath chosen_search_path();
-
-// The path's name: "avx512", "avx2" or "portable".
-const char* search_path_name(SearchPath path);
-
-// The width in bits of the vector registers the path's inner loop is compiled for: 512,
-// 256, and for the portable path 128 where the build's baseline has 128-bit vectors of
-// doubles (x86-64, AArch64), else 0 (scalar code).
-int search_path_vector_bits(SearchPath path);
 
 }  // namespace kestrane

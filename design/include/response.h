@@ -28,7 +28,7 @@ std::int32_t whole_hz(double hz);
 
 // The absolute value of `value` after rounding it to single precision.
 inline double abs_single(double value) {
-    return std::fabs(static_cast<double>(static_cast<float>(value)));
+    return std::fabs(static_cast<double>(to_single(value)));
 }
 
 // Gain magnitude |H| of `components` at `hertz`; dimensionless, exactly 1 at 0 Hz. Any
@@ -39,6 +39,21 @@ double magnitude_at(const FilterComponents& components, std::int32_t hertz);
 // den = 1 - p*f*f*39.478: positive below the natural frequency, negative above it, 0 at
 // 0 Hz, and not a number where num and den are both 0.
 double phase_at(const FilterComponents& components, std::int32_t hertz);
+
+// The model's response at any real frequency `hz` (not truncated to whole hertz), for the
+// plots of a design.
+struct ModelPoint {
+    double gain;           // |H|; at a whole number of hertz it is magnitude_at, bit for bit
+    double phase_deg;      // the phase of H in degrees, 0 at 0 Hz falling towards -180
+    double group_delay_s;  // -d(phase)/d(omega) in seconds, omega = 6.28318 x frequency
+};
+
+// The response of `components` at `hz`. The phase has the numerator and denominator of
+// phase_at but a two-argument arctangent, so it runs on past the natural frequency instead of
+// jumping from +90 to -90 degrees; below the natural frequency it is phase_at in degrees with
+// the sign turned to the usual one (a lag is negative). Values that overflow come out
+// infinite or not a number.
+ModelPoint model_point(const FilterComponents& components, double hz);
 
 // The design's targets from the cutoff in kilohertz (single precision, as typed).
 DesignTargets make_targets(float fc_khz);

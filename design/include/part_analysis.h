@@ -3,9 +3,6 @@
 // response when every part may stray by its tolerance.
 #pragma once
 
-#include <cstddef>
-#include <span>
-
 #include "filter_records.h"
 #include "preferred_values.h"
 
@@ -73,24 +70,5 @@ struct CutoffRange {
 // part (it rises with C1 below the natural frequency of the set and falls above it), so a
 // set strictly inside the tolerances can lie a little outside this range.
 CutoffRange cutoff_range(const FilterComponents& nominal, const PartTolerances& tolerances);
-
-// The lowest and highest gain at one frequency.
-struct MagnitudeRange {
-    double lowest = 0;
-    double highest = 0;
-};
-
-// The lowest and highest magnitude_at over the 16 corners and the nominal set at `hertz`,
-// taken at whole hertz (whole_hz) like every response of the model, so the nominal
-// response lies inside. Gains that are not a number (parts that are not finite) are left
-// out; when all are, both bounds are not a number.
-MagnitudeRange magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                                  double hertz);
-
-// The same at every frequency of `hertz`: lowest[i] and highest[i] for hertz[i], for as
-// many frequencies as the shortest of the three spans holds.
-void magnitude_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                        std::span<const double> hertz, std::span<double> lowest,
-                        std::span<double> highest);
 
 }  // namespace kestrane
