@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "response.h"
 
 namespace kestrane {
@@ -44,9 +47,16 @@ TEST(PhaseDeviation, OneKilohertzDesignOver150Hz) {
     EXPECT_NEAR(0.5 * phase_deviation(kDesign1k, 150), 9.79251e-4, 5e-10);
 }
 
-TEST(PhaseDeviation, BandsBelowOneHertzGiveZero) {
-    for (const double band : {0.0, -0.0, 0.25, 0.999, -0.5}) {
+TEST(PhaseDeviation, BandsBelowOneHertzAndNotFiniteGiveZero) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    for (const double band : {0.0, -0.0, 0.25, 0.999, -0.5, kInf, -kInf, std::nan("")}) {
         EXPECT_EQ(phase_deviation(kDesign1k, band), 0.0) << band;
+    }
+}
+
+TEST(PhaseDeviation, NegativeBandMirrorsThePositiveOne) {
+    for (const double band : {150.0, 1.5, 2500.0, 1e6}) {
+        EXPECT_EQ(phase_deviation(kDesign1k, -band), phase_deviation(kDesign1k, band)) << band;
     }
 }
 
