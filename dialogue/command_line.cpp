@@ -52,8 +52,7 @@ constexpr OptionSpec kOptions[] = {
     {"", "--r1", "OHM", "R1 in ohms", set_number<&ProgramOptions::r1_ohm, kDesignNumberChars>},
     {"", "--band", "HZ", "the band of the phase deviation, in hertz (optional)",
      set_number<&ProgramOptions::band_hz, kBandNumberChars>},
-    {"", "--json", "", "one JSON object per design, on one line",
-     set_flag<&ProgramOptions::json>},
+    {"", "--json", "", "one JSON object per design, on one line", set_flag<&ProgramOptions::json>},
 };
 
 const OptionSpec* find_option(std::string_view name) {
@@ -213,8 +212,8 @@ DesignLine parse_design_line(std::string_view line, long long line_number) {
     const std::string where = "line " + std::to_string(line_number) + ": ";
     if (fields.size() < 2 || fields.size() > 3) {
         const std::size_t start = static_cast<std::size_t>(fields.front().data() - line.data());
-        const std::size_t end = static_cast<std::size_t>(fields.back().data() - line.data()) +
-                                fields.back().size();
+        const std::size_t end =
+            static_cast<std::size_t>(fields.back().data() - line.data()) + fields.back().size();
         result.error = quoted_message("kestrane: " + where + "expected fc r1 [band], not ",
                                       line.substr(start, end - start), "");
         return result;
@@ -225,8 +224,8 @@ DesignLine parse_design_line(std::string_view line, long long line_number) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const ValueRead read = read_value(fields[i], kLimits[i]);
         if (read.problem != ArgumentProblem::none) {
-            result.error =
-                bad_value_message(where + std::string(kNames[i]), fields[i], read.problem, kLimits[i]);
+            result.error = bad_value_message(where + std::string(kNames[i]), fields[i],
+                                             read.problem, kLimits[i]);
             return result;
         }
         values[i] = read.value;

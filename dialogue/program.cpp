@@ -33,8 +33,8 @@ void complain(std::ostream& err, std::string_view message) {
 std::string result_lines(const Design& design, std::optional<double> half_deviation_rad) {
     const FilterComponents& parts = design.components;
     std::string text = r1_line(parts.R1) + "\n" + r2_line(parts.R2) + "\n" + c1_line(parts.C1) +
-                       "\n" + c2_line(parts.C2) + "\n" +
-                       passband_line(design.passband_edge_hz) + "\n";
+                       "\n" + c2_line(parts.C2) + "\n" + passband_line(design.passband_edge_hz) +
+                       "\n";
     if (half_deviation_rad) text += deviation_line(*half_deviation_rad) + "\n";
     return text;
 }

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "dialogue.h"
+
 namespace kestrane {
 
 // The program's exit statuses besides the dialogue's (dialogue.h), which share their values:
