@@ -1,26 +1,24 @@
 #include "json_object.h"
 
-#include <algorithm>
-
-#include "contract.h"
 #include "number_writer.h"
 
 namespace kestrane {
-namespace {
-
-bool is_plain_key(std::string_view key) {
-    return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_';
-    });
-}
-
-}  // namespace
 
 void JsonObject::add_key(std::string_view key) {
-    KESTRANE_EXPECT(is_plain_key(key) && "JSON keys here need no escaping");
     if (!members_.empty()) members_ += ',';
-    members_.append(1, '"').append(key).append("\":");
+    members_ += '"';
+    for (const char c : key) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            members_.append(1, '\\').append(1, c);
+        } else if (byte < 0x20) {
+            constexpr std::string_view kHex = "0123456789abcdef";
+            members_.append("\\u00").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+        } else {
+            members_ += c;
+        }
+    }
+    members_ += "\":";
 }
 
 JsonObject& JsonObject::add_number(std::string_view key, double value) {

@@ -10,11 +10,12 @@ namespace kestrane {
 class JsonObject {
   public:
     // Adds "key":value, the value in shortest_text: the shortest text that reads back to the
-    // same double, or null when it is not finite. `key` must be plain: letters, digits and
-    // underscores (KESTRANE_EXPECT).
+    // same double, or null when it is not finite. `key` (UTF-8) is written as a JSON string,
+    // with quotes, backslashes and control characters escaped. Keys are not checked for
+    // repeats.
     JsonObject& add_number(std::string_view key, double value);
 
-    // Adds "key":{...}, the members of `inner` (written as it stands now). `key` as above.
+    // Adds "key":{...}, the members of `inner` as it stands now. `key` as above.
     JsonObject& add_object(std::string_view key, const JsonObject& inner);
 
     // The object: "{", the members in the order added, separated by ",", "}"; no spaces and

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "full_buffer.h"
+#include "json_object.h"
 #include "program.h"
 
 namespace kestrane {
@@ -135,6 +136,17 @@ TEST(CommandLine, UsageTextNamesEveryOptionWithinEightyColumns) {
         });
         EXPECT_LE(columns, 80) << line;
     }
+}
+
+TEST(JsonObject, NestsObjectsAndEscapesKeys) {
+    JsonObject inner;
+    inner.add_number("gbw_hz", 1e6).add_number("a0", -0.5);
+    JsonObject outer;
+    outer.add_number("x", 0.1).add_object("opamp", inner).add_object("none", JsonObject());
+    outer.add_number("q\"\\\n", HUGE_VAL);
+    EXPECT_EQ(outer.text(),
+              "{\"x\":0.1,\"opamp\":{\"gbw_hz\":1e+06,\"a0\":-0.5},\"none\":{},"
+              "\"q\\\"\\\\\\u000a\":null}");
 }
 
 struct ProgramRun {
