@@ -13,7 +13,7 @@ namespace {
 // problem with the value, if any (the parser fills in the argument and the option).
 using ApplyOption = ArgumentError (*)(ProgramOptions& options, std::string_view value);
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view short_name;  // "-h", or empty
     std::string_view long_name;   // "--help"
     std::string_view value_name;  // shown in the usage text; empty for an option without value
@@ -43,7 +43,7 @@ ArgumentError set_number(ProgramOptions& options, std::string_view value) {
 }
 
 // Every option: a new one is one more entry here (and its field in ProgramOptions).
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"-h", "--help", "", "print this help and exit", set_flag<&ProgramOptions::help>},
     {"", "--version", "", "print the name and version and exit",
      set_flag<&ProgramOptions::version>},
@@ -55,8 +55,8 @@ constexpr OptionSpec kOptions[] = {
     {"", "--json", "", "one JSON object per design, on one line", set_flag<&ProgramOptions::json>},
 };
 
-const OptionSpec* find_option(std::string_view name) {
-    for (const OptionSpec& option : kOptions) {
+const OptionEntry* find_option(std::string_view name) {
+    for (const OptionEntry& option : kOptions) {
         if (name == option.long_name || (!option.short_name.empty() && name == option.short_name))
             return &option;
     }
@@ -100,7 +100,7 @@ ArgumentError choose_mode(ProgramOptions& options) {
 }
 
 // "  -h, --help" or "      --fc KHZ": an option as the usage text names it.
-std::string option_synopsis(const OptionSpec& option) {
+std::string option_synopsis(const OptionEntry& option) {
     std::string text = "  ";
     text += option.short_name.empty() ? "    " : std::string(option.short_name) + ", ";
     text += option.long_name;
@@ -172,7 +172,7 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
             return result;
         }
         const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
-        const OptionSpec* const option = find_option(arg.substr(0, equals));
+        const OptionEntry* const option = find_option(arg.substr(0, equals));
         if (option == nullptr) {
             result.error = error_at(ArgumentProblem::unknown_option, arg);
             return result;
@@ -238,10 +238,10 @@ DesignLine parse_design_line(std::string_view line, long long line_number) {
 
 std::string usage_text() {
     std::size_t width = 0;
-    for (const OptionSpec& option : kOptions)
+    for (const OptionEntry& option : kOptions)
         width = std::max(width, option_synopsis(option).size());
     std::string text(kUsageStart);
-    for (const OptionSpec& option : kOptions) {
+    for (const OptionEntry& option : kOptions) {
         const std::string synopsis = option_synopsis(option);
         text.append(synopsis).append(width + 2 - synopsis.size(), ' ');
         text.append(option.help).append(1, '\n');
