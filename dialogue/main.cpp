@@ -1,9 +1,13 @@
-// kestrane: designs a unity-gain Sallen-Key low-pass filter at the console.
+// kestrane: designs a unity-gain Sallen-Key low-pass filter at the console, or from its
+// command line.
 #include <iostream>
+#include <string_view>
+#include <vector>
 
-#include "dialogue.h"
+#include "program.h"
 
-int main() {
+int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    return kestrane::run_dialogue(std::cin, std::cout);
+    const std::vector<std::string_view> args(argc > 0 ? argv + 1 : argv, argv + argc);
+    return kestrane::run_program(args, std::cin, std::cout, std::cerr);
 }

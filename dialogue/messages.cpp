@@ -13,16 +13,16 @@ std::string shown_character(unsigned char c) {
     return std::string{'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
 }
 
-// "prefix" + quoted text + "suffix", the text cut short with "..." where the whole would be
-// wider than a message line.
-std::string quoted_message(std::string_view prefix, std::string_view rejected,
+}  // namespace
+
+std::string quoted_message(std::string_view prefix, std::string_view text,
                            std::string_view suffix) {
     const std::size_t fixed = prefix.size() + 2 + suffix.size();
     const std::size_t room = kMessageColumns > fixed ? kMessageColumns - fixed : 0;
     std::string shown;
-    for (std::size_t i = 0; i < rejected.size(); ++i) {
-        const std::string next = shown_character(static_cast<unsigned char>(rejected[i]));
-        const bool last = i + 1 == rejected.size();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string next = shown_character(static_cast<unsigned char>(text[i]));
+        const bool last = i + 1 == text.size();
         const std::size_t reserve = last ? 0 : kEllipsis.size();
         if (shown.size() + next.size() + reserve > room) {
             shown += kEllipsis;
@@ -33,8 +33,6 @@ std::string quoted_message(std::string_view prefix, std::string_view rejected,
     std::string message(prefix);
     return message.append(1, '"').append(shown).append(1, '"').append(suffix);
 }
-
-}  // namespace
 
 std::string not_a_number_message(std::string_view rejected) {
     return quoted_message("Not a number: ", rejected,

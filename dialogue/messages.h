@@ -12,6 +12,11 @@ namespace kestrane {
 
 inline constexpr std::size_t kMessageColumns = 80;
 
+// `prefix`, then `text` between double quotes, then `suffix`: the quoted text with control
+// characters, bytes above 127, backslashes and quotes escaped, and cut short with "..." where
+// the whole line would be wider than 80 columns.
+std::string quoted_message(std::string_view prefix, std::string_view text, std::string_view suffix);
+
 // A field that is not a number: `rejected` is what was dropped, from the start of the field
 // to the end of its line. Quoted with control characters, bytes above 127, backslashes and
 // quotes escaped, and cut short with "..." to keep the line within 80 columns.

@@ -29,7 +29,7 @@ build_dir=${2:-build-fuzz}
 
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$fuzz_dir")
-targets="number_reader dialogue"
+targets="number_reader dialogue command_line"
 # A design runs a full component search; under the sanitizers and coverage counters the
 # slowest known inputs (two designs over extreme component values) take about a second.
 timeout_seconds=10

@@ -8,11 +8,13 @@
 #include <string>
 
 #include "console_texts.h"
+#include "full_buffer.h"
 
 namespace kestrane {
 namespace {
 
 using namespace expected;
+using testing_support::FullBuffer;
 
 // The 1 kHz, 10 kohm design with a band of 150 Hz, split where the reads fall.
 const std::string kComponents1k =
@@ -150,24 +152,6 @@ TEST(Dialogue, InputsWithoutAFiniteStartAreRefused) {
     expect_transcript("-1e-30 1e-30 1 10000 150 0", refused_start + kTinyRefused + kDesign1k,
                       kExitDone);
 }
-
-// An output whose writes fail after `room` characters, as a full disk or a closed pipe does.
-class FullBuffer : public std::streambuf {
-  public:
-    explicit FullBuffer(std::size_t room) : room_(room) {}
-    std::string written;
-
-  protected:
-    int_type overflow(int_type c) override {
-        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-        if (written.size() >= room_) return traits_type::eof();
-        written += traits_type::to_char_type(c);
-        return c;
-    }
-
-  private:
-    std::size_t room_;
-};
 
 TEST(Dialogue, OutputThatCannotBeWrittenEndsTheDialogueWithStatusTwo) {
     for (const std::size_t room : {std::size_t{0}, std::size_t{100}, std::size_t{400}}) {

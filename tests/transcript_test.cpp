@@ -1,11 +1,13 @@
 // End-to-end: the built kestrane program as a process. The golden transcripts, prompts shown
-// on an interactive pipe, and standard input and output that cannot be used.
+// on an interactive pipe, the command line's exit statuses, and standard input and output that
+// cannot be used.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "console_texts.h"
 #include "process_runner.h"
@@ -80,6 +82,36 @@ TEST(Program, EveryPromptIsShownBeforeTheProgramWaits) {
     EXPECT_NE(result.output.find("\nR2, Ohm: 10253.1\n"), std::string::npos);
 }
 
+TEST(Program, CommandLineExitStatusesAndStreams) {
+    ProcessResult result = run_program({kKestrane, "--help"}, "");
+    EXPECT_TRUE(result.output.starts_with("Usage: kestrane")) << result.output;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.exit_status, 0);
+    result = run_program({kKestrane, "--version"}, "");
+    EXPECT_EQ(result.output, "kestrane 1.0\n");
+    EXPECT_EQ(result.exit_status, 0);
+    for (const std::vector<std::string>& usage_error :
+         {std::vector<std::string>{kKestrane, "--fc", "1", "--bogus"},
+          {kKestrane, "stray"},
+          {kKestrane, "--fc", "1", "--r1", "10x"}}) {
+        SCOPED_TRACE(usage_error.back());
+        result = run_program(usage_error, "1 10000 150 0\n");
+        EXPECT_EQ(result.output, "");
+        EXPECT_TRUE(result.errors.ends_with("\nTry 'kestrane --help'.\n")) << result.errors;
+        EXPECT_EQ(result.exit_status, 2);
+    }
+    result = run_program({kKestrane, "--fc", "1", "--r1", "10k", "--band", "150", "--json"}, "");
+    EXPECT_TRUE(result.output.starts_with("{\"r1_ohm\":10000,\"r2_ohm\":10253.1005859375,"));
+    EXPECT_EQ(result.exit_status, 0);
+    result = run_program({kKestrane, "--fc", "0", "--r1", "10k"}, "");
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.exit_status, 1);
+    result = run_program({kKestrane, "--json"}, "1 10k\n1 x\n");
+    EXPECT_TRUE(result.output.ends_with("\"passband_hz\":300}\n"));
+    EXPECT_NE(result.errors.find("line 2"), std::string::npos);
+    EXPECT_EQ(result.exit_status, 2);
+}
+
 TEST(Program, UnreadableStandardInputIsTheEndOfInput) {
     for (const char* redirect : {"<&-", "< /"}) {
         SCOPED_TRACE(redirect);
@@ -94,6 +126,8 @@ TEST(Program, OutputThatCannotBeWrittenGivesStatusTwo) {
     ProcessResult result = run_shell("\"$KESTRANE\" > /dev/full", "1 10000 150 0\n");
     EXPECT_EQ(result.errors, "");
     EXPECT_EQ(result.exit_status, 2);
+    result = run_shell("\"$KESTRANE\" --version > /dev/full");
+    EXPECT_EQ(result.exit_status, 2);
 
     // With SIGPIPE ignored, a reader that goes away must still stop an endless dialogue.
     result = run_shell(
@@ -101,6 +135,16 @@ TEST(Program, OutputThatCannotBeWrittenGivesStatusTwo) {
         " exit ${PIPESTATUS[1]}");
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.exit_status, 2);
+
+    // Designs from standard input likewise; without the trap SIGPIPE ends them (128 + 13).
+    for (const char* trap : {"trap '' PIPE; ", ""}) {
+        SCOPED_TRACE(trap);
+        result = run_shell(std::string(trap) +
+                           "yes '1 10k 150' | \"$KESTRANE\" --json | head -c 10 > /dev/null;"
+                           " exit ${PIPESTATUS[1]}");
+        EXPECT_FALSE(result.timed_out);
+        EXPECT_EQ(result.exit_status, *trap != '\0' ? 2 : 141);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#include "json_object.h"
+
+#include "number_writer.h"
+
+namespace kestrane {
+
+void JsonObject::add_key(std::string_view key) {
+    if (!members_.empty()) members_ += ',';
+    members_ += '"';
+    for (const char c : key) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            members_.append(1, '\\').append(1, c);
+        } else if (byte < 0x20) {
+            constexpr std::string_view kHex = "0123456789abcdef";
+            members_.append("\\u00").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+        } else {
+            members_ += c;
+        }
+    }
+    members_ += "\":";
+}
+
+JsonObject& JsonObject::add_number(std::string_view key, double value) {
+    add_key(key);
+    members_ += shortest_text(value);
+    return *this;
+}
+
+JsonObject& JsonObject::add_object(std::string_view key, const JsonObject& inner) {
+    add_key(key);
+    members_ += inner.text();
+    return *this;
+}
+
+std::string JsonObject::text() const {
+    return "{" + members_ + "}";
+}
+
+}  // namespace kestrane

@@ -1,0 +1,31 @@
+// A JSON object built member by member and written on one line, as the program's results are:
+// numbers, and objects nested inside for the figures that belong together.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+class JsonObject {
+  public:
+    // Adds "key":value, the value in shortest_text: the shortest text that reads back to the
+    // same double, or null when it is not finite. `key` (UTF-8) is written as a JSON string,
+    // with quotes, backslashes and control characters escaped. Keys are not checked for
+    // repeats.
+    JsonObject& add_number(std::string_view key, double value);
+
+    // Adds "key":{...}, the members of `inner` as it stands now. `key` as above.
+    JsonObject& add_object(std::string_view key, const JsonObject& inner);
+
+    // The object: "{", the members in the order added, separated by ",", "}"; no spaces and
+    // no line end.
+    std::string text() const;
+
+  private:
+    void add_key(std::string_view key);
+
+    std::string members_;
+};
+
+}  // namespace kestrane
