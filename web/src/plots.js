@@ -337,6 +337,9 @@ export function createPlots(container, readout, core) {
           (u) => {
             drawMarks(u, kind);
             if (kind.key === "gain") placeLabels(u);
+            // Where the frequency axis ends, for the tests.
+            area.dataset.axisMinHz = String(u.scales.x.min);
+            area.dataset.axisMaxHz = String(u.scales.x.max);
           },
         ],
         setCursor: [(u) => showReadout(u.cursor.idx)],
@@ -412,7 +415,9 @@ export function createPlots(container, readout, core) {
   // Follows the container's width; the height only steps down at phone width. A printed page
   // shows the plots scaled to its width (the style sheet's --print-zoom).
   let laidOutWidth = 0;
+  const printing = window.matchMedia("print");
   const resize = () => {
+    if (printing.matches) return; // the printed page scales the screen's plots
     const width = Math.max(container.clientWidth, 200);
     if (width === laidOutWidth) return;
     laidOutWidth = width;
@@ -431,14 +436,12 @@ export function createPlots(container, readout, core) {
     });
   }
 
-  const markDataset = (area, samples, parts, plot) => {
+  const markDataset = (area, samples, parts) => {
     area.dataset.points = String(samples ? samples.hz.length : 0);
     area.dataset.parts = String(Boolean(parts?.samples));
     area.dataset.envelope = String(Boolean(parts?.envelope));
     area.dataset.firstHz = samples?.hz.length ? String(samples.hz[0]) : "";
     area.dataset.lastHz = samples?.hz.length ? String(samples.hz.at(-1)) : "";
-    area.dataset.axisMinHz = samples?.hz.length ? String(plot.scales.x.min) : "";
-    area.dataset.axisMaxHz = samples?.hz.length ? String(plot.scales.x.max) : "";
     area.setAttribute("aria-valuemax", String(samples ? Math.max(0, samples.hz.length - 1) : 0));
   };
 
@@ -450,7 +453,7 @@ export function createPlots(container, readout, core) {
       state.index = null;
       for (const { kind, plot, area } of plots) {
         plot.setData(dataFor(kind, samples, parts));
-        markDataset(area, samples, parts, plot);
+        markDataset(area, samples, parts);
       }
       showReadout(null);
     },
@@ -460,7 +463,7 @@ export function createPlots(container, readout, core) {
       state.marks = [];
       for (const { plot, area } of plots) {
         plot.setData([[], [], [], [], []]);
-        markDataset(area, null, null, plot);
+        markDataset(area, null, null);
       }
       for (const key of MARK_KEYS) labelElements[key].hidden = true;
       showReadout(null);
