@@ -804,7 +804,11 @@ class PageTest(unittest.TestCase):
         self.emulate()
         pdf = self.driver.execute_cdp_cmd(
             "Page.printToPDF", {"preferCSSPageSize": True, "printBackground": False})
-        pages = re.findall(rb"/Type\s*/Page(?![a-zA-Z])", base64.b64decode(pdf["data"]))
+        document = base64.b64decode(pdf["data"])
+        folder = pathlib.Path(ARGS.artefacts)
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / "kestrane-page-print.pdf").write_bytes(document)
+        pages = re.findall(rb"/Type\s*/Page(?![a-zA-Z])", document)
         self.assertEqual(len(pages), 1, "one A4 page")
 
 
