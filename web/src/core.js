@@ -200,7 +200,8 @@ export class Core {
   // phase_highest_deg, group_delay_lowest_s, group_delay_highest_s }, empty without parts or
   // samples.
   envelope(resistorPercent, capacitorPercent) {
-    return this.#arrays("envelope", this.#x.kestrane_plot_envelope(resistorPercent, capacitorPercent));
+    const count = this.#x.kestrane_plot_envelope(resistorPercent, capacitorPercent);
+    return this.#arrays("envelope", count);
   }
 
   // The table's arrays in CSV order, [{ group, name, csv, csv_db }]: the columns a download of

@@ -138,7 +138,9 @@ function start(core) {
     const redraw = timings.redraw.at(-1);
     const parts = [];
     if (design !== undefined) parts.push(`designed in ${design.toFixed(1)} ms`);
-    if (redraw !== undefined) parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
+    if (redraw !== undefined) {
+      parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
+    }
     element("timing").textContent = parts.join(", ");
   }
 
@@ -256,7 +258,8 @@ function start(core) {
   // silence; the mark goes when the user picks a series.
   for (const { id, param, initial: fallback } of SERIES_SETTINGS) {
     const message = element(`${id}-message`);
-    message.textContent = seriesMessage(initial[param], core.seriesNames, fallback, PART_NAMES[param]);
+    const names = core.seriesNames;
+    message.textContent = seriesMessage(initial[param], names, fallback, PART_NAMES[param]);
     element(id).addEventListener("change", () => (message.textContent = ""));
   }
   element("design-form").addEventListener("submit", (event) => {

@@ -30,8 +30,11 @@ export function resultPlan(reads, design) {
   } else if (!designed) {
     notes.push(design?.refusal ?? "");
   } else {
-    if (reads.band?.status === "empty") notes.push("Type a band to see the phase deviation over it.");
-    else if (!band) notes.push("Correct the band to see the phase deviation over it.");
+    if (reads.band?.status === "empty") {
+      notes.push("Type a band to see the phase deviation over it.");
+    } else if (!band) {
+      notes.push("Correct the band to see the phase deviation over it.");
+    }
     if (reads.tr?.status === "empty" || reads.tc?.status === "empty") {
       notes.push("Type both tolerances to see the spread of the cutoff.");
     } else if (!tolerances) {
@@ -52,7 +55,8 @@ export function resultPlan(reads, design) {
 export function seriesMessage(text, names, fallback, parts) {
   if (names.includes(text)) return "";
   const shown = text.length > 24 ? `${text.slice(0, 21)}...` : text;
-  return `The link's ${parts} series "${shown}" is not one of ${names.join(", ")}; ${fallback} is used.`;
+  const known = names.join(", ");
+  return `The link's ${parts} series "${shown}" is not one of ${known}; ${fallback} is used.`;
 }
 
 // One sentence that sums a design up for people: the inputs and what the search made of

@@ -66,7 +66,10 @@ test("responseCsv: the table's columns, decibels after gains, missing groups lef
     "frequency_hz,gain,gain_db,parts_gain,parts_gain_db\n" +
       "10,1,0,0.5,-6.020599913279624\n100,0.1,-20,0,\n",
   );
-  assert.equal(responseCsv(columns, { samples }), "frequency_hz,gain,gain_db\n10,1,0\n100,0.1,-20\n");
+  assert.equal(
+    responseCsv(columns, { samples }),
+    "frequency_hz,gain,gain_db\n10,1,0\n100,0.1,-20\n",
+  );
 });
 
 test("plotRange: three decades below the cutoff to two above, widened for the band", () => {
@@ -155,7 +158,8 @@ test("stackLabels: random marks on a phone-wide plot keep their gaps", () => {
       assert.ok(a.left >= 0 && a.left + labels[i].width <= 280, "inside the plot");
       placed.forEach((b, j) => {
         if (j <= i || a.row !== b.row) return;
-        const apart = a.left + labels[i].width + 6 <= b.left || b.left + labels[j].width + 6 <= a.left;
+        const apart =
+          a.left + labels[i].width + 6 <= b.left || b.left + labels[j].width + 6 <= a.left;
         assert.ok(apart, `trial ${trial}: names ${i} and ${j} overlap`);
       });
     });
@@ -186,15 +190,18 @@ test("resultPlan: whole results at once, and what stands of a part", () => {
   const notNumber = resultPlan(reads({ fc: { status: "not_a_number" } }), null);
   assert.equal(notNumber.complete, false);
   assert.equal(notNumber.note, "Correct the marked field to design.");
-  assert.equal(resultPlan(reads({ r1: { status: "empty" } }), null).note, "Type a cutoff and R1 to design.");
+  const empty = resultPlan(reads({ r1: { status: "empty" } }), null);
+  assert.equal(empty.note, "Type a cutoff and R1 to design.");
   // A bad band or tolerance keeps the design and drops only what needs it.
   const badBand = resultPlan(reads({ band: { status: "too_long" } }), made);
-  assert.deepEqual([badBand.complete, badBand.design, badBand.deviation, badBand.spread], [false, true, false, true]);
+  const { complete, design, deviation, spread } = badBand;
+  assert.deepEqual([complete, design, deviation, spread], [false, true, false, true]);
   assert.match(badBand.note, /band/);
   const emptyTolerance = resultPlan(reads({ tc: { status: "empty" } }), made);
   assert.deepEqual([emptyTolerance.deviation, emptyTolerance.spread], [true, false]);
   assert.equal(emptyTolerance.note, "Type both tolerances to see the spread of the cutoff.");
-  assert.match(resultPlan(reads({ tr: { status: "out_of_range" } }), made).note, /^Correct the tolerance/);
+  const badTolerance = resultPlan(reads({ tr: { status: "out_of_range" } }), made);
+  assert.match(badTolerance.note, /^Correct the tolerance/);
 });
 
 test("seriesMessage names the series a link asked for", () => {
@@ -221,7 +228,8 @@ test("designSummary sums a design up from its texts for people", () => {
   };
   assert.equal(
     designSummary(design, "150 Hz"),
-    "Cutoff 1 kHz, R1 10 kΩ, band 150 Hz: R2 10.3 kΩ, C1 23.1 nF, C2 11.1 nF, passband edge 300 Hz.",
+    "Cutoff 1 kHz, R1 10 kΩ, band 150 Hz: " +
+      "R2 10.3 kΩ, C1 23.1 nF, C2 11.1 nF, passband edge 300 Hz.",
   );
   assert.match(designSummary(design, ""), /^Cutoff 1 kHz, R1 10 kΩ: R2/);
 });

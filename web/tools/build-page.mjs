@@ -79,7 +79,8 @@ let single = page;
 for (const sheet of ["uPlot.min.css", "style.css"]) {
   const css = await read(sheet);
   if (css.includes("</")) throw new Error(`${sheet} holds "</"`);
-  single = single.replace(`<link rel="stylesheet" href="${sheet}" />`, () => `<style>\n${css}</style>`);
+  const link = `<link rel="stylesheet" href="${sheet}" />`;
+  single = single.replace(link, () => `<style>\n${css}</style>`);
 }
 single = single.replace(/\s*<script src="app.js" defer><\/script>/, "");
 single = single.replace("</body>", () => `<script>\n${script}</script>\n  </body>`);
