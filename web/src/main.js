@@ -119,6 +119,7 @@ function start(core) {
   let pendingEventTime = null;
   let lastKey = null;
   let lastDesign = null;
+  let designMs = 0; // the search's time for the last design made, 0 when it was kept
   let lastAnnounced = "";
 
   element("cutoff-gain").textContent = core.cutoffGainText;
@@ -149,8 +150,11 @@ function start(core) {
   function designOf(reads) {
     if (reads.fc.status !== "ok" || reads.r1.status !== "ok") return null;
     const key = `${reads.fc.value} ${reads.r1.value}`;
+    designMs = 0;
     if (key !== lastKey) {
+      const began = performance.now();
       lastDesign = core.design(reads.fc.value, reads.r1.value);
+      designMs = performance.now() - began;
       lastKey = key;
     }
     return lastDesign;
@@ -207,7 +211,7 @@ function start(core) {
     } else {
       const began = performance.now();
       shown = { ...computeResult(core, design, reads, texts, plan), texts };
-      timings.design.push(performance.now() - began);
+      timings.design.push(designMs + performance.now() - began);
       showResult(shown, texts);
       shown.summary = showSummary(shown, texts);
       pendingEventTime = eventTime;
@@ -227,7 +231,8 @@ function start(core) {
   // The fields as they stand: a whole result shows at once; otherwise the last result stays,
   // out of date, until the fields settle.
   let latest = null;
-  const settler = createSettler(() => latest && render(...latest));
+  // A result shown after the pause is not timed as a keystroke's redraw.
+  const settler = createSettler(() => latest && render(...latest.slice(0, 4), null));
   function update(eventTime, settle = false) {
     const texts = fieldTexts();
     storeInUrl(texts);
