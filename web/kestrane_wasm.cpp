@@ -104,28 +104,32 @@ struct FigureEntry {
     std::string_view group;
     std::string_view name;
     std::string_view unit;  // one of kUnits
+    bool for_people;        // whether the page shows it with kestrane_figure_text
     double (*value)();
 };
 
 constexpr FigureEntry kFigures[] = {
-    {"design", "R1", "\u03A9", [] { return double{design_parts().R1}; }},
-    {"design", "R2", "\u03A9", [] { return double{design_parts().R2}; }},
-    {"design", "C1", "F", [] { return double{design_parts().C1}; }},
-    {"design", "C2", "F", [] { return double{design_parts().C2}; }},
-    {"design", "cutoff_hz", "Hz", [] { return double{current.design.targets.cutoff_hz}; }},
-    {"design", "flat_top_hz", "Hz", [] { return double{current.design.targets.flat_top_hz}; }},
-    {"design", "passband_edge_hz", "Hz", [] { return double{current.design.passband_edge_hz}; }},
-    {"deviation", "half_deviation_rad", "rad", [] { return current.half_deviation_rad; }},
-    {"parts", "R1", "\u03A9", [] { return double{parts.components.R1}; }},
-    {"parts", "R2", "\u03A9", [] { return double{parts.components.R2}; }},
-    {"parts", "C1", "F", [] { return double{parts.components.C1}; }},
-    {"parts", "C2", "F", [] { return double{parts.components.C2}; }},
-    {"parts", "cutoff_found", "", [] { return parts.analysis.cutoff.found ? 1.0 : 0.0; }},
-    {"parts", "cutoff_hz", "Hz", [] { return parts.analysis.cutoff.hertz; }},
-    {"parts", "cutoff_error_percent", "%", [] { return parts.analysis.cutoff_error_percent; }},
-    {"spread", "found", "", [] { return parts.range.found ? 1.0 : 0.0; }},
-    {"spread", "lowest_hz", "Hz", [] { return parts.range.lowest_hz; }},
-    {"spread", "highest_hz", "Hz", [] { return parts.range.highest_hz; }},
+    {"design", "R1", "\u03A9", true, [] { return double{design_parts().R1}; }},
+    {"design", "R2", "\u03A9", true, [] { return double{design_parts().R2}; }},
+    {"design", "C1", "F", true, [] { return double{design_parts().C1}; }},
+    {"design", "C2", "F", true, [] { return double{design_parts().C2}; }},
+    {"design", "cutoff_hz", "Hz", true, [] { return double{current.design.targets.cutoff_hz}; }},
+    {"design", "flat_top_hz", "Hz", false,
+     [] { return double{current.design.targets.flat_top_hz}; }},
+    {"design", "passband_edge_hz", "Hz", true,
+     [] { return double{current.design.passband_edge_hz}; }},
+    {"deviation", "half_deviation_rad", "rad", false, [] { return current.half_deviation_rad; }},
+    {"parts", "R1", "\u03A9", true, [] { return double{parts.components.R1}; }},
+    {"parts", "R2", "\u03A9", true, [] { return double{parts.components.R2}; }},
+    {"parts", "C1", "F", true, [] { return double{parts.components.C1}; }},
+    {"parts", "C2", "F", true, [] { return double{parts.components.C2}; }},
+    {"parts", "cutoff_found", "", false, [] { return parts.analysis.cutoff.found ? 1.0 : 0.0; }},
+    {"parts", "cutoff_hz", "Hz", true, [] { return parts.analysis.cutoff.hertz; }},
+    {"parts", "cutoff_error_percent", "%", false,
+     [] { return parts.analysis.cutoff_error_percent; }},
+    {"spread", "found", "", false, [] { return parts.range.found ? 1.0 : 0.0; }},
+    {"spread", "lowest_hz", "Hz", false, [] { return parts.range.lowest_hz; }},
+    {"spread", "highest_hz", "Hz", false, [] { return parts.range.highest_hz; }},
 };
 
 std::string component_line(const FilterComponents& c, int which) {
@@ -239,7 +243,8 @@ std::string interface_json() {
     std::string figures;
     for (const FigureEntry& f : kFigures)
         figures += (figures.empty() ? "" : ",") + entry_json(f.group, f.name) +
-                   ",\"unit\":" + quoted(f.unit) + "}";
+                   ",\"unit\":" + quoted(f.unit) +
+                   ",\"for_people\":" + (f.for_people ? "true" : "false") + "}";
     std::string lines;
     for (const LineEntry& l : kLines)
         lines += (lines.empty() ? "" : ",") + entry_json(l.group, l.name) + "}";
@@ -273,7 +278,8 @@ using namespace kestrane;
 
 // Puts the name table (JSON, UTF-8) in the text buffer: { field_kinds: [{ name, chars }],
 // field_statuses: [names], series: ["E6", ...], units: [texts], constants: { cutoff_gain,
-// max_plot_points }, figures: [{ group, name, unit }], lines: [{ group, name }], arrays:
+// max_plot_points }, figures: [{ group, name, unit, for_people }], lines: [{ group, name }],
+// arrays:
 // [{ group, name, unit, csv, csv_db }] }. The position of an entry in its list is the number
 // that the functions below take for it.
 KESTRANE_EXPORT(kestrane_interface) int kestrane_interface() {

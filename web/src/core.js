@@ -37,15 +37,24 @@ export function doubleBits(value) {
   return view.getBigUint64(0).toString(16).padStart(16, "0");
 }
 
-// The entries of `list` (table entries with a group) in `group`, with their numbers.
-function numbered(list, group) {
-  return list.map((entry, index) => ({ ...entry, index })).filter((e) => e.group === group);
+// The entries of `list` (table entries with a group) by group, each with its number:
+// Map(group => [{ ...entry, index }]).
+function byGroup(list) {
+  const groups = new Map();
+  list.forEach((entry, index) => {
+    if (!groups.has(entry.group)) groups.set(entry.group, []);
+    groups.get(entry.group).push({ ...entry, index });
+  });
+  return groups;
 }
 
 export class Core {
   #x;
   #kinds;
   #units;
+  #figureGroups;
+  #lineGroups;
+  #arrayGroups;
 
   constructor(exports) {
     this.#x = exports;
@@ -53,6 +62,9 @@ export class Core {
     this.table = JSON.parse(this.#text(exports.kestrane_interface()));
     this.#kinds = new Map(this.table.field_kinds.map((kind, i) => [kind.name, i]));
     this.#units = new Map(this.table.units.map((unit, i) => [unit, i]));
+    this.#figureGroups = byGroup(this.table.figures);
+    this.#lineGroups = byGroup(this.table.lines);
+    this.#arrayGroups = byGroup(this.table.arrays);
     // The preferred-number series, smallest first: "E6", "E12", ..., "E192".
     this.seriesNames = this.table.series;
     // The gain the design aims at the cutoff (0.7071), and its text as the console writes it.
@@ -73,14 +85,14 @@ export class Core {
   }
 
   // The figures of `group`: { values: { name: number }, texts: { name: "16.1 µF" } } (texts
-  // for figures that have a unit).
+  // for the figures the table marks for_people).
   #figures(group) {
     const x = this.#x;
     const values = {};
     const texts = {};
-    for (const { name, unit, index } of numbered(this.table.figures, group)) {
+    for (const { name, index, for_people: forPeople } of this.#figureGroups.get(group) ?? []) {
       values[name] = x.kestrane_figure(index);
-      if (unit !== "") texts[name] = this.#text(x.kestrane_figure_text(index));
+      if (forPeople) texts[name] = this.#text(x.kestrane_figure_text(index));
     }
     return { values, texts };
   }
@@ -88,7 +100,7 @@ export class Core {
   // The lines of `group`: { name: text }.
   #lines(group) {
     const lines = {};
-    for (const { name, index } of numbered(this.table.lines, group)) {
+    for (const { name, index } of this.#lineGroups.get(group) ?? []) {
       lines[name] = this.#text(this.#x.kestrane_line(index));
     }
     return lines;
@@ -97,7 +109,7 @@ export class Core {
   // The arrays of `group`, `count` values each, copied: { name: [numbers] }.
   #arrays(group, count) {
     const arrays = {};
-    for (const { name, index } of numbered(this.table.arrays, group)) {
+    for (const { name, index } of this.#arrayGroups.get(group) ?? []) {
       const pointer = this.#x.kestrane_array(index);
       arrays[name] = Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
     }
