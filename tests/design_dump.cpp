@@ -3,13 +3,15 @@
 //
 // Input: one design a line, the cutoff (kHz), R1 (ohms) and band (Hz) texts separated by tabs,
 // then any number of standard-parts settings, four texts each: the resistors' and the
-// capacitors' series ("E6" to "E192") and their tolerances in percent.
+// capacitors' series ("E6" to "E192") and their tolerances in percent. Every number text is
+// read as the page reads its fields (read_field: SI prefixes, nothing after the number).
 // Output: one line a design, fields separated by tabs:
-//   for each of the three texts, its scan status (ok, empty, not_a_number, too_long) and the
+//   for each of the three texts, its field status (ok, empty, not_a_number, too_long) and the
 //   bits of its value (16 hexadecimal digits, 0 unless ok);
 //   then, when the cutoff and R1 are numbers, either "refused" and the console's reason, or
-//   "designed", the bits of R2, C1, C2 and the passband edge (8 hexadecimal digits each) and
-//   the R1, R2, C1, C2 and passband lines;
+//   "designed", the bits of R2, C1, C2 and the passband edge (8 hexadecimal digits each),
+//   the R1, R2, C1, C2 and passband lines, and the same five values for people
+//   (engineering_text: "10.3 kΩ", "23.1 nF", "664 Hz");
 //   then for each setting "parts", the bits of the rounded R1, R2, C1 and C2, their four
 //   lines, 1 or 0 for an achieved cutoff found, the bits of the cutoff and of its error in
 //   percent, the achieved cutoff line, and, when both tolerances are tolerances, 1 or 0 for a
@@ -25,8 +27,9 @@
 #include <vector>
 
 #include "design.h"
+#include "field_read.h"
 #include "messages.h"
-#include "number_scan.h"
+#include "number_writer.h"
 #include "part_analysis.h"
 #include "parts_report.h"
 #include "preferred_values.h"
@@ -48,20 +51,6 @@ std::string bits_of(float value) {
 }
 std::string bits_of(double value) {
     return hex_bits(std::bit_cast<std::uint64_t>(value), 16);
-}
-
-std::string_view status_name(ScanStatus status) {
-    switch (status) {
-        case ScanStatus::ok:
-            return "ok";
-        case ScanStatus::empty:
-            return "empty";
-        case ScanStatus::not_a_number:
-            return "not_a_number";
-        case ScanStatus::too_long:
-            return "too_long";
-    }
-    return "?";
 }
 
 std::vector<std::string> split_tabs(const std::string& line) {
@@ -86,10 +75,8 @@ std::string bits_and_tab(double value) {
 
 // The tolerance in percent that `text` holds, or -1 when it holds none.
 double tolerance_of(const std::string& text) {
-    const RealScan scan = scan_real(text, kDesignNumberChars);
-    const bool taken = scan.status == ScanStatus::ok && scan.taken == text.size() &&
-                       is_tolerance_percent(scan.value);
-    return taken ? scan.value : -1;
+    const FieldRead read = read_field(text, FieldKind::tolerance);
+    return read.status == FieldStatus::ok ? read.value : -1;
 }
 
 // One standard-parts setting of a designed design; `setting` holds its four texts.
@@ -118,17 +105,17 @@ std::string dump_parts(const FilterComponents& exact, const DesignTargets& targe
 
 std::string dump_design(const std::string& line) {
     const std::vector<std::string> texts = split_tabs(line);
-    const int limits[3] = {kDesignNumberChars, kDesignNumberChars, kBandNumberChars};
-    RealScan scans[3];
+    const FieldKind kinds[3] = {FieldKind::design, FieldKind::design, FieldKind::band};
+    FieldRead reads[3];
     std::string out;
     for (std::size_t i = 0; i < 3; ++i) {
-        scans[i] = scan_real(texts[i], limits[i]);
-        const double value = scans[i].status == ScanStatus::ok ? scans[i].value : 0.0;
-        out.append(status_name(scans[i].status)).append("\t").append(bits_of(value)).append("\t");
+        reads[i] = read_field(texts[i], kinds[i]);
+        out.append(field_status_name(reads[i].status)).append("\t");
+        out.append(bits_of(reads[i].value)).append("\t");
     }
-    if (scans[0].status != ScanStatus::ok || scans[1].status != ScanStatus::ok) return out;
+    if (reads[0].status != FieldStatus::ok || reads[1].status != FieldStatus::ok) return out;
 
-    const Design design = design_filter(scans[0].value, scans[1].value);
+    const Design design = design_filter(reads[0].value, reads[1].value);
     if (!design.made()) return out.append("refused\t").append(refusal_message(design.refusal));
     const FilterComponents& c = design.components;
     const DesignTargets& targets = design.targets;
@@ -139,10 +126,14 @@ std::string dump_design(const std::string& line) {
     for (const std::string& text :
          {r1_line(c.R1), r2_line(c.R2), c1_line(c.C1), c2_line(c.C2), passband_line(edge)})
         out.append(text).append("\t");
+    for (const std::string& text :
+         {engineering_text(c.R1, "\u03A9"), engineering_text(c.R2, "\u03A9"),
+          engineering_text(c.C1, "F"), engineering_text(c.C2, "F"), engineering_text(edge, "Hz")})
+        out.append(text).append("\t");
     for (std::size_t first = 3; first + 4 <= texts.size(); first += 4)
         out += dump_parts(c, targets, &texts[first]);
-    if (scans[2].status != ScanStatus::ok) return out;
-    const double half_deviation = half_phase_deviation(design, scans[2].value);
+    if (reads[2].status != FieldStatus::ok) return out;
+    const double half_deviation = half_phase_deviation(design, reads[2].value);
     return out.append(bits_of(half_deviation)).append("\t").append(deviation_line(half_deviation));
 }
 

@@ -1,24 +1,35 @@
 // The page's interface to the design core and the console's texts, compiled to WebAssembly and
-// called from web/src/core.js.
+// called from web/src/core.js, the only place that knows the numbers used here.
+//
+// One name table describes the interface (kestrane_interface): the field kinds, the series,
+// the units, the constants, and every figure, line and array with its name, group and unit.
+// A figure, a line or a plotted array is added by adding an entry to its table below; the
+// page picks it up by name. Each entry belongs to a group, which says which step makes it:
+//   design     kestrane_design              figures, lines
+//   deviation  kestrane_deviation           figure, line (needs a design)
+//   parts      kestrane_parts               figures, lines (standard parts of the design)
+//   spread     kestrane_spread              figures, line (needs parts)
+//   samples    kestrane_plot_samples        arrays (needs a design)
+//   parts      kestrane_plot_parts          arrays (needs parts and samples)
+//   envelope   kestrane_plot_envelope       arrays (needs parts and samples)
+// A figure or line read before its step, or after a later step cleared it, holds zero or an
+// empty text.
 //
 // Texts pass through the module's memory: the page writes a field's UTF-8 text into the field
-// buffer before reading the field, and every function that makes a text writes it into the
-// text buffer (without a terminating zero) and returns its length in bytes. Numbers pass as
-// arguments and results. One design is current at a time: kestrane_design replaces it and the other
-// design functions read it; the parts functions round the current design to standard parts and
-// keep them for the parts' texts and plots. Nothing here allocates except the text functions'
-// strings.
+// buffer before reading it, and every function that makes a text puts it in the text buffer
+// (without a terminating zero) and returns its length in bytes; the buffer may move at every
+// such call. Numbers pass as arguments and results.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
-#include "figures.h"
+#include "design.h"
+#include "field_read.h"
 #include "messages.h"
-#include "number_scan.h"
 #include "number_writer.h"
 #include "part_analysis.h"
 #include "parts_report.h"
@@ -26,44 +37,19 @@
 #include "preferred_values.h"
 #include "report_text.h"
 #include "response.h"
-#include "search.h"
 
 #define KESTRANE_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
 namespace kestrane {
 namespace {
 
-constexpr int kTextBufferBytes = 1024;
 constexpr int kMaxPlotPoints = 4096;
 
-// What the page reads in a field: one number and nothing after it but white space.
-// A tolerance field may also hold a number that is not a tolerance.
-enum class FieldStatus : int {
-    ok = 0,
-    empty = 1,
-    not_a_number = 2,
-    too_long = 3,
-    out_of_range = 4
-};
-
-struct FieldRead {
-    FieldStatus status;
-    double value;  // meaningful when ok
-};
-
 struct CurrentDesign {
-    bool designed = false;
-    DesignTargets targets;
-    FilterComponents components;
-    float edge_hz = 0;
+    bool made = false;
+    Design design;
     double half_deviation_rad = 0;
-};
-
-struct PlotArrays {
-    double hz[kMaxPlotPoints];
-    double gain[kMaxPlotPoints];
-    double phase_deg[kMaxPlotPoints];
-    double group_delay_s[kMaxPlotPoints];
+    bool deviation_made = false;
 };
 
 // The current design rounded to standard parts, and what they do.
@@ -71,37 +57,81 @@ struct CurrentParts {
     bool made = false;
     FilterComponents components;
     PartsAnalysis analysis;
+    PartTolerances tolerances;
     CutoffRange range;
+    bool range_made = false;
 };
 
-// The rounded set's response at the plotted frequencies, and the envelope over its
-// tolerances: the lowest and highest gain, phase and group delay, in that order.
-constexpr int kPartsPlotArrays = 3;
-constexpr int kEnvelopeArrays = 6;
-struct PartsPlotArrays {
-    double response[kPartsPlotArrays][kMaxPlotPoints];
-    double envelope[kEnvelopeArrays][kMaxPlotPoints];
+// Samples of the current design, and of its standard parts at the same frequencies.
+struct PlotArrays {
+    int count = 0;
+    double hz[kMaxPlotPoints];
+    double gain[kMaxPlotPoints];
+    double phase_deg[kMaxPlotPoints];
+    double group_delay_s[kMaxPlotPoints];
+    double parts_gain[kMaxPlotPoints];
+    double parts_phase_deg[kMaxPlotPoints];
+    double parts_group_delay_s[kMaxPlotPoints];
+    double gain_lowest[kMaxPlotPoints];
+    double gain_highest[kMaxPlotPoints];
+    double phase_lowest_deg[kMaxPlotPoints];
+    double phase_highest_deg[kMaxPlotPoints];
+    double group_delay_lowest_s[kMaxPlotPoints];
+    double group_delay_highest_s[kMaxPlotPoints];
 };
 
-char text_buffer[kTextBufferBytes];
-int text_length = 0;
+std::string text_out;
 std::string field_text;
-FieldRead field{FieldStatus::empty, 0};
+FieldRead field;
 CurrentDesign current;
-PlotArrays plot;
-int plot_count = 0;  // samples in `plot` since the current design was made
 CurrentParts parts;
-PartsPlotArrays parts_plot;
+PlotArrays plot;
 
-// Puts `text` in the buffer, cut to its size, and returns the length kept.
 int put_text(std::string_view text) {
-    text_length = static_cast<int>(std::min(text.size(), sizeof text_buffer));
-    std::memcpy(text_buffer, text.data(), static_cast<std::size_t>(text_length));
-    return text_length;
+    text_out.assign(text);
+    return static_cast<int>(text_out.size());
 }
 
-// The console's line for component `which` of `c` (0 R1, 1 R2, 2 C1, 3 C2); empty for any
-// other.
+const FilterComponents& design_parts() {
+    return current.design.components;
+}
+
+// --- The tables ---
+
+constexpr std::string_view kUnits[] = {"", "Hz", "s", "\u03A9", "F", "%", "rad", "\u00B0"};
+
+struct FigureEntry {
+    std::string_view group;
+    std::string_view name;
+    std::string_view unit;  // one of kUnits
+    bool for_people;        // whether the page shows it with kestrane_figure_text
+    double (*value)();
+};
+
+constexpr FigureEntry kFigures[] = {
+    {"design", "R1", "\u03A9", true, [] { return double{design_parts().R1}; }},
+    {"design", "R2", "\u03A9", true, [] { return double{design_parts().R2}; }},
+    {"design", "C1", "F", true, [] { return double{design_parts().C1}; }},
+    {"design", "C2", "F", true, [] { return double{design_parts().C2}; }},
+    {"design", "cutoff_hz", "Hz", true, [] { return double{current.design.targets.cutoff_hz}; }},
+    {"design", "flat_top_hz", "Hz", false,
+     [] { return double{current.design.targets.flat_top_hz}; }},
+    {"design", "passband_edge_hz", "Hz", true,
+     [] { return double{current.design.passband_edge_hz}; }},
+    {"deviation", "half_deviation_rad", "rad", false, [] { return current.half_deviation_rad; }},
+    {"parts", "R1", "\u03A9", true, [] { return double{parts.components.R1}; }},
+    {"parts", "R2", "\u03A9", true, [] { return double{parts.components.R2}; }},
+    {"parts", "C1", "F", true, [] { return double{parts.components.C1}; }},
+    {"parts", "C2", "F", true, [] { return double{parts.components.C2}; }},
+    {"parts", "cutoff_found", "", false, [] { return parts.analysis.cutoff.found ? 1.0 : 0.0; }},
+    {"parts", "cutoff_hz", "Hz", true, [] { return parts.analysis.cutoff.hertz; }},
+    {"parts", "cutoff_error_percent", "%", false,
+     [] { return parts.analysis.cutoff_error_percent; }},
+    {"spread", "found", "", false, [] { return parts.range.found ? 1.0 : 0.0; }},
+    {"spread", "lowest_hz", "Hz", false, [] { return parts.range.lowest_hz; }},
+    {"spread", "highest_hz", "Hz", false, [] { return parts.range.highest_hz; }},
+};
+
 std::string component_line(const FilterComponents& c, int which) {
     switch (which) {
         case 0:
@@ -110,52 +140,133 @@ std::string component_line(const FilterComponents& c, int which) {
             return r2_line(c.R2);
         case 2:
             return c1_line(c.C1);
-        case 3:
-            return c2_line(c.C2);
         default:
-            return "";
+            return c2_line(c.C2);
     }
 }
 
-bool is_space(char c) {
-    return is_number_space(static_cast<unsigned char>(c));
+std::string design_line(int which) {
+    return current.made ? component_line(design_parts(), which) : "";
 }
 
-bool only_number_space(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), is_space);
+std::string parts_line(int which) {
+    return parts.made ? component_line(parts.components, which) : "";
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && is_space(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back()))
-        text.remove_suffix(1);
-    return text;
+struct LineEntry {
+    std::string_view group;
+    std::string_view name;
+    std::string (*text)();
+};
+
+constexpr LineEntry kLines[] = {
+    {"design", "r1", [] { return design_line(0); }},
+    {"design", "r2", [] { return design_line(1); }},
+    {"design", "c1", [] { return design_line(2); }},
+    {"design", "c2", [] { return design_line(3); }},
+    {"design", "passband",
+     [] { return current.made ? passband_line(current.design.passband_edge_hz) : ""; }},
+    {"deviation", "deviation",
+     [] { return current.deviation_made ? deviation_line(current.half_deviation_rad) : ""; }},
+    {"parts", "r1", [] { return parts_line(0); }},
+    {"parts", "r2", [] { return parts_line(1); }},
+    {"parts", "c1", [] { return parts_line(2); }},
+    {"parts", "c2", [] { return parts_line(3); }},
+    {"parts", "cutoff", [] { return parts.made ? achieved_cutoff_line(parts.analysis) : ""; }},
+    {"spread", "spread",
+     [] { return parts.range_made ? cutoff_spread_line(parts.tolerances, parts.range) : ""; }},
+};
+
+struct ArrayEntry {
+    std::string_view group;
+    std::string_view name;
+    std::string_view unit;    // one of kUnits
+    std::string_view csv;     // the CSV column's heading
+    std::string_view csv_db;  // the heading of its value in decibels after it, or none
+    double* data;
+};
+
+const ArrayEntry kArrays[] = {
+    {"samples", "hz", "Hz", "frequency_hz", "", plot.hz},
+    {"samples", "gain", "", "gain", "gain_db", plot.gain},
+    {"samples", "phase_deg", "\u00B0", "phase_deg", "", plot.phase_deg},
+    {"samples", "group_delay_s", "s", "group_delay_s", "", plot.group_delay_s},
+    {"parts", "gain", "", "parts_gain", "parts_gain_db", plot.parts_gain},
+    {"parts", "phase_deg", "\u00B0", "parts_phase_deg", "", plot.parts_phase_deg},
+    {"parts", "group_delay_s", "s", "parts_group_delay_s", "", plot.parts_group_delay_s},
+    {"envelope", "gain_lowest", "", "parts_gain_lowest", "", plot.gain_lowest},
+    {"envelope", "gain_highest", "", "parts_gain_highest", "", plot.gain_highest},
+    {"envelope", "phase_lowest_deg", "\u00B0", "parts_phase_lowest_deg", "", plot.phase_lowest_deg},
+    {"envelope", "phase_highest_deg", "\u00B0", "parts_phase_highest_deg", "",
+     plot.phase_highest_deg},
+    {"envelope", "group_delay_lowest_s", "s", "parts_group_delay_lowest_s", "",
+     plot.group_delay_lowest_s},
+    {"envelope", "group_delay_highest_s", "s", "parts_group_delay_highest_s", "",
+     plot.group_delay_highest_s},
+};
+
+constexpr FieldKind kFieldKinds[] = {FieldKind::design, FieldKind::band, FieldKind::tolerance};
+constexpr std::string_view kFieldKindNames[] = {"design", "band", "tolerance"};
+constexpr FieldStatus kFieldStatuses[] = {FieldStatus::ok, FieldStatus::empty,
+                                          FieldStatus::not_a_number, FieldStatus::too_long,
+                                          FieldStatus::out_of_range};
+
+template <typename T, std::size_t N>
+bool in_table(const T (&)[N], int which) {
+    return which >= 0 && static_cast<std::size_t>(which) < N;
 }
 
-// The field as the console would read it, except that text after the number makes the whole
-// field not a number: a field holds one number. The message names the field without the white
-// space around it, as the console names what it drops.
-FieldRead read_field(std::string_view text, int max_chars, std::string& message) {
-    const RealScan scan = scan_real(text, max_chars);
-    const std::string_view shown = trimmed(text);
-    if (scan.status == ScanStatus::empty) return {FieldStatus::empty, 0};
-    if (scan.status == ScanStatus::too_long) {
-        message = too_long_message(shown, max_chars);
-        return {FieldStatus::too_long, 0};
-    }
-    if (scan.status == ScanStatus::ok && only_number_space(text.substr(scan.taken))) {
-        return {FieldStatus::ok, scan.value};
-    }
-    message = not_a_number_message(shown);
-    return {FieldStatus::not_a_number, 0};
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";  // the tables' texts need no escapes
 }
 
-// The series at `index` in kPreferredSeries, if there is one.
-bool series_at(int index, PreferredSeries& series) {
-    if (index < 0 || index >= static_cast<int>(std::size(kPreferredSeries))) return false;
-    series = kPreferredSeries[index];
-    return true;
+template <typename List>
+std::string name_list(const List& list) {
+    std::string json = "[";
+    for (const auto& name : list)
+        json += (json.size() > 1 ? "," : "") + quoted(name);
+    return json + "]";
+}
+
+std::string entry_json(std::string_view group, std::string_view name) {
+    return "{\"group\":" + quoted(group) + ",\"name\":" + quoted(name);
+}
+
+// The name table as JSON; each list's order is its entries' numbers.
+std::string interface_json() {
+    std::string series = "[";
+    for (const PreferredSeries s : kPreferredSeries)
+        series += (series.size() > 1 ? "," : "") + quoted(series_name(s));
+    std::string status_names[std::size(kFieldStatuses)];
+    std::transform(std::begin(kFieldStatuses), std::end(kFieldStatuses), status_names,
+                   [](FieldStatus s) { return std::string(field_status_name(s)); });
+    std::string figures;
+    for (const FigureEntry& f : kFigures)
+        figures += (figures.empty() ? "" : ",") + entry_json(f.group, f.name) +
+                   ",\"unit\":" + quoted(f.unit) +
+                   ",\"for_people\":" + (f.for_people ? "true" : "false") + "}";
+    std::string lines;
+    for (const LineEntry& l : kLines)
+        lines += (lines.empty() ? "" : ",") + entry_json(l.group, l.name) + "}";
+    std::string arrays;
+    for (const ArrayEntry& a : kArrays)
+        arrays += (arrays.empty() ? "" : ",") + entry_json(a.group, a.name) +
+                  ",\"unit\":" + quoted(a.unit) + ",\"csv\":" + quoted(a.csv) +
+                  ",\"csv_db\":" + quoted(a.csv_db) + "}";
+    std::string kinds;
+    for (std::size_t i = 0; i < std::size(kFieldKinds); ++i)
+        kinds += (kinds.empty() ? "" : ",") + std::string("{\"name\":") +
+                 quoted(kFieldKindNames[i]) +
+                 ",\"chars\":" + std::to_string(field_number_chars(kFieldKinds[i])) + "}";
+    return "{\"field_kinds\":[" + kinds + "],\"field_statuses\":" + name_list(status_names) +
+           ",\"series\":" + series + "]" + ",\"units\":" + name_list(kUnits) +
+           ",\"constants\":{\"cutoff_gain\":" + shortest_text(kCutoffAmplitude) +
+           ",\"max_plot_points\":" + std::to_string(kMaxPlotPoints) + "}" + ",\"figures\":[" +
+           figures + "],\"lines\":[" + lines + "],\"arrays\":[" + arrays + "]}";
+}
+
+void clear_parts() {
+    parts = CurrentParts{};
 }
 
 }  // namespace
@@ -163,28 +274,36 @@ bool series_at(int index, PreferredSeries& series) {
 
 using namespace kestrane;
 
-// --- Texts ---
+// --- The name table and texts ---
 
-// The buffer the page reads every text from.
-KESTRANE_EXPORT(kestrane_text_buffer) char* kestrane_text_buffer() {
-    return text_buffer;
+// Puts the name table (JSON, UTF-8) in the text buffer: { field_kinds: [{ name, chars }],
+// field_statuses: [names], series: ["E6", ...], units: [texts], constants: { cutoff_gain,
+// max_plot_points }, figures: [{ group, name, unit, for_people }], lines: [{ group, name }],
+// arrays:
+// [{ group, name, unit, csv, csv_db }] }. The position of an entry in its list is the number
+// that the functions below take for it.
+KESTRANE_EXPORT(kestrane_interface) int kestrane_interface() {
+    return put_text(interface_json());
 }
-// The length of the last text put in the buffer.
+
+// The buffer holding the last text, and its length in bytes.
+KESTRANE_EXPORT(kestrane_text_buffer) const char* kestrane_text_buffer() {
+    return text_out.data();
+}
 KESTRANE_EXPORT(kestrane_text_length) int kestrane_text_length() {
-    return text_length;
-}
-
-// The console's longest number texts: cutoff and R1, and band.
-KESTRANE_EXPORT(kestrane_design_number_chars) int kestrane_design_number_chars() {
-    return kDesignNumberChars;
-}
-KESTRANE_EXPORT(kestrane_band_number_chars) int kestrane_band_number_chars() {
-    return kBandNumberChars;
+    return static_cast<int>(text_out.size());
 }
 
 // `value` as the console prints it; the text goes to the buffer.
 KESTRANE_EXPORT(kestrane_format_number) int kestrane_format_number(double value) {
     return put_text(format_number(value));
+}
+
+// `value` for people, with unit number `unit` of the table (engineering_text: "16.1 µF");
+// an empty text for a unit that is not in the table.
+KESTRANE_EXPORT(kestrane_engineering_text) int kestrane_engineering_text(double value, int unit) {
+    if (!in_table(kUnits, unit)) return put_text("");
+    return put_text(engineering_text(value, kUnits[unit]));
 }
 
 // Room for a field's text of `bytes` bytes (none for a negative count): the page writes the
@@ -194,254 +313,143 @@ KESTRANE_EXPORT(kestrane_field_buffer) char* kestrane_field_buffer(int bytes) {
     return field_text.data();
 }
 
-// Reads the field text with at most `max_chars` number characters. Returns 0 for a number
-// (kestrane_field_value holds it), 1 for an empty field, 2 for a field that is not one number,
-// 3 for a number that is too long; for 2 and 3 the console's message is put in the text
-// buffer, otherwise the text buffer holds an empty text.
-KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int max_chars) {
-    std::string message;
-    field = read_field(field_text, max_chars, message);
-    put_text(message);
-    return static_cast<int>(field.status);
+// Reads the field text as a field of kind number `kind` (read_field). Returns the status's
+// number in the table; the value is then in kestrane_field_value and the message in the text
+// buffer. A kind that is not in the table reads as empty.
+KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int kind) {
+    field = in_table(kFieldKinds, kind) ? read_field(field_text, kFieldKinds[kind]) : FieldRead{};
+    put_text(field.message);
+    const auto* status =
+        std::find(std::begin(kFieldStatuses), std::end(kFieldStatuses), field.status);
+    return static_cast<int>(status - std::begin(kFieldStatuses));
 }
 KESTRANE_EXPORT(kestrane_field_value) double kestrane_field_value() {
     return field.value;
 }
 
-// Reads the field text as a tolerance in percent: as kestrane_read_field, and 4 for a number
-// that is not a tolerance (is_tolerance_percent), with its message in the text buffer.
-KESTRANE_EXPORT(kestrane_read_tolerance) int kestrane_read_tolerance(int max_chars) {
-    std::string message;
-    field = read_field(field_text, max_chars, message);
-    if (field.status == FieldStatus::ok && !is_tolerance_percent(field.value)) {
-        field.status = FieldStatus::out_of_range;
-        message = tolerance_message(trimmed(field_text));
-    }
-    put_text(message);
-    return static_cast<int>(field.status);
-}
+// --- Steps ---
 
-// --- Designs ---
-
-// Designs from a cutoff in kHz and R1 in ohms as read (doubles, stored in single precision with
-// the console's clamps), as the console does: targets, starting point, search, passband edge.
-// Returns 1 when designed. Returns 0 and puts the console's reason in the buffer when the
-// starting point is not finite; the design is then refused and the current one is cleared.
+// Designs from a cutoff in kHz and R1 in ohms as read (design_filter). Returns 1 when made; 0
+// when refused, with the console's reason in the text buffer. Clears the deviation, the parts
+// and the samples.
 KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_ohm) {
-    parts = CurrentParts{};
-    plot_count = 0;
+    clear_parts();
+    plot.count = 0;
     current = CurrentDesign{};
-    const Design design = design_filter(fc_khz, r1_ohm);
-    if (!design.made()) {
-        put_text(refusal_message(design.refusal));
+    current.design = design_filter(fc_khz, r1_ohm);
+    if (!current.design.made()) {
+        put_text(refusal_message(current.design.refusal));
         return 0;
     }
-    current.designed = true;
-    current.targets = design.targets;
-    current.components = design.components;
-    current.edge_hz = design.passband_edge_hz;
+    current.made = true;
     put_text("");
     return 1;
 }
 
-// The current design's components: 0 R1, 1 R2 (ohms), 2 C1, 3 C2 (farads); 0 for any other.
-KESTRANE_EXPORT(kestrane_component) float kestrane_component(int which) {
-    switch (which) {
-        case 0:
-            return current.components.R1;
-        case 1:
-            return current.components.R2;
-        case 2:
-            return current.components.C1;
-        case 3:
-            return current.components.C2;
-        default:
-            return 0;
-    }
+// Half the phase deviation of the current design over 0 Hz to `band_hz` (as read, any
+// double), the figure the console prints. Returns 1; 0 without a design.
+KESTRANE_EXPORT(kestrane_deviation) int kestrane_deviation(double band_hz) {
+    current.deviation_made = current.made;
+    if (!current.made) return 0;
+    current.half_deviation_rad = half_phase_deviation(current.design, band_hz);
+    return 1;
 }
 
-// The current design's targets and passband edge, in hertz.
-KESTRANE_EXPORT(kestrane_cutoff_hz) float kestrane_cutoff_hz() {
-    return current.targets.cutoff_hz;
-}
-KESTRANE_EXPORT(kestrane_flat_top_hz) float kestrane_flat_top_hz() {
-    return current.targets.flat_top_hz;
-}
-KESTRANE_EXPORT(kestrane_passband_edge) float kestrane_passband_edge() {
-    return current.edge_hz;
-}
-
-// Half the phase deviation of the current design over `band_hz` (as read, double precision),
-// the figure the console prints; kept for the deviation line.
-KESTRANE_EXPORT(kestrane_half_deviation) double kestrane_half_deviation(double band_hz) {
-    current.half_deviation_rad = 0.5 * phase_deviation(current.components, band_hz);
-    return current.half_deviation_rad;
+// Rounds the current design's R1 and R2 to series number `resistor_series` and C1 and C2 to
+// `capacitor_series`, and analyses the rounded set against the design's targets. Returns 1
+// when done; 0, with no parts, without a design or for a number that is not a series.
+KESTRANE_EXPORT(kestrane_parts) int kestrane_parts(int resistor_series, int capacitor_series) {
+    clear_parts();
+    if (!current.made || !in_table(kPreferredSeries, resistor_series) ||
+        !in_table(kPreferredSeries, capacitor_series))
+        return 0;
+    parts.made = true;
+    parts.components = standard_parts(design_parts(), kPreferredSeries[resistor_series],
+                                      kPreferredSeries[capacitor_series]);
+    parts.analysis = analyse_parts(parts.components, current.design.targets);
+    return 1;
 }
 
-// The console's result line `which` of the current design, put in the buffer: 0 R1, 1 R2,
-// 2 C1, 3 C2, 4 passband, 5 deviation (from the last kestrane_half_deviation); an empty text
-// for any other.
-KESTRANE_EXPORT(kestrane_result_line) int kestrane_result_line(int which) {
-    if (which == 4) return put_text(passband_line(current.edge_hz));
-    if (which == 5) return put_text(deviation_line(current.half_deviation_rad));
-    return put_text(component_line(current.components, which));
+// The range of the parts' achieved cutoff with resistors within `resistor_percent` and
+// capacitors within `capacitor_percent` (cutoff_range; tolerances as a tolerance field takes
+// them). Returns 1; 0 without parts.
+KESTRANE_EXPORT(kestrane_spread)
+int kestrane_spread(double resistor_percent, double capacitor_percent) {
+    parts.range_made = parts.made;
+    if (!parts.made) return 0;
+    parts.tolerances = {resistor_percent, capacitor_percent};
+    parts.range = cutoff_range(parts.components, parts.tolerances);
+    return 1;
 }
 
-// The core's amplitude and phase of the current design at whole hertz.
-KESTRANE_EXPORT(kestrane_magnitude_at) double kestrane_magnitude_at(std::int32_t hertz) {
-    return magnitude_at(current.components, hertz);
+// --- Figures and lines, by their number in the table ---
+
+// Figure `which`; 0 for a number that is not in the table.
+KESTRANE_EXPORT(kestrane_figure) double kestrane_figure(int which) {
+    return in_table(kFigures, which) ? kFigures[which].value() : 0;
 }
-KESTRANE_EXPORT(kestrane_phase_at) double kestrane_phase_at(std::int32_t hertz) {
-    return phase_at(current.components, hertz);
+
+// Figure `which` for people with its unit (engineering_text), put in the buffer; an empty text
+// for a number that is not in the table.
+KESTRANE_EXPORT(kestrane_figure_text) int kestrane_figure_text(int which) {
+    if (!in_table(kFigures, which)) return put_text("");
+    return put_text(engineering_text(kFigures[which].value(), kFigures[which].unit));
+}
+
+// Line `which` put in the buffer; an empty text for a number that is not in the table.
+KESTRANE_EXPORT(kestrane_line) int kestrane_line(int which) {
+    return put_text(in_table(kLines, which) ? kLines[which].text() : "");
 }
 
 // --- Plots ---
 
 // Samples the current design's response at `points` frequencies spaced evenly in log
-// frequency from `low_hz` to `high_hz` into the arrays below (see plot_samples). Returns the
-// number of samples: 0 unless 0 < low_hz < high_hz are finite; points are limited to 2 to
-// 4096.
+// frequency from `low_hz` to `high_hz` (plot_samples). Returns the number of samples: 0
+// without a design or unless 0 < low_hz < high_hz are finite; points are limited to 2 to
+// max_plot_points. Clears the parts' arrays.
 KESTRANE_EXPORT(kestrane_plot_samples)
 int kestrane_plot_samples(double low_hz, double high_hz, int points) {
-    if (!(low_hz > 0 && low_hz < high_hz && high_hz < HUGE_VAL)) return 0;
-    const int count = std::clamp(points, 2, kMaxPlotPoints);
-    plot_samples(current.components, low_hz, high_hz, count, plot.hz, plot.gain, plot.phase_deg,
+    plot.count = 0;
+    if (!current.made || !(low_hz > 0 && low_hz < high_hz && high_hz < HUGE_VAL)) return 0;
+    plot.count = std::clamp(points, 2, kMaxPlotPoints);
+    plot_samples(design_parts(), low_hz, high_hz, plot.count, plot.hz, plot.gain, plot.phase_deg,
                  plot.group_delay_s);
-    plot_count = count;
-    return count;
-}
-KESTRANE_EXPORT(kestrane_plot_hz) double* kestrane_plot_hz() {
-    return plot.hz;
-}
-KESTRANE_EXPORT(kestrane_plot_gain) double* kestrane_plot_gain() {
-    return plot.gain;
-}
-KESTRANE_EXPORT(kestrane_plot_phase_deg) double* kestrane_plot_phase_deg() {
-    return plot.phase_deg;
-}
-KESTRANE_EXPORT(kestrane_plot_group_delay_s) double* kestrane_plot_group_delay_s() {
-    return plot.group_delay_s;
+    return plot.count;
 }
 
-// --- Standard parts ---
-
-// The preferred-number series, smallest first: their count, and the name of series `which`
-// (0 for E6 up to 5 for E192) put in the buffer, "E6" to "E192"; an empty text for any other.
-KESTRANE_EXPORT(kestrane_series_count) int kestrane_series_count() {
-    return static_cast<int>(std::size(kPreferredSeries));
-}
-KESTRANE_EXPORT(kestrane_series_name) int kestrane_series_name(int which) {
-    PreferredSeries series;
-    return put_text(series_at(which, series) ? series_name(series) : "");
-}
-
-// Rounds the current design's parts, R1 and R2 to the series numbered `resistor_series` and C1
-// and C2 to `capacitor_series` (numbered as kestrane_series_name numbers them), and analyses
-// the rounded set against the design's targets. Returns 1 when done; 0, with no parts kept,
-// when there is no current design or a number names no series.
-KESTRANE_EXPORT(kestrane_parts) int kestrane_parts(int resistor_series, int capacitor_series) {
-    parts = CurrentParts{};
-    PreferredSeries resistors;
-    PreferredSeries capacitors;
-    if (!current.designed || !series_at(resistor_series, resistors) ||
-        !series_at(capacitor_series, capacitors))
-        return 0;
-    parts.made = true;
-    parts.components = standard_parts(current.components, resistors, capacitors);
-    parts.analysis = analyse_parts(parts.components, current.targets);
-    return 1;
-}
-
-// The rounded parts: 0 R1, 1 R2 (ohms), 2 C1, 3 C2 (farads); 0 for any other or without parts.
-KESTRANE_EXPORT(kestrane_parts_component) float kestrane_parts_component(int which) {
-    const FilterComponents& c = parts.components;
-    switch (which) {
-        case 0:
-            return c.R1;
-        case 1:
-            return c.R2;
-        case 2:
-            return c.C1;
-        case 3:
-            return c.C2;
-        default:
-            return 0;
-    }
-}
-
-// Line `which` of the rounded parts, put in the buffer: 0 to 3 the console's R1, R2, C1 and
-// C2 lines with the rounded values, 4 the achieved cutoff and its error
-// (achieved_cutoff_line); an empty text for any other or without parts.
-KESTRANE_EXPORT(kestrane_parts_line) int kestrane_parts_line(int which) {
-    if (!parts.made) return put_text("");
-    if (which == 4) return put_text(achieved_cutoff_line(parts.analysis));
-    return put_text(component_line(parts.components, which));
-}
-
-// The rounded set's achieved cutoff: 1 when found, its frequency in hertz (0 when not found)
-// and its error against the target in percent (0 when not found).
-KESTRANE_EXPORT(kestrane_parts_cutoff_found) int kestrane_parts_cutoff_found() {
-    return parts.analysis.cutoff.found ? 1 : 0;
-}
-KESTRANE_EXPORT(kestrane_parts_cutoff_hz) double kestrane_parts_cutoff_hz() {
-    return parts.analysis.cutoff.hertz;
-}
-KESTRANE_EXPORT(kestrane_parts_cutoff_error) double kestrane_parts_cutoff_error() {
-    return parts.analysis.cutoff_error_percent;
-}
-
-// The range of the rounded set's achieved cutoff with resistors within `resistor_percent` and
-// capacitors within `capacitor_percent` (cutoff_range; the page passes tolerances only), kept
-// for the three functions below; its line (cutoff_spread_line) is put in the buffer. Without
-// parts: no range and an empty text.
-KESTRANE_EXPORT(kestrane_parts_spread)
-int kestrane_parts_spread(double resistor_percent, double capacitor_percent) {
-    parts.range = CutoffRange{};
-    if (!parts.made) return put_text("");
-    const PartTolerances tolerances{resistor_percent, capacitor_percent};
-    parts.range = cutoff_range(parts.components, tolerances);
-    return put_text(cutoff_spread_line(tolerances, parts.range));
-}
-KESTRANE_EXPORT(kestrane_spread_found) int kestrane_spread_found() {
-    return parts.range.found ? 1 : 0;
-}
-KESTRANE_EXPORT(kestrane_spread_lowest_hz) double kestrane_spread_lowest_hz() {
-    return parts.range.lowest_hz;
-}
-KESTRANE_EXPORT(kestrane_spread_highest_hz) double kestrane_spread_highest_hz() {
-    return parts.range.highest_hz;
-}
-
-// The rounded set's response at the frequencies of the last kestrane_plot_samples (model_point
-// at each), into the arrays of kestrane_parts_plot_array. Returns their count; 0 without parts
-// or without samples of the current design.
+// The parts' response at the frequencies of the last samples (plot_responses). Returns the
+// count of values; 0 without parts or samples.
 KESTRANE_EXPORT(kestrane_plot_parts) int kestrane_plot_parts() {
     if (!parts.made) return 0;
-    plot_responses(parts.components, plot.hz, plot_count, parts_plot.response[0],
-                   parts_plot.response[1], parts_plot.response[2]);
-    return plot_count;
-}
-// 0 gain, 1 phase in degrees, 2 group delay in seconds; null for any other.
-KESTRANE_EXPORT(kestrane_parts_plot_array) double* kestrane_parts_plot_array(int which) {
-    if (which < 0 || which >= kPartsPlotArrays) return nullptr;
-    return parts_plot.response[which];
+    plot_responses(parts.components, plot.hz, plot.count, plot.parts_gain, plot.parts_phase_deg,
+                   plot.parts_group_delay_s);
+    return plot.count;
 }
 
-// The envelope of the rounded set's response with resistors within `resistor_percent` and
-// capacitors within `capacitor_percent` (plot_envelope), at the same frequencies as
-// kestrane_plot_parts, into the arrays of kestrane_envelope_array. Returns their count; 0
-// without parts or samples.
+// The envelope of the parts' response with resistors within `resistor_percent` and capacitors
+// within `capacitor_percent` (plot_envelope) at the frequencies of the last samples. Returns
+// the count of values; 0 without parts or samples.
 KESTRANE_EXPORT(kestrane_plot_envelope)
 int kestrane_plot_envelope(double resistor_percent, double capacitor_percent) {
     if (!parts.made) return 0;
-    double(&e)[kEnvelopeArrays][kMaxPlotPoints] = parts_plot.envelope;
-    plot_envelope(parts.components, {resistor_percent, capacitor_percent}, plot.hz, plot_count,
-                  {{e[0], e[1]}, {e[2], e[3]}, {e[4], e[5]}});
-    return plot_count;
+    plot_envelope(parts.components, {resistor_percent, capacitor_percent}, plot.hz, plot.count,
+                  {{plot.gain_lowest, plot.gain_highest},
+                   {plot.phase_lowest_deg, plot.phase_highest_deg},
+                   {plot.group_delay_lowest_s, plot.group_delay_highest_s}});
+    return plot.count;
 }
-// 0 and 1 the lowest and highest gain, 2 and 3 phase (degrees), 4 and 5 group delay (seconds);
-// null for any other.
-KESTRANE_EXPORT(kestrane_envelope_array) double* kestrane_envelope_array(int which) {
-    if (which < 0 || which >= kEnvelopeArrays) return nullptr;
-    return parts_plot.envelope[which];
+
+// Array `which` of the table (its first value); null for a number that is not in the table.
+KESTRANE_EXPORT(kestrane_array) const double* kestrane_array(int which) {
+    return in_table(kArrays, which) ? kArrays[which].data : nullptr;
+}
+
+// --- The model, for the tests ---
+
+// The core's amplitude and phase (radians) of the current design at whole hertz.
+KESTRANE_EXPORT(kestrane_magnitude_at) double kestrane_magnitude_at(std::int32_t hertz) {
+    return magnitude_at(design_parts(), hertz);
+}
+KESTRANE_EXPORT(kestrane_phase_at) double kestrane_phase_at(std::int32_t hertz) {
+    return phase_at(design_parts(), hertz);
 }

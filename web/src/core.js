@@ -1,12 +1,10 @@
 // The page's interface to Kestrane's design core and console texts, compiled to WebAssembly
 // from the same sources as the console program (web/kestrane_wasm.cpp). Every number and every
 // text the page shows as a result comes from here; nothing of the filter model is in
-// JavaScript.
-
-const FIELD_STATUSES = ["ok", "empty", "not_a_number", "too_long", "out_of_range"];
-const RESULT_LINES = ["r1", "r2", "c1", "c2", "passband", "deviation"];
-const PARTS_LINES = ["r1", "r2", "c1", "c2", "cutoff"];
-const PLOT_POINTS = 1500;
+// JavaScript. The module describes itself in one name table; this file is the only one that
+// turns names into the module's numbers. Figures, lines and arrays come back grouped by the
+// step that makes them, as objects keyed by their names in the table, so that an entry added
+// to the module's table reaches the page without a change here.
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -39,23 +37,39 @@ export function doubleBits(value) {
   return view.getBigUint64(0).toString(16).padStart(16, "0");
 }
 
+// The entries of `list` (table entries with a group) by group, each with its number:
+// Map(group => [{ ...entry, index }]).
+function byGroup(list) {
+  const groups = new Map();
+  list.forEach((entry, index) => {
+    if (!groups.has(entry.group)) groups.set(entry.group, []);
+    groups.get(entry.group).push({ ...entry, index });
+  });
+  return groups;
+}
+
 export class Core {
   #x;
+  #kinds;
+  #units;
+  #figureGroups;
+  #lineGroups;
+  #arrayGroups;
 
   constructor(exports) {
     this.#x = exports;
-    // The console's longest number texts for the cutoff and R1, and for the band.
-    this.designNumberChars = exports.kestrane_design_number_chars();
-    this.bandNumberChars = exports.kestrane_band_number_chars();
+    // The module's name table (kestrane_interface in web/kestrane_wasm.cpp).
+    this.table = JSON.parse(this.#text(exports.kestrane_interface()));
+    this.#kinds = new Map(this.table.field_kinds.map((kind, i) => [kind.name, i]));
+    this.#units = new Map(this.table.units.map((unit, i) => [unit, i]));
+    this.#figureGroups = byGroup(this.table.figures);
+    this.#lineGroups = byGroup(this.table.lines);
+    this.#arrayGroups = byGroup(this.table.arrays);
     // The preferred-number series, smallest first: "E6", "E12", ..., "E192".
-    this.seriesNames = [];
-    for (let i = 0; i < exports.kestrane_series_count(); i++) {
-      this.seriesNames.push(this.#text(exports.kestrane_series_name(i)));
-    }
-  }
-
-  #doubles(pointer, count) {
-    return Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
+    this.seriesNames = this.table.series;
+    // The gain the design aims at the cutoff (0.7071), and its text as the console writes it.
+    this.cutoffGain = this.table.constants.cutoff_gain;
+    this.cutoffGainText = this.formatNumber(this.cutoffGain);
   }
 
   #text(length) {
@@ -70,131 +84,142 @@ export class Core {
     new Uint8Array(x.memory.buffer, pointer, bytes.length).set(bytes);
   }
 
+  // The figures of `group`: { values: { name: number }, texts: { name: "16.1 µF" } } (texts
+  // for the figures the table marks for_people).
+  #figures(group) {
+    const x = this.#x;
+    const values = {};
+    const texts = {};
+    for (const { name, index, for_people: forPeople } of this.#figureGroups.get(group) ?? []) {
+      values[name] = x.kestrane_figure(index);
+      if (forPeople) texts[name] = this.#text(x.kestrane_figure_text(index));
+    }
+    return { values, texts };
+  }
+
+  // The lines of `group`: { name: text }.
+  #lines(group) {
+    const lines = {};
+    for (const { name, index } of this.#lineGroups.get(group) ?? []) {
+      lines[name] = this.#text(this.#x.kestrane_line(index));
+    }
+    return lines;
+  }
+
+  // The arrays of `group`, `count` values each, copied: { name: [numbers] }.
+  #arrays(group, count) {
+    const arrays = {};
+    for (const { name, index } of this.#arrayGroups.get(group) ?? []) {
+      const pointer = this.#x.kestrane_array(index);
+      arrays[name] = Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
+    }
+    return arrays;
+  }
+
+  #group(group) {
+    const { values, texts } = this.#figures(group);
+    return { figures: values, texts, lines: this.#lines(group) };
+  }
+
+  // The longest number text a field of `kind` ("design", "band", "tolerance") takes.
+  numberChars(kind) {
+    return this.table.field_kinds[this.#kinds.get(kind)].chars;
+  }
+
   // `value` as the console prints it ("10253.1", "1e+006", "1.#INF").
   formatNumber(value) {
     return this.#text(this.#x.kestrane_format_number(value));
   }
 
-  // A field's text read by the console's number rules with at most `maxChars` number
-  // characters. status is "ok" (value holds the number), "empty", "not_a_number" (which
-  // includes text after the number) or "too_long"; message is the console's explanation,
-  // "" for ok and empty.
-  readField(text, maxChars) {
+  // `value` for people with `unit` (one of table.units: "Hz", "s", "Ω", "F", ...), three
+  // significant digits and an SI prefix: "16.1 µF"; "" for a unit the module does not know.
+  engineering(value, unit) {
+    const index = this.#units.get(unit);
+    if (index === undefined) return "";
+    return this.#text(this.#x.kestrane_engineering_text(value, index));
+  }
+
+  // A field's text read as a field of `kind` ("design" for the cutoff and R1, "band",
+  // "tolerance"): one number by the console's rules, with an optional SI prefix ("10k"), and
+  // nothing after it. status is "ok" (value holds the number), "empty", "not_a_number",
+  // "too_long" or, for a tolerance outside 0 to below 100 %, "out_of_range"; message is the
+  // explanation, "" for ok and empty.
+  readField(text, kind) {
     const x = this.#x;
     this.#putField(text);
-    const status = FIELD_STATUSES[x.kestrane_read_field(maxChars)];
+    const status = this.table.field_statuses[x.kestrane_read_field(this.#kinds.get(kind))];
     const message = this.#text(x.kestrane_text_length());
     return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
   }
 
-  // A tolerance field's text in percent, read as readField reads a field, with one more
-  // status: "out_of_range" for a number that is not a tolerance (from 0 to below 100), with
-  // its message.
-  readTolerance(text) {
-    const x = this.#x;
-    this.#putField(text);
-    const status = FIELD_STATUSES[x.kestrane_read_tolerance(this.designNumberChars)];
-    const message = this.#text(x.kestrane_text_length());
-    return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
-  }
-
-  // Designs from the cutoff in kHz and R1 in ohms as read (numbers; stored in single precision
-  // with the console's clamps). Returns { designed: false, refusal } when the console would
-  // refuse them, else { designed: true, components: { R1, R2, C1, C2 } (ohms, farads),
-  // cutoffHz, flatTopHz, edgeHz, lines: { r1, r2, c1, c2, passband } }. The design stays
-  // current for halfDeviation and samples.
+  // Designs from the cutoff in kHz and R1 in ohms as read (stored in single precision with the
+  // console's clamps). Returns { designed: false, refusal } when the console would refuse
+  // them, else { designed: true, figures, texts, lines } of the "design" group: figures R1, R2
+  // (ohms), C1, C2 (farads), cutoff_hz, flat_top_hz, passband_edge_hz; lines r1, r2, c1, c2,
+  // passband. The design becomes current and clears what was made from the last one.
   design(fcKhz, r1Ohm) {
     const x = this.#x;
     if (!x.kestrane_design(fcKhz, r1Ohm)) {
       return { designed: false, refusal: this.#text(x.kestrane_text_length()) };
     }
-    const lines = {};
-    for (let i = 0; i < 5; i++) lines[RESULT_LINES[i]] = this.#text(x.kestrane_result_line(i));
-    return {
-      designed: true,
-      components: {
-        R1: x.kestrane_component(0),
-        R2: x.kestrane_component(1),
-        C1: x.kestrane_component(2),
-        C2: x.kestrane_component(3),
-      },
-      cutoffHz: x.kestrane_cutoff_hz(),
-      flatTopHz: x.kestrane_flat_top_hz(),
-      edgeHz: x.kestrane_passband_edge(),
-      lines,
-    };
+    return { designed: true, ...this.#group("design") };
+  }
+
+  // Half the current design's phase deviation over 0 to `bandHz` (as read), the figure the
+  // console prints: { figures: { half_deviation_rad }, lines: { deviation } }, or null
+  // without a design.
+  deviation(bandHz) {
+    return this.#x.kestrane_deviation(bandHz) ? this.#group("deviation") : null;
   }
 
   // The current design rounded to standard parts: resistors to the series named
   // `resistorSeries`, capacitors to `capacitorSeries` (names of seriesNames). Returns null
-  // without a current design or for a name that is not a series, else { components: { R1, R2,
-  // C1, C2 } (ohms, farads), cutoffFound, cutoffHz, errorPercent, lines: { r1, r2, c1, c2,
-  // cutoff } }. The parts stay current for spread, partsSamples and envelope.
+  // without a current design or for a name that is not a series, else { figures, texts,
+  // lines } of the "parts" group: figures R1, R2, C1, C2, cutoff_found (1 or 0), cutoff_hz,
+  // cutoff_error_percent; lines r1, r2, c1, c2, cutoff.
   parts(resistorSeries, capacitorSeries) {
-    const x = this.#x;
-    const made = x.kestrane_parts(
+    const made = this.#x.kestrane_parts(
       this.seriesNames.indexOf(resistorSeries),
       this.seriesNames.indexOf(capacitorSeries),
     );
-    if (!made) return null;
-    const lines = {};
-    PARTS_LINES.forEach((name, i) => (lines[name] = this.#text(x.kestrane_parts_line(i))));
-    return {
-      components: {
-        R1: x.kestrane_parts_component(0),
-        R2: x.kestrane_parts_component(1),
-        C1: x.kestrane_parts_component(2),
-        C2: x.kestrane_parts_component(3),
-      },
-      cutoffFound: x.kestrane_parts_cutoff_found() === 1,
-      cutoffHz: x.kestrane_parts_cutoff_hz(),
-      errorPercent: x.kestrane_parts_cutoff_error(),
-      lines,
-    };
+    return made ? this.#group("parts") : null;
   }
 
   // The range of the current parts' achieved cutoff with resistors within resistorPercent and
-  // capacitors within capacitorPercent (tolerances as readTolerance takes them): { found,
-  // lowestHz, highestHz, line }; line is "" without current parts.
+  // capacitors within capacitorPercent: { figures: { found, lowest_hz, highest_hz }, texts,
+  // lines: { spread } }, or null without parts.
   spread(resistorPercent, capacitorPercent) {
-    const x = this.#x;
-    const line = this.#text(x.kestrane_parts_spread(resistorPercent, capacitorPercent));
-    return {
-      found: x.kestrane_spread_found() === 1,
-      lowestHz: x.kestrane_spread_lowest_hz(),
-      highestHz: x.kestrane_spread_highest_hz(),
-      line,
-    };
+    return this.#x.kestrane_spread(resistorPercent, capacitorPercent)
+      ? this.#group("spread")
+      : null;
   }
 
-  // The current parts' response at the frequencies of the last samples: { gain, phaseDeg,
-  // groupDelayS }, empty without current parts.
+  // The current design's response at `points` frequencies evenly spaced in log frequency from
+  // lowHz to highHz: the "samples" arrays { hz, gain, phase_deg, group_delay_s }, empty
+  // without a design or when the range is not 0 < lowHz < highHz.
+  samples(lowHz, highHz, points = 1500) {
+    return this.#arrays("samples", this.#x.kestrane_plot_samples(lowHz, highHz, points));
+  }
+
+  // The current parts' response at the frequencies of the last samples: the "parts" arrays
+  // { gain, phase_deg, group_delay_s }, empty without parts or samples.
   partsSamples() {
-    const x = this.#x;
-    const count = x.kestrane_plot_parts();
-    const array = (which) => this.#doubles(x.kestrane_parts_plot_array(which), count);
-    return { gain: array(0), phaseDeg: array(1), groupDelayS: array(2) };
+    return this.#arrays("parts", this.#x.kestrane_plot_parts());
   }
 
   // The envelope of the current parts' response over their tolerances at the frequencies of
-  // the last samples: { gain, phaseDeg, groupDelayS }, each { lowest, highest }, arrays that
-  // are empty without current parts.
+  // the last samples: the "envelope" arrays { gain_lowest, gain_highest, phase_lowest_deg,
+  // phase_highest_deg, group_delay_lowest_s, group_delay_highest_s }, empty without parts or
+  // samples.
   envelope(resistorPercent, capacitorPercent) {
-    const x = this.#x;
-    const count = x.kestrane_plot_envelope(resistorPercent, capacitorPercent);
-    const bounds = (which) => ({
-      lowest: this.#doubles(x.kestrane_envelope_array(which), count),
-      highest: this.#doubles(x.kestrane_envelope_array(which + 1), count),
-    });
-    return { gain: bounds(0), phaseDeg: bounds(2), groupDelayS: bounds(4) };
+    const count = this.#x.kestrane_plot_envelope(resistorPercent, capacitorPercent);
+    return this.#arrays("envelope", count);
   }
 
-  // Half the current design's phase deviation over 0 to `bandHz` (as read), the figure the
-  // console prints, and its line ("+/-0.000979251 radian.").
-  halfDeviation(bandHz) {
-    const x = this.#x;
-    const half = x.kestrane_half_deviation(bandHz);
-    return { half, line: this.#text(x.kestrane_result_line(5)) };
+  // The table's arrays in CSV order, [{ group, name, csv, csv_db }]: the columns a download of
+  // the plotted arrays holds.
+  csvColumns() {
+    return this.table.arrays.filter((entry) => entry.csv !== "");
   }
 
   // The core's amplitude and phase (radians) of the current design at whole hertz.
@@ -203,20 +228,5 @@ export class Core {
   }
   phaseAt(hertz) {
     return this.#x.kestrane_phase_at(hertz);
-  }
-
-  // The current design's response at `points` frequencies evenly spaced in log frequency from
-  // lowHz to highHz: { hz, gain, phaseDeg, groupDelayS }, arrays of numbers, empty when the
-  // range is not 0 < lowHz < highHz.
-  samples(lowHz, highHz, points = PLOT_POINTS) {
-    const x = this.#x;
-    const count = x.kestrane_plot_samples(lowHz, highHz, points);
-    const copy = (pointer) => this.#doubles(pointer, count);
-    return {
-      hz: copy(x.kestrane_plot_hz()),
-      gain: copy(x.kestrane_plot_gain()),
-      phaseDeg: copy(x.kestrane_plot_phase_deg()),
-      groupDelayS: copy(x.kestrane_plot_group_delay_s()),
-    };
   }
 }

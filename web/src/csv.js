@@ -1,44 +1,27 @@
 // The plotted response as CSV, and saving a text as a file from the page.
 
-// One header line, then one line per sample: frequency in hertz, gain (|H|), gain in dB, phase
-// in degrees and group delay in seconds; when the plots show the standard parts
-// (`parts.samples`), their gain, gain in dB, phase and group delay; and when they show the
-// tolerance band (`parts.envelope`), its lowest and highest gain, phase and group delay. Each
+// One header line, then one line per plotted frequency. `columns` are the module's arrays in
+// CSV order (Core.csvColumns: { group, name, csv, csv_db }); `groups` holds the arrays shown,
+// by group: samples (frequency in hertz, gain, phase in degrees, group delay in seconds), and,
+// when the plots show them, parts (the standard parts' gain, phase and group delay) and
+// envelope (their lowest and highest over the tolerances). A group that is missing or null
+// has no columns. A column with a csv_db heading is followed by its values in decibels. Each
 // number in the shortest form that reads back to the same double; values that are not finite
 // are written as empty fields.
-export function responseCsv(samples, parts = null) {
+export function responseCsv(columns, groups) {
   const field = (value) => (Number.isFinite(value) ? String(value) : "");
   const decibels = (gain) => 20 * Math.log10(gain);
-  const columns = [
-    ["frequency_hz", samples.hz],
-    ["gain", samples.gain],
-    ["gain_db", samples.gain.map(decibels)],
-    ["phase_deg", samples.phaseDeg],
-    ["group_delay_s", samples.groupDelayS],
-  ];
-  if (parts?.samples) {
-    const s = parts.samples;
-    columns.push(
-      ["parts_gain", s.gain],
-      ["parts_gain_db", s.gain.map(decibels)],
-      ["parts_phase_deg", s.phaseDeg],
-      ["parts_group_delay_s", s.groupDelayS],
-    );
+  const table = [];
+  for (const column of columns) {
+    const values = groups[column.group]?.[column.name];
+    if (!values) continue;
+    table.push([column.csv, values]);
+    if (column.csv_db) table.push([column.csv_db, values.map(decibels)]);
   }
-  if (parts?.envelope) {
-    const e = parts.envelope;
-    columns.push(
-      ["parts_gain_lowest", e.gain.lowest],
-      ["parts_gain_highest", e.gain.highest],
-      ["parts_phase_lowest_deg", e.phaseDeg.lowest],
-      ["parts_phase_highest_deg", e.phaseDeg.highest],
-      ["parts_group_delay_lowest_s", e.groupDelayS.lowest],
-      ["parts_group_delay_highest_s", e.groupDelayS.highest],
-    );
-  }
-  const lines = [columns.map(([name]) => name).join(",")];
-  for (let i = 0; i < samples.hz.length; i++) {
-    lines.push(columns.map(([, values]) => field(values[i])).join(","));
+  const count = groups.samples.hz.length;
+  const lines = [table.map(([name]) => name).join(",")];
+  for (let i = 0; i < count; i++) {
+    lines.push(table.map(([, values]) => field(values[i])).join(","));
   }
   return lines.join("\n") + "\n";
 }

@@ -1,21 +1,40 @@
-// The page: reads the three fields as the user types, designs with Kestrane's core, shows the
-// console's result lines and plots the response; rounds the design to standard parts of the
-// chosen series and shows what they and their tolerances do.
+// The page: reads the fields as the user types, designs with Kestrane's core, shows the
+// console's result lines with their values for people, and plots the response; rounds the
+// design to standard parts of the chosen series and shows what they and their tolerances do.
+// While a field is incomplete the last result stays, marked as out of date, until the user
+// pauses, presses Enter or leaves the field (view.js).
 import moduleBase64 from "kestrane:module";
 import { decodeBase64, loadCore } from "./core.js";
 import { csvName, downloadText, responseCsv } from "./csv.js";
-import { createPlots, plotRange } from "./plots.js";
+import { plotRange } from "./layout.js";
+import { createPlots } from "./plots.js";
 import { FIELDS, SETTINGS, readFields, storeInUrl, textsFromQuery } from "./state.js";
+import { createSettler, designSummary, resultPlan, seriesMessage } from "./view.js";
 
-const RESULT_IDS = ["r1", "r2", "c1", "c2", "passband", "deviation"];
-// The standard parts' lines, by the name Core.parts gives them.
-const PARTS_IDS = { r1: "r1-std", r2: "r2-std", c1: "c1-std", c2: "c2-std", cutoff: "fc-std" };
+// The design's lines and the standard parts' lines, by the names the core gives them, with
+// the ids of their elements; the figure whose value for people stands beside each.
+const DESIGN_LINES = [
+  ["r1", "r1", "R1"],
+  ["r2", "r2", "R2"],
+  ["c1", "c1", "C1"],
+  ["c2", "c2", "C2"],
+  ["passband", "passband", "passband_edge_hz"],
+];
+const PARTS_LINES = [
+  ["r1", "r1-std", "R1"],
+  ["r2", "r2-std", "R2"],
+  ["c1", "c1-std", "C1"],
+  ["c2", "c2-std", "C2"],
+  ["cutoff", "fc-std", null],
+];
 const TOLERANCES = SETTINGS.filter((setting) => setting.kind === "tolerance");
+const SERIES_SETTINGS = SETTINGS.filter((setting) => setting.kind === "series");
+const PART_NAMES = { sr: "resistor", sc: "capacitor" };
 
 // Timings of the latest updates in milliseconds, for the page's footer and for measuring:
-// design (the core's work for one design: search, passband, deviation, lines, plot samples,
-// standard parts with their range, curve and tolerance band)
-// and redraw (from the keystroke's event to the plots drawn again).
+// design (the core's work for one result: search, passband, deviation, lines, plot samples,
+// standard parts with their range, curve and tolerance band) and redraw (from the keystroke's
+// event to the plots drawn again).
 const timings = { design: [], redraw: [] };
 window.kestraneTimings = timings;
 
@@ -47,37 +66,23 @@ function fieldTexts() {
 }
 
 function showFieldRead(field, read) {
-  const input = element(field.id);
-  const message = element(`${field.id}-message`);
   const bad = read.status !== "ok" && read.status !== "empty";
-  input.setAttribute("aria-invalid", String(bad));
-  message.textContent = bad ? read.message : "";
+  element(field.id).setAttribute("aria-invalid", String(bad));
+  element(`${field.id}-message`).textContent = bad ? read.message : "";
 }
 
-function showLines(lines) {
-  for (const id of RESULT_IDS) element(id).textContent = lines[id] ?? "";
-  element("lines").hidden = RESULT_IDS.every((id) => !lines[id]);
+// Lines by name into their elements, each with its value for people beside it; "" where
+// `group` is null or lacks them.
+function showLines(list, group) {
+  for (const [name, id, figure] of list) {
+    element(id).textContent = group?.lines[name] ?? "";
+    const people = element(`${id}-people`);
+    if (people) people.textContent = (figure && group?.texts[figure]) ?? "";
+  }
 }
 
-// The standard parts' lines and the spread of their cutoff ("" where there are none).
-function showPartsLines(lines, spreadLine) {
-  for (const [name, id] of Object.entries(PARTS_IDS)) element(id).textContent = lines[name] ?? "";
-  element("fc-spread").textContent = spreadLine;
-}
-
-// Why no design, or part of one, shows; "" when all of it does.
 function showNote(text) {
-  const note = element("results-note");
-  note.textContent = text;
-  note.hidden = text === "";
-}
-
-// The standard parts' column heading and legend entries for the settings in `texts`; the
-// legend names a curve only while the plots show it.
-function showPartsLabels(texts, plotted) {
-  element("parts-head").textContent = `${texts.sr} · ${texts.sc}`;
-  element("legend-parts").hidden = !plotted?.samples;
-  element("legend-envelope").hidden = !plotted?.envelope;
+  element("results-note").textContent = text;
 }
 
 // The tolerances in percent when both fields hold one, else null.
@@ -87,13 +92,40 @@ function tolerancesOf(reads) {
   return { resistor: resistor.value, capacitor: capacitor.value };
 }
 
+// Everything the core makes for a design that stands, as `plan` allows: the deviation, the
+// plot samples, the standard parts, their spread, curve and tolerance band.
+function computeResult(core, design, reads, texts, plan) {
+  const bandHz = plan.deviation ? reads.band.value : NaN;
+  const deviation = plan.deviation ? core.deviation(bandHz) : null;
+  const range = plotRange(design.figures.cutoff_hz, bandHz);
+  const samples = core.samples(range.lowHz, range.highHz);
+  const parts = core.parts(texts.sr, texts.sc);
+  const tolerances = plan.spread ? tolerancesOf(reads) : null;
+  const spread = tolerances && core.spread(tolerances.resistor, tolerances.capacitor);
+  let plotted = null;
+  if (texts.parts !== "0" && parts) {
+    plotted = {
+      samples: core.partsSamples(),
+      envelope: tolerances && core.envelope(tolerances.resistor, tolerances.capacitor),
+    };
+  }
+  return { design, deviation, bandHz, samples, parts, spread, plotted };
+}
+
 function start(core) {
-  const plots = createPlots(element("plots"), element("readout"));
-  let samples = null;
-  let plottedParts = null;
+  const plots = createPlots(element("plots"), element("readout"), core);
+  const results = element("results");
+  let shown = null; // the result on the page: computeResult's, or null
   let pendingEventTime = null;
   let lastKey = null;
   let lastDesign = null;
+  let designMs = 0; // the search's time for the last design made, 0 when it was kept
+  let lastAnnounced = "";
+
+  element("cutoff-gain").textContent = core.cutoffGainText;
+  for (const { id } of SERIES_SETTINGS) {
+    element(id).append(...core.seriesNames.map((name) => new Option(name, name)));
+  }
 
   plots.onDrawn = () => {
     if (pendingEventTime == null) return;
@@ -103,9 +135,8 @@ function start(core) {
   };
 
   function showTimings() {
-    const last = (list) => list[list.length - 1];
-    const design = last(timings.design);
-    const redraw = last(timings.redraw);
+    const design = timings.design.at(-1);
+    const redraw = timings.redraw.at(-1);
     const parts = [];
     if (design !== undefined) parts.push(`designed in ${design.toFixed(1)} ms`);
     if (redraw !== undefined) {
@@ -114,106 +145,139 @@ function start(core) {
     element("timing").textContent = parts.join(", ");
   }
 
-  function update(eventTime) {
+  // The design of the cutoff and R1 when both are numbers, else null. A keystroke elsewhere
+  // keeps the core's current design.
+  function designOf(reads) {
+    if (reads.fc.status !== "ok" || reads.r1.status !== "ok") return null;
+    const key = `${reads.fc.value} ${reads.r1.value}`;
+    designMs = 0;
+    if (key !== lastKey) {
+      const began = performance.now();
+      lastDesign = core.design(reads.fc.value, reads.r1.value);
+      designMs = performance.now() - began;
+      lastKey = key;
+    }
+    return lastDesign;
+  }
+
+  function showResult(result, texts) {
+    showLines(DESIGN_LINES, result?.design);
+    element("deviation").textContent = result?.deviation?.lines.deviation ?? "";
+    element("deviation-band").textContent = result?.deviation
+      ? core.engineering(result.bandHz, "Hz")
+      : "the band";
+    showLines(PARTS_LINES, result?.parts);
+    element("fc-spread").textContent = result?.spread?.lines.spread ?? "";
+    element("parts-head").textContent = `${texts.sr} · ${texts.sc}`;
+    element("legend-parts").hidden = !result?.plotted?.samples;
+    element("legend-envelope").hidden = !result?.plotted?.envelope;
+    element("download-csv").disabled = !result;
+  }
+
+  function showSummary(result, texts) {
+    const bandText = result?.deviation ? core.engineering(result.bandHz, "Hz") : "";
+    const summary = result ? designSummary(result.design, bandText) : "";
+    plots.describe(summary);
+    const settings =
+      `Standard parts: resistors ${texts.sr} ±${texts.tr} %, ` +
+      `capacitors ${texts.sc} ±${texts.tc} %.`;
+    element("design-summary").textContent = result ? `${summary} ${settings}` : "";
+    return summary;
+  }
+
+  // Tells assistive technology what the page now shows, once the typing pauses.
+  const announcer = createSettler(() => {
+    // Without a design the note, a live region of its own, has said why.
+    const text = shown ? shown.summary : "";
+    if (text === lastAnnounced || text === "") {
+      lastAnnounced = text;
+      return;
+    }
+    lastAnnounced = text;
+    element("announce").textContent = text;
+  });
+
+  // Shows what the fields give, messages and all.
+  function render(reads, texts, design, plan, eventTime) {
+    for (const input of [...FIELDS, ...TOLERANCES]) showFieldRead(input, reads[input.param]);
+    results.classList.remove("stale");
+    results.removeAttribute("aria-busy");
+    showNote(plan.note);
+    if (!plan.design) {
+      shown = null;
+      showResult(null, texts);
+      showSummary(null, texts);
+      plots.clear();
+    } else {
+      const began = performance.now();
+      shown = { ...computeResult(core, design, reads, texts, plan), texts };
+      timings.design.push(designMs + performance.now() - began);
+      showResult(shown, texts);
+      shown.summary = showSummary(shown, texts);
+      pendingEventTime = eventTime;
+      const f = design.figures;
+      const marks = {
+        cutoffHz: f.cutoff_hz,
+        flatTopHz: f.flat_top_hz,
+        edgeHz: f.passband_edge_hz,
+        bandHz: shown.bandHz,
+      };
+      plots.show(shown.samples, marks, shown.plotted);
+      showTimings();
+    }
+    announcer.schedule();
+  }
+
+  // The fields as they stand: a whole result shows at once; otherwise the last result stays,
+  // out of date, until the fields settle.
+  let latest = null;
+  // A result shown after the pause is not timed as a keystroke's redraw.
+  const settler = createSettler(() => latest && render(...latest.slice(0, 4), null));
+  function update(eventTime, settle = false) {
     const texts = fieldTexts();
     storeInUrl(texts);
     const reads = readFields(core, texts);
-    FIELDS.forEach((field) => showFieldRead(field, reads[field.param]));
-    TOLERANCES.forEach((setting) => showFieldRead(setting, reads[setting.param]));
-    const noDesign = () => {
-      showLines({});
-      showPartsLines({}, "");
-      showPartsLabels(texts, null);
-      samples = null;
-      plottedParts = null;
-      plots.clear();
-      element("download-csv").disabled = true;
-    };
-
-    const { fc, r1, band } = reads;
-    if (fc.status !== "ok" || r1.status !== "ok") {
-      noDesign();
-      showNote(
-        fc.status === "empty" || r1.status === "empty"
-          ? "Type a cutoff and R1 to design."
-          : "Correct the marked field to design.",
-      );
+    const design = designOf(reads);
+    const plan = resultPlan(reads, design);
+    latest = [reads, texts, design, plan, eventTime];
+    if (plan.complete || settle) {
+      settler.cancel();
+      render(...latest);
       return;
     }
-    // A keystroke in the band alone keeps the design: the core's current design is reused.
-    const began = performance.now();
-    const key = `${fc.value} ${r1.value}`;
-    if (key !== lastKey) {
-      lastDesign = core.design(fc.value, r1.value);
-      lastKey = key;
-    }
-    const design = lastDesign;
-    if (!design.designed) {
-      noDesign();
-      showNote(design.refusal);
-      return;
-    }
-    const lines = { ...design.lines };
-    const bandHz = band.status === "ok" ? band.value : NaN;
-    if (band.status === "ok") lines.deviation = core.halfDeviation(bandHz).line;
-    const range = plotRange(design.cutoffHz, bandHz);
-    samples = core.samples(range.lowHz, range.highHz);
-    // The standard parts, their spread when both tolerances are good, and their curves at the
-    // design's frequencies when asked for.
-    const parts = core.parts(texts.sr, texts.sc);
-    const tolerances = tolerancesOf(reads);
-    const spread = tolerances && core.spread(tolerances.resistor, tolerances.capacitor);
-    plottedParts = null;
-    if (texts.parts !== "0") {
-      plottedParts = {
-        samples: core.partsSamples(),
-        envelope: tolerances && core.envelope(tolerances.resistor, tolerances.capacitor),
-      };
-    }
-    timings.design.push(performance.now() - began);
-    showLines(lines);
-    showPartsLines(parts?.lines ?? {}, spread?.line ?? "");
-    showPartsLabels(texts, plottedParts);
-    const notes = [];
-    if (band.status !== "ok") notes.push("Type a band to see the phase deviation over it.");
-    if (TOLERANCES.some((setting) => reads[setting.param].status === "empty")) {
-      notes.push("Type both tolerances to see the spread of the cutoff.");
-    }
-    showNote(notes.join(" "));
-    element("download-csv").disabled = false;
-    pendingEventTime = eventTime;
-    plots.show(
-      samples,
-      {
-        cutoffHz: design.cutoffHz,
-        flatTopHz: design.flatTopHz,
-        edgeHz: design.edgeHz,
-        bandHz,
-      },
-      plottedParts,
-    );
-    showTimings();
+    results.classList.add("stale");
+    results.setAttribute("aria-busy", "true");
+    settler.schedule();
   }
 
-  for (const id of ["series-r", "series-c"]) {
-    element(id).append(...core.seriesNames.map((name) => new Option(name, name)));
-  }
   const initial = textsFromQuery(window.location.search);
   for (const input of [...FIELDS, ...SETTINGS]) {
     const control = element(input.id);
     setInputText(control, initial[input.param], input.initial);
     // Series and the switch change without typing: "change"; the fields as they are typed.
-    const event = control.tagName === "INPUT" && control.type === "text" ? "input" : "change";
-    control.addEventListener(event, (e) => update(e.timeStamp));
+    const typed = control.tagName === "INPUT" && control.type === "text";
+    control.addEventListener(typed ? "input" : "change", (e) => update(e.timeStamp));
+    if (typed) control.addEventListener("blur", () => settler.now());
+  }
+  // A series that a link names but the selector does not offer is marked, not replaced in
+  // silence; the mark goes when the user picks a series.
+  for (const { id, param, initial: fallback } of SERIES_SETTINGS) {
+    const message = element(`${id}-message`);
+    const names = core.seriesNames;
+    message.textContent = seriesMessage(initial[param], names, fallback, PART_NAMES[param]);
+    element(id).addEventListener("change", () => (message.textContent = ""));
   }
   element("design-form").addEventListener("submit", (event) => {
     event.preventDefault();
-    update(event.timeStamp);
+    update(event.timeStamp, true);
   });
   element("download-csv").addEventListener("click", () => {
-    if (samples) downloadText(csvName(fieldTexts()), responseCsv(samples, plottedParts));
+    if (!shown) return;
+    const { samples, plotted, texts } = shown;
+    const groups = { samples, parts: plotted?.samples, envelope: plotted?.envelope };
+    downloadText(csvName(texts), responseCsv(core.csvColumns(), groups));
   });
-  update(null);
+  update(null, true);
   document.body.dataset.ready = "true";
 }
 
@@ -226,4 +290,8 @@ async function main() {
   }
 }
 
-main();
+if (document.readyState === "loading") {
+  document.addEventListener("DOMContentLoaded", main);
+} else {
+  main();
+}

@@ -1,76 +1,42 @@
 // The response plots: gain in dB, phase and group delay against log frequency, drawn by uPlot,
-// with the design's marks (cutoff, top of the flat band, passband edge, band), a readout of
-// the point under the pointer, and arrow keys that move that point. Beside the design's own
-// curve, each plot may show the response of its standard parts (dashed) and the band their
-// tolerances allow (shaded).
+// with the design's marks (cutoff, top of the flat band, passband edge, band) as lines and
+// their names in rows above the gain plot, a readout of the point under the pointer, and keys
+// that move that point. Beside the design's own curve, each plot may show the response of its
+// standard parts (dashed) and the band their tolerances allow (shaded). Colours come from the
+// style sheet's custom properties, so the plots follow the light and the dark scheme.
 import uPlot from "uplot";
 
-export const COLORS = {
-  gain: "#1d5fb8",
-  phase: "#b4481d",
-  delay: "#2c7a4b",
-  cutoff: "#c62828",
-  flatTop: "#7b3fa0",
-  edge: "#d97a00",
-  band: "#1e88e5",
-  bandFill: "rgba(30, 136, 229, 0.09)",
-  grid: "rgba(30, 40, 60, 0.10)",
-  axis: "#4a5568",
-  parts: "#1c2430",
-};
+import { frequencySplits, rowCount, stackLabels } from "./layout.js";
+import { throttle } from "./view.js";
 
 // The curves of a plot in the order drawn, as uPlot numbers its series (0 is frequency): the
 // tolerance band's upper and lower edges, the standard parts' curve, and the design's own
 // curve on top.
 const SERIES = { highest: 1, lowest: 2, parts: 3, design: 4 };
 const ENVELOPE_ALPHA = 0.2;
+const LABEL_ROW_PX = 18;
+const RESERVED_LABEL_ROWS = 2;
+const READOUT_INTERVAL_MS = 250;
+// The widest plot that a printed A4 page holds at full size, in CSS pixels.
+const PRINT_WIDTH_PX = 680;
 
-// The gain the design aims at the cutoff, and the same in decibels.
-const CUTOFF_GAIN = 0.7071;
-const CUTOFF_DB = 20 * Math.log10(CUTOFF_GAIN);
-
-const SI_PREFIXES = [
-  [1e9, "G"],
-  [1e6, "M"],
-  [1e3, "k"],
-  [1, ""],
-  [1e-3, "m"],
-  [1e-6, "µ"],
-  [1e-9, "n"],
-  [1e-12, "p"],
-];
-
-// `value` with an SI prefix and `unit`, to `digits` significant digits ("1.5 kHz", "220 µs").
-export function withPrefix(value, unit, digits = 4) {
-  if (!Number.isFinite(value)) return "–";
-  if (value === 0) return `0 ${unit}`;
-  const magnitude = Math.abs(value);
-  const [scale, prefix] = SI_PREFIXES.find(([s]) => magnitude >= s * 0.9995) ?? [1, ""];
-  if (magnitude >= 1e12 || magnitude < 1e-12) {
-    return `${value.toExponential(digits - 1)} ${unit}`;
-  }
-  return `${Number((value / scale).toPrecision(digits))} ${prefix}${unit}`;
-}
-
-// The frequencies to plot for a design: from three decades below the cutoff (two below the top
-// of the flat band) to two decades above it, widened to show the band when it is within reach.
-// Cutoffs that are not finite or not positive (a negative cutoff designs a mirrored filter)
-// are taken by their magnitude, or as 1 kHz when that is 0 or infinite.
-export function plotRange(cutoffHz, bandHz) {
-  let centre = Math.abs(cutoffHz);
-  if (!(centre > 0 && centre < Infinity)) centre = 1000;
-  let lowHz = centre / 1000;
-  let highHz = centre * 100;
-  const band = Math.abs(bandHz);
-  if (band > 0 && band < Infinity) {
-    lowHz = Math.max(Math.min(lowHz, band / 3), centre * 1e-6);
-    highHz = Math.min(Math.max(highHz, band * 3), centre * 1e4);
-  }
-  return { lowHz, highHz: Math.min(highHz, Number.MAX_VALUE) };
-}
-
-function finiteOrNull(value) {
-  return Number.isFinite(value) ? value : null;
+// The plot colours of the scheme in force: the style sheet's --plot-* and --mark-* properties.
+function themeColors() {
+  const style = getComputedStyle(document.documentElement);
+  const read = (name) => style.getPropertyValue(name).trim();
+  return {
+    gain: read("--plot-gain"),
+    phase: read("--plot-phase"),
+    delay: read("--plot-delay"),
+    parts: read("--plot-parts"),
+    grid: read("--plot-grid"),
+    axis: read("--plot-axis"),
+    bandFill: read("--plot-band-fill"),
+    cutoff: read("--mark-cutoff"),
+    flatTop: read("--mark-flat-top"),
+    edge: read("--mark-edge"),
+    band: read("--mark-band"),
+  };
 }
 
 // "#rrggbb" at `alpha`, as a CSS colour.
@@ -79,199 +45,268 @@ function withAlpha(hex, alpha) {
   return `rgba(${channel(1)}, ${channel(3)}, ${channel(5)}, ${alpha})`;
 }
 
-function frequencyTicks(u, splits) {
-  return splits.map((hz) => {
-    const exponent = Math.log10(hz);
-    return Math.abs(exponent - Math.round(exponent)) < 1e-9 ? withPrefix(hz, "Hz", 3) : "";
-  });
+function finiteOrNull(value) {
+  return Number.isFinite(value) ? value : null;
 }
 
-function axesFor(unitTicks) {
-  const common = {
-    stroke: COLORS.axis,
-    grid: { stroke: COLORS.grid, width: 1 },
-    ticks: { stroke: COLORS.grid, width: 1 },
-    font: "12px system-ui, sans-serif",
-  };
-  return [
-    { ...common, values: frequencyTicks },
-    { ...common, size: 64, values: unitTicks },
-  ];
-}
-
-const PLOTS = [
-  {
-    key: "gain",
-    samplesKey: "gain",
-    toPlot: (gain) => 20 * Math.log10(gain),
-    title: "Gain, dB",
-    color: COLORS.gain,
-    ticks: (u, splits) => splits.map((v) => `${Number(v.toPrecision(4))}`),
-    range: (u, min, max) => [Math.min(min, CUTOFF_DB - 3), Math.max(max, 3)],
-  },
-  {
-    key: "phase",
-    samplesKey: "phaseDeg",
-    toPlot: (degrees) => degrees,
-    title: "Phase, degrees",
-    color: COLORS.phase,
-    ticks: (u, splits) => splits.map((v) => `${v}°`),
-    range: (u, min, max) => [
-      Math.min(-180, Math.floor(min / 45) * 45),
-      Math.max(0, Math.ceil(max / 45) * 45),
-    ],
-    splits: (u, axis, min, max) => {
-      const step = max - min > 270 ? 90 : 45;
-      const list = [];
-      for (let v = min; v <= max; v += step) list.push(v);
-      return list;
-    },
-  },
-  {
-    key: "delay",
-    samplesKey: "groupDelayS",
-    toPlot: (seconds) => seconds,
-    title: "Group delay",
-    color: COLORS.delay,
-    ticks: (u, splits) => splits.map((v) => withPrefix(v, "s", 3)),
-    range: (u, min, max) =>
-      min === max ? [min - 1, max + 1] : [Math.min(0, min), Math.max(0, max) * 1.05],
-  },
-];
-
-// The marks of a design, in the order they are drawn: { hz, label, color, dash }. `marks`
-// holds absolute frequencies in hertz: cutoffHz, flatTopHz, edgeHz, bandHz (any may be
-// missing).
+// The design's marks, in the order their names claim the lowest row: { key, hz, label, dash }.
+// `marks` holds frequencies in hertz (their magnitudes count): cutoffHz, flatTopHz, edgeHz,
+// bandHz, any of which may be missing or not finite.
 function markList(marks) {
   const list = [];
-  const add = (hz, label, color, dash) => {
-    if (Math.abs(hz) > 0 && Number.isFinite(hz)) {
-      list.push({ hz: Math.abs(hz), label, color, dash });
-    }
+  const add = (key, hz, label, dash) => {
+    if (Math.abs(hz) > 0 && Number.isFinite(hz)) list.push({ key, hz: Math.abs(hz), label, dash });
   };
-  add(marks.bandHz, "band", COLORS.band, [2, 3]);
-  add(marks.flatTopHz, "flat top", COLORS.flatTop, [6, 4]);
-  add(marks.edgeHz, "passband edge", COLORS.edge, [6, 4]);
-  add(marks.cutoffHz, "cutoff", COLORS.cutoff, []);
+  add("cutoff", marks.cutoffHz, "cutoff", []);
+  add("edge", marks.edgeHz, "passband edge", [6, 4]);
+  add("flatTop", marks.flatTopHz, "flat top", [6, 4]);
+  add("band", marks.bandHz, "band", [2, 3]);
   return list;
 }
 
-// Draws the marks on one plot: the band as a shaded stretch from the left edge, a vertical line
-// at each mark, their names along the top of the first plot, and on the gain plot the cutoff
-// gain as a dashed level with a dot where the design should pass through it.
-function drawMarks(u, kind, state) {
-  const { ctx } = u;
-  const { left, top, width, height } = u.bbox;
-  const ratio = uPlot.pxRatio;
-  ctx.save();
-  ctx.beginPath();
-  ctx.rect(left, top, width, height);
-  ctx.clip();
-  const band = state.marks.find((m) => m.label === "band");
-  if (band) {
-    const x = u.valToPos(band.hz, "x", true);
-    ctx.fillStyle = COLORS.bandFill;
-    ctx.fillRect(left, top, Math.max(0, Math.min(x, left + width) - left), height);
-  }
-  ctx.lineWidth = 1.5 * ratio;
-  for (const mark of state.marks) {
-    const x = u.valToPos(mark.hz, "x", true);
-    ctx.strokeStyle = mark.color;
-    ctx.setLineDash(mark.dash.map((d) => d * ratio));
-    ctx.beginPath();
-    ctx.moveTo(x, top);
-    ctx.lineTo(x, top + height);
-    ctx.stroke();
-  }
-  if (kind.key === "gain") {
-    const y = u.valToPos(CUTOFF_DB, "y", true);
-    ctx.strokeStyle = COLORS.cutoff;
-    ctx.setLineDash([3 * ratio, 3 * ratio]);
-    ctx.lineWidth = ratio;
-    ctx.beginPath();
-    ctx.moveTo(left, y);
-    ctx.lineTo(left + width, y);
-    ctx.stroke();
-    const cutoff = state.marks.find((m) => m.label === "cutoff");
-    if (cutoff) {
-      ctx.setLineDash([]);
-      ctx.fillStyle = COLORS.cutoff;
-      ctx.beginPath();
-      ctx.arc(u.valToPos(cutoff.hz, "x", true), y, 4 * ratio, 0, 2 * Math.PI);
-      ctx.fill();
-    }
-    // The names stand at the foot of the gain plot, clear of the flat passband, one row each.
-    ctx.setLineDash([]);
-    ctx.font = `${11 * ratio}px system-ui, sans-serif`;
-    ctx.textBaseline = "bottom";
-    state.marks.forEach((mark, row) => {
-      const x = u.valToPos(mark.hz, "x", true);
-      const textWidth = ctx.measureText(mark.label).width;
-      const onRight = x + 4 * ratio + textWidth < left + width;
-      ctx.textAlign = onRight ? "left" : "right";
-      ctx.fillStyle = mark.color;
-      const rowsUp = state.marks.length - 1 - row;
-      const y = top + height - (4 + 14 * rowsUp) * ratio;
-      ctx.fillText(mark.label, x + (onRight ? 4 : -4) * ratio, y);
-    });
-  }
-  ctx.restore();
-}
-
-function emptyData() {
-  return [[], [], [], [], []];
-}
+const MARK_KEYS = ["cutoff", "edge", "flatTop", "band"];
+const MARK_NAMES = { cutoff: "cutoff", edge: "passband edge", flatTop: "flat top", band: "band" };
 
 // Creates the three plots inside `container` and returns their controller:
-//   show(samples, marks, parts)  plots the samples ({ hz, gain, phaseDeg, groupDelayS }) with
-//                                the marks; parts, when given, holds the standard parts'
-//                                samples (gain, phaseDeg, groupDelayS at the same frequencies)
-//                                and their envelope ({ gain, phaseDeg, groupDelayS }, each
-//                                { lowest, highest }), either of which may be null
-//   clear()                      empties the plots (no design)
+//   show(samples, marks, parts)  plots the samples ({ hz, gain, phase_deg, group_delay_s })
+//                                with the marks; parts, when given, holds the standard parts'
+//                                samples (same names, same frequencies) and their envelope
+//                                ({ gain_lowest, gain_highest, ... }), either may be null
+//   clear()                      empties the plots (no design); their room stays
+//   describe(text)               the design's summary, which each plot's label carries
 //   onDrawn                      called after every redraw
-// `readout` is the element that shows the point under the pointer.
-export function createPlots(container, readout) {
-  const state = { samples: null, marks: [], index: null, onDrawn: () => {} };
+// `readout` shows the point under the pointer; `core` writes numbers for people
+// (Core.engineering) and gives the gain at the cutoff (Core.cutoffGain).
+export function createPlots(container, readout, core) {
+  const state = { samples: null, marks: [], index: null, onDrawn: () => {}, summary: "" };
+  const cutoffDb = 20 * Math.log10(core.cutoffGain);
+  let colors = themeColors();
   const plots = [];
   const hint = readout.textContent;
+  const engineeringCache = new Map();
+  const people = (value, unit) => {
+    const key = `${value} ${unit}`;
+    if (!engineeringCache.has(key)) {
+      if (engineeringCache.size > 2000) engineeringCache.clear();
+      engineeringCache.set(key, core.engineering(value, unit));
+    }
+    return engineeringCache.get(key);
+  };
 
+  const KINDS = [
+    {
+      key: "gain",
+      samplesKey: "gain",
+      toPlot: (gain) => 20 * Math.log10(gain),
+      title: "Gain, dB",
+      color: "gain",
+      ticks: (u, splits) => splits.map((v) => `${Number(v.toPrecision(4))}`),
+      range: (u, min, max) => [Math.min(min, cutoffDb - 3), Math.max(max, 3)],
+    },
+    {
+      key: "phase",
+      samplesKey: "phase_deg",
+      toPlot: (degrees) => degrees,
+      title: "Phase, degrees",
+      color: "phase",
+      ticks: (u, splits) => splits.map((v) => `${v}°`),
+      range: (u, min, max) => [
+        Math.min(-180, Math.floor(min / 45) * 45),
+        Math.max(0, Math.ceil(max / 45) * 45),
+      ],
+      splits: (u, axis, min, max) => {
+        const step = max - min > 270 ? 90 : 45;
+        const list = [];
+        for (let v = min; v <= max; v += step) list.push(v);
+        return list;
+      },
+    },
+    {
+      key: "delay",
+      samplesKey: "group_delay_s",
+      toPlot: (seconds) => seconds,
+      title: "Group delay",
+      color: "delay",
+      ticks: (u, splits) => splits.map((v) => people(v, "s")),
+      range: (u, min, max) =>
+        min === max ? [min - 1, max + 1] : [Math.min(0, min), Math.max(0, max) * 1.05],
+    },
+  ];
+
+  const readoutText = (index) => {
+    const s = state.samples;
+    const gain = s.gain[index];
+    return (
+      `${people(s.hz[index], "Hz")}: gain ${Number(gain.toPrecision(4))} ` +
+      `(${(20 * Math.log10(gain)).toFixed(2)} dB), phase ${s.phase_deg[index].toFixed(1)}°, ` +
+      `group delay ${people(s.group_delay_s[index], "s")}`
+    );
+  };
+  // The readout is a polite live region: its text changes at most every READOUT_INTERVAL_MS.
+  const writeReadout = throttle((text) => {
+    readout.textContent = text;
+  }, READOUT_INTERVAL_MS);
   const showReadout = (index) => {
     state.index = index;
     const s = state.samples;
-    if (index == null || !s || index >= s.hz.length) {
-      readout.textContent = hint;
-      return;
+    const valid = index != null && s && index < s.hz.length;
+    for (const { area } of plots) {
+      area.setAttribute("aria-valuenow", String(valid ? index : 0));
+      area.setAttribute("aria-valuetext", valid ? people(s.hz[index], "Hz") : "no point");
     }
-    const gain = s.gain[index];
-    readout.textContent =
-      `${withPrefix(s.hz[index], "Hz")}: gain ${Number(gain.toPrecision(4))} ` +
-      `(${(20 * Math.log10(gain)).toFixed(2)} dB), phase ${s.phaseDeg[index].toFixed(1)}°, ` +
-      `group delay ${withPrefix(s.groupDelayS[index], "s", 3)}`;
+    writeReadout(valid ? readoutText(index) : hint);
   };
 
-  for (const kind of PLOTS) {
+  const axesFor = (kind) => {
+    const common = {
+      stroke: () => colors.axis,
+      grid: { stroke: () => colors.grid, width: 1 },
+      ticks: { stroke: () => colors.grid, width: 1 },
+      font: "12px system-ui, sans-serif",
+    };
+    const xAxis = {
+      ...common,
+      splits: (u) => frequencySplits(u.scales.x.min, u.scales.x.max).map((split) => split.hz),
+      values: (u, splits) => {
+        const labelled = new Set(
+          frequencySplits(u.scales.x.min, u.scales.x.max)
+            .filter((split) => split.labelled)
+            .map((split) => split.hz),
+        );
+        return splits.map((hz) => (labelled.has(hz) ? people(hz, "Hz") : ""));
+      },
+    };
+    const yAxis = { ...common, size: 64, values: kind.ticks };
+    if (kind.splits) yAxis.splits = kind.splits;
+    return [xAxis, yAxis];
+  };
+
+  // The names of the marks above the gain plot, as elements so that they stay text.
+  const labelStrip = document.createElement("div");
+  labelStrip.className = "mark-labels";
+  labelStrip.setAttribute("aria-hidden", "true");
+  const labelElements = {};
+  for (const key of MARK_KEYS) {
+    const label = document.createElement("span");
+    label.className = `mark-label ${key}`;
+    label.id = `mark-label-${key}`;
+    label.textContent = MARK_NAMES[key];
+    label.hidden = true;
+    labelStrip.append(label);
+    labelElements[key] = label;
+  }
+  const labelWidths = {};
+
+  // Places the names of the marks in rows over the gain plot's plotting area.
+  const placeLabels = (u) => {
+    const plotLeft = u.bbox.left / uPlot.pxRatio;
+    const plotWidth = u.bbox.width / uPlot.pxRatio;
+    const shown = state.marks.filter((mark) => {
+      const x = u.valToPos(mark.hz, "x");
+      return x >= 0 && x <= plotWidth;
+    });
+    for (const key of MARK_KEYS) labelElements[key].hidden = !shown.some((m) => m.key === key);
+    for (const mark of shown) labelWidths[mark.key] ||= labelElements[mark.key].offsetWidth;
+    const placed = stackLabels(
+      shown.map((mark) => ({ x: u.valToPos(mark.hz, "x"), width: labelWidths[mark.key] })),
+      plotWidth,
+    );
+    const rows = Math.max(RESERVED_LABEL_ROWS, rowCount(placed));
+    labelStrip.style.height = `${rows * LABEL_ROW_PX}px`;
+    shown.forEach((mark, i) => {
+      const label = labelElements[mark.key];
+      label.style.left = `${plotLeft + placed[i].left}px`;
+      label.style.bottom = `${placed[i].row * LABEL_ROW_PX}px`;
+      label.dataset.row = String(placed[i].row);
+    });
+  };
+
+  // Draws the marks on one plot: the band as a shaded stretch from the left edge, a vertical
+  // line at each mark, and on the gain plot the cutoff gain as a dashed level with a dot where
+  // the design should pass through it.
+  const drawMarks = (u, kind) => {
+    const { ctx } = u;
+    const { left, top, width, height } = u.bbox;
+    const ratio = uPlot.pxRatio;
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(left, top, width, height);
+    ctx.clip();
+    const band = state.marks.find((m) => m.key === "band");
+    if (band) {
+      const x = u.valToPos(band.hz, "x", true);
+      ctx.fillStyle = colors.bandFill;
+      ctx.fillRect(left, top, Math.max(0, Math.min(x, left + width) - left), height);
+    }
+    ctx.lineWidth = 1.5 * ratio;
+    for (const mark of state.marks) {
+      const x = u.valToPos(mark.hz, "x", true);
+      ctx.strokeStyle = colors[mark.key];
+      ctx.setLineDash(mark.dash.map((d) => d * ratio));
+      ctx.beginPath();
+      ctx.moveTo(x, top);
+      ctx.lineTo(x, top + height);
+      ctx.stroke();
+    }
+    if (kind.key === "gain") {
+      const y = u.valToPos(cutoffDb, "y", true);
+      ctx.strokeStyle = colors.cutoff;
+      ctx.setLineDash([3 * ratio, 3 * ratio]);
+      ctx.lineWidth = ratio;
+      ctx.beginPath();
+      ctx.moveTo(left, y);
+      ctx.lineTo(left + width, y);
+      ctx.stroke();
+      const cutoff = state.marks.find((m) => m.key === "cutoff");
+      if (cutoff) {
+        ctx.setLineDash([]);
+        ctx.fillStyle = colors.cutoff;
+        ctx.beginPath();
+        ctx.arc(u.valToPos(cutoff.hz, "x", true), y, 4 * ratio, 0, 2 * Math.PI);
+        ctx.fill();
+      }
+    }
+    ctx.restore();
+  };
+
+  const label = (kind) =>
+    `${kind.title} against frequency. ${state.summary} ` +
+    "Arrow and page keys move the readout along the curve, Home and End to its ends.";
+
+  for (const kind of KINDS) {
     const figure = document.createElement("figure");
     figure.className = "plot";
-    figure.id = `plot-${kind.key}`;
-    figure.tabIndex = 0;
-    figure.setAttribute("role", "img");
-    figure.setAttribute(
-      "aria-label",
-      `${kind.title} against frequency. Arrow keys move the readout along the curve.`,
-    );
     const caption = document.createElement("figcaption");
     caption.textContent = kind.title;
+    caption.id = `plot-${kind.key}-caption`;
     figure.append(caption);
+    if (kind.key === "gain") figure.append(labelStrip);
+    // The plot itself is a slider along the frequency axis: the arrow keys move its point.
+    const area = document.createElement("div");
+    area.className = "plot-area";
+    area.id = `plot-${kind.key}`;
+    area.tabIndex = 0;
+    area.setAttribute("role", "slider");
+    area.setAttribute("aria-orientation", "horizontal");
+    area.setAttribute("aria-valuemin", "0");
+    area.setAttribute("aria-valuemax", "0");
+    area.setAttribute("aria-valuenow", "0");
+    area.setAttribute("aria-label", label(kind));
+    figure.append(area);
     container.append(figure);
-    const [xAxis, yAxis] = axesFor(kind.ticks);
-    if (kind.splits) yAxis.splits = kind.splits;
+    const [xAxis, yAxis] = axesFor(kind);
     const options = {
       width: Math.max(container.clientWidth, 200),
       height: 200,
       legend: { show: false },
       scales: {
-        x: { time: false, distr: 3, log: 10 },
+        x: {
+          time: false,
+          distr: 3,
+          log: 10,
+          // The axis ends where the data ends.
+          range: (u, min, max) => (min > 0 && max > min ? [min, max] : [1, 1000]),
+        },
         y: { range: kind.range },
       },
       axes: [xAxis, yAxis],
@@ -279,11 +314,14 @@ export function createPlots(container, readout) {
         {},
         { stroke: "transparent", width: 0, points: { show: false } },
         { stroke: "transparent", width: 0, points: { show: false } },
-        { stroke: COLORS.parts, width: 1.5, dash: [6, 4], points: { show: false } },
-        { stroke: kind.color, width: 2, points: { show: false } },
+        { stroke: () => colors.parts, width: 1.5, dash: [6, 4], points: { show: false } },
+        { stroke: () => colors[kind.color], width: 2, points: { show: false } },
       ],
       bands: [
-        { series: [SERIES.highest, SERIES.lowest], fill: withAlpha(kind.color, ENVELOPE_ALPHA) },
+        {
+          series: [SERIES.highest, SERIES.lowest],
+          fill: () => withAlpha(colors[kind.color], ENVELOPE_ALPHA),
+        },
       ],
       cursor: {
         sync: { key: "kestrane-response", setSeries: false },
@@ -291,25 +329,32 @@ export function createPlots(container, readout) {
         // A point on the design's curve only.
         points: {
           size: (u, seriesIndex) => (seriesIndex === SERIES.design ? 8 : 0),
-          fill: kind.color,
+          fill: () => colors[kind.color],
         },
       },
       hooks: {
-        draw: [(u) => drawMarks(u, kind, state)],
+        draw: [
+          (u) => {
+            drawMarks(u, kind);
+            if (kind.key === "gain") placeLabels(u);
+            // Where the frequency axis ends, for the tests.
+            area.dataset.axisMinHz = String(u.scales.x.min);
+            area.dataset.axisMaxHz = String(u.scales.x.max);
+          },
+        ],
         setCursor: [(u) => showReadout(u.cursor.idx)],
       },
     };
-    const plot = new uPlot(options, emptyData(), figure);
-    plots.push({ kind, plot, figure });
-    figure.addEventListener("keydown", (event) => moveByKey(event));
-    figure.addEventListener("focus", () => {
+    const plot = new uPlot(options, [[], [], [], [], []], area);
+    plots.push({ kind, plot, area });
+    area.addEventListener("keydown", (event) => moveByKey(event));
+    area.addEventListener("focus", () => {
       if (state.index == null && state.samples) setIndex(Math.floor(state.samples.hz.length / 2));
     });
   }
   plots[plots.length - 1].plot.hooks.draw.push(() => state.onDrawn());
 
-  // The plotted values of one quantity (a list of gains, phases or delays), or gaps when there
-  // is no list for these samples.
+  // The plotted values of one quantity, or gaps when there is no list for these samples.
   const curve = (kind, list, count) => {
     if (!list || list.length !== count) return new Array(count).fill(null);
     return list.map((v) => finiteOrNull(kind.toPlot(v)));
@@ -317,9 +362,11 @@ export function createPlots(container, readout) {
   const dataFor = (kind, s, parts) => {
     const count = s.hz.length;
     const key = kind.samplesKey;
+    const lowestKey = key === "gain" ? "gain_lowest" : key.replace(/_(deg|s)$/, "_lowest_$1");
+    const highestKey = lowestKey.replace("lowest", "highest");
     const data = [s.hz];
-    data[SERIES.highest] = curve(kind, parts?.envelope?.[key].highest, count);
-    data[SERIES.lowest] = curve(kind, parts?.envelope?.[key].lowest, count);
+    data[SERIES.highest] = curve(kind, parts?.envelope?.[highestKey], count);
+    data[SERIES.lowest] = curve(kind, parts?.envelope?.[lowestKey], count);
     data[SERIES.parts] = curve(kind, parts?.samples?.[key], count);
     data[SERIES.design] = curve(kind, s[key], count);
     return data;
@@ -340,15 +387,23 @@ export function createPlots(container, readout) {
     showReadout(i);
   };
 
+  // Left and Down step back, Right and Up forward, a hundredth of the curve at a time (a tenth
+  // with Shift); PageDown and PageUp a tenth; Home and End go to the ends. The page does not
+  // scroll for these keys while a plot has the focus.
   const moveByKey = (event) => {
     const s = state.samples;
     if (!s || s.hz.length === 0) return;
     const n = s.hz.length;
-    const step = Math.max(1, Math.round(n / (event.shiftKey ? 10 : 100)));
+    const small = Math.max(1, Math.round(n / (event.shiftKey ? 10 : 100)));
+    const big = Math.max(1, Math.round(n / 10));
     const current = state.index ?? Math.floor(n / 2);
     const moves = {
-      ArrowLeft: current - step,
-      ArrowRight: current + step,
+      ArrowLeft: current - small,
+      ArrowDown: current - small,
+      ArrowRight: current + small,
+      ArrowUp: current + small,
+      PageDown: current - big,
+      PageUp: current + big,
       Home: 0,
       End: n - 1,
     };
@@ -357,42 +412,65 @@ export function createPlots(container, readout) {
     setIndex(moves[event.key]);
   };
 
-  // Follows the container's width; the height only steps down at phone width.
+  // Follows the container's width; the height only steps down at phone width. A printed page
+  // shows the plots scaled to its width (the style sheet's --print-zoom).
   let laidOutWidth = 0;
+  const printing = window.matchMedia("print");
   const resize = () => {
+    if (printing.matches) return; // the printed page scales the screen's plots
     const width = Math.max(container.clientWidth, 200);
     if (width === laidOutWidth) return;
     laidOutWidth = width;
     const height = width < 560 ? 170 : 210;
     for (const { plot } of plots) plot.setSize({ width, height });
+    container.style.setProperty("--print-zoom", String(Math.min(1, PRINT_WIDTH_PX / width)));
   };
   new ResizeObserver(resize).observe(container);
 
+  // A change of colour scheme, or printing (always in the light one), redraws the plots in
+  // the scheme's colours.
+  for (const query of ["(prefers-color-scheme: dark)", "print"]) {
+    window.matchMedia(query).addEventListener("change", () => {
+      colors = themeColors();
+      for (const { plot } of plots) plot.setData(plot.data);
+    });
+  }
+
+  const markDataset = (area, samples, parts) => {
+    area.dataset.points = String(samples ? samples.hz.length : 0);
+    area.dataset.parts = String(Boolean(parts?.samples));
+    area.dataset.envelope = String(Boolean(parts?.envelope));
+    area.dataset.firstHz = samples?.hz.length ? String(samples.hz[0]) : "";
+    area.dataset.lastHz = samples?.hz.length ? String(samples.hz.at(-1)) : "";
+    area.setAttribute("aria-valuemax", String(samples ? Math.max(0, samples.hz.length - 1) : 0));
+  };
+
   return {
     show(samples, marks, parts = null) {
-      container.hidden = false;
+      container.classList.remove("empty");
       state.samples = samples;
       state.marks = markList(marks);
       state.index = null;
-      for (const { kind, plot, figure } of plots) {
+      for (const { kind, plot, area } of plots) {
         plot.setData(dataFor(kind, samples, parts));
-        figure.dataset.points = String(samples.hz.length);
-        figure.dataset.parts = String(Boolean(parts?.samples));
-        figure.dataset.envelope = String(Boolean(parts?.envelope));
+        markDataset(area, samples, parts);
       }
       showReadout(null);
     },
     clear() {
-      container.hidden = true;
+      container.classList.add("empty");
       state.samples = null;
       state.marks = [];
-      for (const { plot, figure } of plots) {
-        plot.setData(emptyData());
-        figure.dataset.points = "0";
-        figure.dataset.parts = "false";
-        figure.dataset.envelope = "false";
+      for (const { plot, area } of plots) {
+        plot.setData([[], [], [], [], []]);
+        markDataset(area, null, null);
       }
+      for (const key of MARK_KEYS) labelElements[key].hidden = true;
       showReadout(null);
+    },
+    describe(summary) {
+      state.summary = summary;
+      for (const { kind, area } of plots) area.setAttribute("aria-label", label(kind));
     },
     set onDrawn(callback) {
       state.onDrawn = callback;

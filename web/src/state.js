@@ -6,9 +6,9 @@
 // Each field: its input element's id, its query parameter, and the text it starts with when
 // the URL names none (the console's own example design).
 export const FIELDS = [
-  { id: "fc-khz", param: "fc", initial: "1", limit: "design" },
-  { id: "r1-ohm", param: "r1", initial: "10000", limit: "design" },
-  { id: "band-hz", param: "band", initial: "150", limit: "band" },
+  { id: "fc-khz", param: "fc", initial: "1", kind: "design" },
+  { id: "r1-ohm", param: "r1", initial: "10000", kind: "design" },
+  { id: "band-hz", param: "band", initial: "150", kind: "band" },
 ];
 
 // The standard-parts settings: the two series selectors (option values "E6" to "E192"), the
@@ -84,18 +84,14 @@ export function storeInUrl(texts) {
   if (urlTimer === 0) urlTimer = setTimeout(writePendingQuery, URL_DELAY_MS);
 }
 
-// Reads every field with the console's number rules, and the tolerance fields as tolerances.
-// Returns, per query parameter, { status, value, message } as Core.readField and
-// Core.readTolerance give it.
+// Reads every field as a field of its kind (the cutoff and R1 as "design", the band as
+// "band", the tolerance settings as "tolerance"). Returns, per query parameter, { status,
+// value, message } as Core.readField gives it.
 export function readFields(core, texts) {
   const reads = {};
-  for (const field of FIELDS) {
-    const limit = field.limit === "band" ? core.bandNumberChars : core.designNumberChars;
-    reads[field.param] = core.readField(texts[field.param], limit);
-  }
-  for (const setting of SETTINGS) {
-    if (setting.kind === "tolerance") {
-      reads[setting.param] = core.readTolerance(texts[setting.param]);
+  for (const input of ALL_INPUTS) {
+    if (input.kind === "design" || input.kind === "band" || input.kind === "tolerance") {
+      reads[input.param] = core.readField(texts[input.param], input.kind);
     }
   }
   return reads;

@@ -1,10 +1,13 @@
-// Builds the page's folder of static files:
-//   node build-page.mjs --wasm kestrane.wasm --npm NPM_DIR --src web/src --out build-web/web
+// Builds the page's folder of static files, and the page as one file:
+//   node build-page.mjs --wasm kestrane.wasm --npm NPM_DIR --src web/src --out build-web/web \
+//        --single build-web/kestrane.html
 // app.js is web/src/main.js bundled with its modules and uPlot into one classic script, with
 // the WebAssembly module embedded as base64, so the page needs no fetch and opens from disk
 // (file://) as well as from any static host. index.html, style.css and uPlot's style sheet and
-// licence are copied beside it. NPM_DIR holds the node_modules that `npm ci` installed.
-import { copyFile, mkdir, readFile, rm } from "node:fs/promises";
+// licence are copied beside it. The single file is index.html with the style sheets and the
+// script inlined (the favicon is inline already): it works alone, mailed or on a stick. NPM_DIR
+// holds the node_modules that `npm ci` installed.
+import { copyFile, mkdir, readFile, rm, writeFile } from "node:fs/promises";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
 import { parseArgs } from "node:util";
@@ -15,9 +18,10 @@ const { values: args } = parseArgs({
     npm: { type: "string" },
     src: { type: "string" },
     out: { type: "string" },
+    single: { type: "string" },
   },
 });
-for (const name of ["wasm", "npm", "src", "out"]) {
+for (const name of ["wasm", "npm", "src", "out", "single"]) {
   if (!args[name]) throw new Error(`build-page.mjs: --${name} is required`);
 }
 
@@ -62,3 +66,25 @@ await copyFile(
   path.join(args.out, "uPlot.min.css"),
 );
 await copyFile(path.join(nodeModules, "uplot/LICENSE"), path.join(args.out, "uPlot-LICENSE.txt"));
+
+// The single file: the style sheets in <style> elements where their links stood, the script
+// at the end of the body (an inline script cannot be deferred). "</" in the script or the
+// styles could end their element early, so it is written "<\/", the same text in JavaScript
+// strings and regular expressions; the style sheets hold none.
+const read = (file) => readFile(path.join(args.out, file), "utf8");
+const page = await read("index.html");
+const script = (await read("app.js")).replaceAll("</", "<\\/");
+if (script.includes("<!--")) throw new Error('app.js holds "<!--", which an inline script cannot');
+let single = page;
+for (const sheet of ["uPlot.min.css", "style.css"]) {
+  const css = await read(sheet);
+  if (css.includes("</")) throw new Error(`${sheet} holds "</"`);
+  const link = `<link rel="stylesheet" href="${sheet}" />`;
+  single = single.replace(link, () => `<style>\n${css}</style>`);
+}
+single = single.replace(/\s*<script src="app.js" defer><\/script>/, "");
+single = single.replace("</body>", () => `<script>\n${script}</script>\n  </body>`);
+for (const reference of ['href="uPlot.min.css"', 'href="style.css"', 'src="app.js"']) {
+  if (single.includes(reference)) throw new Error(`the single file still refers to ${reference}`);
+}
+await writeFile(args.single, single);

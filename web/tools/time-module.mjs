@@ -27,11 +27,19 @@ function median(work, runs) {
   return times[Math.floor(runs / 2)];
 }
 
+// What the page asks of the module for one keystroke: its three fields and two tolerances
+// read, the design, and the rest as main.js's computeResult asks for it.
 const designOnly = median(() => core.design(fcKhz, r1Ohm), 500);
 const keystroke = median(() => {
+  for (const [text, kind] of [[fc, "design"], [r1, "design"], [band, "band"]]) {
+    core.readField(text, kind);
+  }
+  core.readField("1", "tolerance");
+  core.readField("5", "tolerance");
   const design = core.design(fcKhz, r1Ohm);
-  core.halfDeviation(bandHz);
-  core.samples(design.cutoffHz / 1000, design.cutoffHz * 100);
+  core.deviation(bandHz);
+  const cutoff = design.figures.cutoff_hz;
+  core.samples(cutoff / 1000, cutoff * 100);
   core.parts("E96", "E12");
   core.spread(1, 5);
   core.partsSamples();

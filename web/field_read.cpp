@@ -1,0 +1,78 @@
+#include "field_read.h"
+
+#include <algorithm>
+
+#include "messages.h"
+#include "number_scan.h"
+#include "parts_report.h"
+
+namespace kestrane {
+namespace {
+
+bool is_space(char c) {
+    return is_number_space(static_cast<unsigned char>(c));
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && is_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+int field_number_chars(FieldKind kind) {
+    return kind == FieldKind::band ? kBandNumberChars : kDesignNumberChars;
+}
+
+FieldRead read_field(std::string_view text, FieldKind kind) {
+    const int max_chars = field_number_chars(kind);
+    const RealScan scan = scan_prefixed_real(text, max_chars);
+    const std::string_view shown = trimmed(text);
+    FieldRead read;
+    switch (scan.status) {
+        case ScanStatus::empty:
+            return read;
+        case ScanStatus::too_long:
+            read.status = FieldStatus::too_long;
+            read.message = too_long_message(shown, max_chars);
+            return read;
+        case ScanStatus::not_a_number:
+            break;
+        case ScanStatus::ok:
+            if (std::all_of(text.begin() + static_cast<std::ptrdiff_t>(scan.taken), text.end(),
+                            is_space)) {
+                read.status = FieldStatus::ok;
+                read.value = scan.value;
+                if (kind == FieldKind::tolerance && !is_tolerance_percent(scan.value)) {
+                    read.status = FieldStatus::out_of_range;
+                    read.message = tolerance_message(shown);
+                }
+                return read;
+            }
+            break;
+    }
+    read.status = FieldStatus::not_a_number;
+    read.message = not_a_number_message(shown);
+    return read;
+}
+
+std::string_view field_status_name(FieldStatus status) {
+    switch (status) {
+        case FieldStatus::ok:
+            return "ok";
+        case FieldStatus::empty:
+            return "empty";
+        case FieldStatus::not_a_number:
+            return "not_a_number";
+        case FieldStatus::too_long:
+            return "too_long";
+        case FieldStatus::out_of_range:
+            return "out_of_range";
+    }
+    return "?";
+}
+
+}  // namespace kestrane

@@ -1,0 +1,42 @@
+// What the page reads in one of its fields: one number, written as the console writes numbers
+// and optionally followed by an SI prefix in the field's own unit ("10k", "4.7n"), and nothing
+// after it but white space. Pure; the page's module and the native dump tool both read
+// through here, so that they read every field alike.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+enum class FieldStatus {
+    ok,
+    empty,         // nothing but white space
+    not_a_number,  // no number at the start, or text after the number and its prefix
+    too_long,      // the number takes more characters than the field allows
+    out_of_range,  // a number the field does not take (tolerances only)
+};
+
+// The kinds of field: the cutoff and R1 (the console's 19 number characters), the band (27),
+// and a tolerance in percent (19, and from 0 up to, not including, 100).
+enum class FieldKind { design, band, tolerance };
+
+struct FieldRead {
+    FieldStatus status = FieldStatus::empty;
+    double value = 0;     // meaningful when ok
+    std::string message;  // why the field is not ok; empty for ok and empty
+};
+
+// The longest number text a field of `kind` takes.
+int field_number_chars(FieldKind kind);
+
+// Reads `text` (any length, any bytes) as a field of `kind` with scan_prefixed_real. The
+// message is the console's (not_a_number_message, too_long_message) or, for a number that is
+// not a tolerance, tolerance_message; it names the field's text without the white space
+// around it.
+FieldRead read_field(std::string_view text, FieldKind kind);
+
+// "ok", "empty", "not_a_number", "too_long", "out_of_range".
+std::string_view field_status_name(FieldStatus status);
+
+}  // namespace kestrane

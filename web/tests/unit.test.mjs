@@ -1,0 +1,284 @@
+// The page's pure functions under node's test runner: the address, the file name and CSV of a
+// download, the plots' frequencies, grid and mark names, and what the page shows while the
+// fields are typed. Expected values are worked out by hand in the comments.
+//
+//   node --test web/tests/unit.test.mjs
+import assert from "node:assert/strict";
+import { mock, test } from "node:test";
+
+import { csvName, responseCsv } from "../src/csv.js";
+import { frequencySplits, plotRange, rowCount, stackLabels } from "../src/layout.js";
+import { queryFromTexts, textsFromQuery } from "../src/state.js";
+import {
+  createSettler,
+  designSummary,
+  resultPlan,
+  seriesMessage,
+  throttle,
+} from "../src/view.js";
+
+const DEFAULTS = { fc: "1", r1: "10000", band: "150", sr: "E96", sc: "E12", tr: "1", tc: "5" };
+
+test("textsFromQuery: the first of repeated names, escapes, plus signs and defaults", () => {
+  assert.deepEqual(textsFromQuery(""), { ...DEFAULTS, parts: "1" });
+  const texts = textsFromQuery("?fc=2.2&fc=9&r1=4%2C7k&band=1e+3&sr=E24&junk&tr=");
+  assert.equal(texts.fc, "2.2", "the first fc counts");
+  assert.equal(texts.r1, "4,7k");
+  assert.equal(texts.band, "1e+3", "a plus sign stays a plus sign");
+  assert.equal(texts.sr, "E24");
+  assert.equal(texts.tr, "", "a name with an empty value is an empty field");
+  assert.equal(texts.sc, "E12");
+  // A malformed escape is taken as it stands, and spoils neither its name nor the others.
+  const malformed = textsFromQuery("?fc=%E0%A4%A&r1=%&band=%zz1&f%c=3&tc=%41");
+  assert.equal(malformed.fc, "%E0%A4%A");
+  assert.equal(malformed.r1, "%");
+  assert.equal(malformed.band, "%zz1");
+  assert.equal(malformed.tc, "A");
+  // A name given without "=" is an empty text.
+  assert.equal(textsFromQuery("?band").band, "");
+});
+
+test("queryFromTexts: the fields always, the settings only away from their defaults", () => {
+  assert.equal(queryFromTexts({ ...DEFAULTS, parts: "1" }), "?fc=1&r1=10000&band=150");
+  const query = queryFromTexts({ ...DEFAULTS, r1: "4.7k", band: "1e+3", sc: "E24", parts: "0" });
+  assert.equal(query, "?fc=1&r1=4.7k&band=1e%2B3&sc=E24&parts=0");
+  // What the query says comes back from it.
+  assert.equal(textsFromQuery(query).band, "1e+3");
+});
+
+test("csvName keeps letters, digits, point, plus and minus", () => {
+  assert.equal(csvName({ fc: "1", r1: "10000" }), "kestrane-fc1kHz-r110000ohm.csv");
+  assert.equal(csvName({ fc: " 4.7e+3 ", r1: "2.2µ" }), "kestrane-fc4.7e+3kHz-r12.2-ohm.csv");
+  assert.equal(csvName({ fc: "", r1: "a/b\\c" }), "kestrane-fcnonekHz-r1a-b-cohm.csv");
+});
+
+test("responseCsv: the table's columns, decibels after gains, missing groups left out", () => {
+  const columns = [
+    { group: "samples", name: "hz", csv: "frequency_hz", csv_db: "" },
+    { group: "samples", name: "gain", csv: "gain", csv_db: "gain_db" },
+    { group: "parts", name: "gain", csv: "parts_gain", csv_db: "parts_gain_db" },
+    { group: "envelope", name: "gain_lowest", csv: "parts_gain_lowest", csv_db: "" },
+  ];
+  const samples = { hz: [10, 100], gain: [1, 0.1] };
+  // 20 log10(0.1) = -20; a gain of 0 is minus infinity dB, written as an empty field.
+  assert.equal(
+    responseCsv(columns, { samples, parts: { gain: [0.5, 0] }, envelope: null }),
+    "frequency_hz,gain,gain_db,parts_gain,parts_gain_db\n" +
+      "10,1,0,0.5,-6.020599913279624\n100,0.1,-20,0,\n",
+  );
+  assert.equal(
+    responseCsv(columns, { samples }),
+    "frequency_hz,gain,gain_db\n10,1,0\n100,0.1,-20\n",
+  );
+});
+
+test("plotRange: three decades below the cutoff to two above, widened for the band", () => {
+  const close = (got, expected) => assert.ok(Math.abs(got / expected - 1) < 1e-12, `${got}`);
+  let range = plotRange(1000, 150);
+  close(range.lowHz, 1);
+  close(range.highHz, 1e5);
+  // A band of 1 Hz reaches below: a third of it, 0.333 Hz.
+  range = plotRange(1000, 1);
+  close(range.lowHz, 1 / 3);
+  // A band of 20 kHz stays inside; one of 1 MHz widens the top to 3 MHz; 1e9 Hz stops at
+  // four decades above the cutoff.
+  close(plotRange(1000, 20000).highHz, 1e5);
+  close(plotRange(1000, 1e6).highHz, 3e6);
+  close(plotRange(1000, 1e9).highHz, 1e7);
+  // A negative cutoff is taken by its magnitude; 0, infinities and not-a-numbers as 1 kHz.
+  close(plotRange(-2200, NaN).lowHz, 2.2);
+  for (const cutoff of [0, Infinity, NaN]) close(plotRange(cutoff, NaN).highHz, 1e5);
+  // The largest double does not overflow.
+  assert.ok(Number.isFinite(plotRange(1e307, NaN).highHz));
+});
+
+test("frequencySplits: 1 to 9 per decade inside the range, names at the decades", () => {
+  const splits = frequencySplits(1, 1e5);
+  assert.equal(splits.length, 5 * 9 + 1); // 1 to 9 in each of five decades, then 100 kHz
+  assert.deepEqual(splits.slice(0, 3), [
+    { hz: 1, labelled: true },
+    { hz: 2, labelled: false },
+    { hz: 3, labelled: false },
+  ]);
+  assert.deepEqual(
+    splits.filter((s) => s.labelled).map((s) => s.hz),
+    [1, 10, 100, 1000, 10000, 100000],
+  );
+  // The axis ends at the data: nothing outside 2.2 Hz to 220 kHz.
+  const inside = frequencySplits(2.2, 2.2e5);
+  assert.equal(inside[0].hz, 3);
+  assert.equal(inside.at(-1).hz, 2e5);
+  // Below 1 Hz the splits are the exact decimal fractions.
+  assert.deepEqual(
+    frequencySplits(0.25, 0.5).map((s) => s.hz),
+    [0.3, 0.4, 0.5],
+  );
+  // Less than two decades: 2 and 5 are named too (300 Hz to 3 kHz: 500, 1000, 2000).
+  const narrow = frequencySplits(300, 3000);
+  assert.deepEqual(
+    narrow.filter((s) => s.labelled).map((s) => s.hz),
+    [500, 1000, 2000],
+  );
+});
+
+test("stackLabels: names beside their marks, in rows, never overlapping", () => {
+  // Cutoff at 300 px; the passband edge 20 px left of it does not fit to its right (that
+  // would cover the cutoff's name), so it stands left; flat top 40 px left fits in no place
+  // of row 0 (right of it runs into the edge's name, left of it too) and goes up a row.
+  const placed = stackLabels(
+    [
+      { x: 300, width: 40 },
+      { x: 280, width: 80 },
+      { x: 260, width: 50 },
+    ],
+    600,
+  );
+  assert.deepEqual(placed, [
+    { left: 304, row: 0 },
+    { left: 196, row: 0 },
+    { left: 264, row: 1 },
+  ]);
+  assert.equal(rowCount(placed), 2);
+  // A name at the right edge stands left of its mark; a name too wide for the plot at 0.
+  assert.deepEqual(stackLabels([{ x: 590, width: 40 }], 600), [{ left: 546, row: 0 }]);
+  assert.deepEqual(stackLabels([{ x: 50, width: 900 }], 600), [{ left: 0, row: 0 }]);
+  assert.equal(rowCount([]), 0);
+});
+
+test("stackLabels: random marks on a phone-wide plot keep their gaps", () => {
+  let seed = 7;
+  const random = () => ((seed = (seed * 16807) % 2147483647) / 2147483647);
+  for (let trial = 0; trial < 200; trial++) {
+    const labels = Array.from({ length: 4 }, () => ({
+      x: random() * 280,
+      width: 25 + random() * 70,
+    }));
+    const placed = stackLabels(labels, 280);
+    placed.forEach((a, i) => {
+      assert.ok(a.left >= 0 && a.left + labels[i].width <= 280, "inside the plot");
+      placed.forEach((b, j) => {
+        if (j <= i || a.row !== b.row) return;
+        const apart =
+          a.left + labels[i].width + 6 <= b.left || b.left + labels[j].width + 6 <= a.left;
+        assert.ok(apart, `trial ${trial}: names ${i} and ${j} overlap`);
+      });
+    });
+  }
+});
+
+const ok = { status: "ok" };
+const reads = (over = {}) => ({ fc: ok, r1: ok, band: ok, tr: ok, tc: ok, ...over });
+
+test("resultPlan: whole results at once, and what stands of a part", () => {
+  const made = { designed: true };
+  assert.deepEqual(resultPlan(reads(), made), {
+    complete: true,
+    design: true,
+    deviation: true,
+    spread: true,
+    note: "",
+  });
+  // Typing 0.05 passes the cutoff 0, which the console refuses: not complete, no design.
+  const refused = { designed: false, refusal: "Cannot design: the cutoff is 0." };
+  assert.deepEqual(resultPlan(reads(), refused), {
+    complete: false,
+    design: false,
+    deviation: false,
+    spread: false,
+    note: "Cannot design: the cutoff is 0.",
+  });
+  const notNumber = resultPlan(reads({ fc: { status: "not_a_number" } }), null);
+  assert.equal(notNumber.complete, false);
+  assert.equal(notNumber.note, "Correct the marked field to design.");
+  const empty = resultPlan(reads({ r1: { status: "empty" } }), null);
+  assert.equal(empty.note, "Type a cutoff and R1 to design.");
+  // A bad band or tolerance keeps the design and drops only what needs it.
+  const badBand = resultPlan(reads({ band: { status: "too_long" } }), made);
+  const { complete, design, deviation, spread } = badBand;
+  assert.deepEqual([complete, design, deviation, spread], [false, true, false, true]);
+  assert.match(badBand.note, /band/);
+  const emptyTolerance = resultPlan(reads({ tc: { status: "empty" } }), made);
+  assert.deepEqual([emptyTolerance.deviation, emptyTolerance.spread], [true, false]);
+  assert.equal(emptyTolerance.note, "Type both tolerances to see the spread of the cutoff.");
+  const badTolerance = resultPlan(reads({ tr: { status: "out_of_range" } }), made);
+  assert.match(badTolerance.note, /^Correct the tolerance/);
+});
+
+test("seriesMessage names the series a link asked for", () => {
+  const names = ["E6", "E12", "E24", "E48", "E96", "E192"];
+  assert.equal(seriesMessage("E24", names, "E96", "resistor"), "");
+  assert.equal(
+    seriesMessage("E7", names, "E96", "resistor"),
+    'The link\'s resistor series "E7" is not one of E6, E12, E24, E48, E96, E192; E96 is used.',
+  );
+  // A long name is cut to 21 characters and "...".
+  assert.match(seriesMessage("x".repeat(40), names, "E12", "capacitor"), /"x{21}\.\.\."/);
+});
+
+test("designSummary sums a design up from its texts for people", () => {
+  const design = {
+    texts: {
+      R1: "10 kΩ",
+      R2: "10.3 kΩ",
+      C1: "23.1 nF",
+      C2: "11.1 nF",
+      cutoff_hz: "1 kHz",
+      passband_edge_hz: "300 Hz",
+    },
+  };
+  assert.equal(
+    designSummary(design, "150 Hz"),
+    "Cutoff 1 kHz, R1 10 kΩ, band 150 Hz: " +
+      "R2 10.3 kΩ, C1 23.1 nF, C2 11.1 nF, passband edge 300 Hz.",
+  );
+  assert.match(designSummary(design, ""), /^Cutoff 1 kHz, R1 10 kΩ: R2/);
+});
+
+test("createSettler settles once after the last keystroke's pause, or at once on demand", () => {
+  mock.timers.enable({ apis: ["setTimeout"] });
+  try {
+    let settled = 0;
+    const settler = createSettler(() => settled++, 700);
+    settler.schedule();
+    mock.timers.tick(600);
+    settler.schedule(); // another keystroke within the pause
+    mock.timers.tick(600);
+    assert.equal(settled, 0);
+    assert.equal(settler.pending, true);
+    mock.timers.tick(100);
+    assert.equal(settled, 1);
+    assert.equal(settler.pending, false);
+    settler.now(); // nothing due: nothing happens
+    assert.equal(settled, 1);
+    settler.schedule();
+    settler.now(); // Enter or leaving the field
+    assert.equal(settled, 2);
+    mock.timers.tick(1000);
+    assert.equal(settled, 2, "the timer went with it");
+    settler.schedule();
+    settler.cancel();
+    mock.timers.tick(1000);
+    assert.equal(settled, 2);
+  } finally {
+    mock.timers.reset();
+  }
+});
+
+test("throttle passes the first call at once and the last one at the interval's end", () => {
+  mock.timers.enable({ apis: ["setTimeout", "Date"] });
+  try {
+    const seen = [];
+    const write = throttle((text) => seen.push(text), 250);
+    write("a");
+    write("b");
+    write("c");
+    assert.deepEqual(seen, ["a"]);
+    mock.timers.tick(250);
+    assert.deepEqual(seen, ["a", "c"]);
+    mock.timers.tick(1000);
+    write("d");
+    assert.deepEqual(seen, ["a", "c", "d"]);
+  } finally {
+    mock.timers.reset();
+  }
+});
