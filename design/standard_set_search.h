@@ -31,11 +31,6 @@ struct Neighbourhood {
 // The neighbourhood of best_standard_set around `search_parts` (buildable).
 Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair series);
 
-// The set R1, r2, c1, c2 as the real circuit's parts.
-inline CircuitParts set_parts(float r1, float r2, float c1, float c2) {
-    return {r1, r2, c1, c2};
-}
-
 // True when a set with error `error` and parts `set` goes before the set `best` with
 // `best_error`: a smaller error, or an equal one and a smaller R2, then C1, then C2.
 inline bool goes_before(double error, const FilterComponents& set, double best_error,

@@ -107,7 +107,7 @@ struct Best {
 };
 
 void consider(const FilterComponents& set, double target_hz, Best& best) {
-    const double error = set_error(set_parts(set.R1, set.R2, set.C1, set.C2), target_hz);
+    const double error = set_error(circuit_parts(set), target_hz);
     ++best.evaluated;
     if (goes_before(error, set, best.error, best.parts)) {
         best.error = error;

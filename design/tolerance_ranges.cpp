@@ -42,14 +42,16 @@
 //   (-3 b1 + b1^2 b0 - b1^3 - b0) y^2 + 2 (b1 - b0)(1 - b1 b0) y + (b1 + 3 b0 - b1 b0^2 + b0^3)
 // (b1, b0 for beta1, beta0). Along the fold, with y = w^2 C1 C2 r^2, D is least at
 // y = 1 - 2 C2/C1 and the derivative of tau is a multiple of (y - 1)(y^2 + (6 - 4 C2/C1) y + 1).
-// Every critical point is found in closed form and evaluated at the set it names, clamped to
-// nothing: only points strictly inside their range count, and every point evaluated is a set
-// of the box, so an extreme found is reached.
+// Every critical point is found in closed form and evaluated at the set it names; only points
+// strictly inside their range count, so every value taken is that of a set in the box.
 //
-// Sign tests: when a derivative has one sign over the whole box at a frequency (bounded by
-// interval arithmetic on y, k and beta, with a margin for rounding), that part sits at one end
-// for the greatest value and at the other for the least, and edges and folds with it free are
-// not needed. Far from f0 most parts are settled this way.
+// Sign tests: with kappa = 1/Q^2 (so k = kappa y) the bracket of dD/d ln x is y - 1 + kappa
+// beta and that of d tau / d ln x a cubic in y, bilinear in beta and kappa. Bounded over the
+// box's ranges of y, kappa and beta taken apart (which only widens the bound), with a margin
+// for rounding: where one has a single sign, that part sits at one end for the greatest value
+// and at the other for the least, and edges and folds with it free are not needed. Far from
+// f0 every part is settled this way, so a frequency there costs the 16 corners and little
+// more.
 //
 // Cutoff: fc >= c exactly when D at 2 pi c is at most 2 (the gain is at least 1/sqrt 2 below
 // the cutoff and below it above). So the least cutoff is reached where D at that frequency is
@@ -532,8 +534,10 @@ ToleranceBox tolerance_box(const CircuitParts& nominal, const PartTolerances& to
     KESTRANE_EXPECT(is_buildable(nominal) && are_tolerances(tolerances));
     const double r = tolerances.resistor_percent / 100;
     const double c = tolerances.capacitor_percent / 100;
-    const auto low = [](double part, double t) { return part * (1 - t) * (1 - kBoxSlack); };
-    const auto high = [](double part, double t) { return part * (1 + t) * (1 + kBoxSlack); };
+    // t = percent/100 and 1 -+ t carry rounding errors of a few units in the last place of 1,
+    // so the slack is a share of the part, not of its end.
+    const auto low = [](double part, double t) { return part * (1 - t) - part * kBoxSlack; };
+    const auto high = [](double part, double t) { return part * (1 + t) + part * kBoxSlack; };
     return {{low(nominal.R1, r), low(nominal.R2, r), low(nominal.C1, c), low(nominal.C2, c)},
             {high(nominal.R1, r), high(nominal.R2, r), high(nominal.C1, c), high(nominal.C2, c)}};
 }

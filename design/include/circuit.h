@@ -10,8 +10,9 @@
 // Every function is meant for buildable parts (is_buildable: all four positive and finite);
 // for any other set it returns not-a-number (all fields of a CircuitPoint), never a figure of
 // a circuit that does not exist. The figures are accurate to a few units in the last place
-// for parts from 1e-100 to 1e100 (every float is inside), built only from + - * / and sqrt
-// (the same bits natively and in the page's WebAssembly module); the phase also uses atan2.
+// while A and B are normal doubles (for parts that are floats they lie between 1e-180 and
+// 1e154), and built only from + - * / and sqrt, so they are the same bits natively and in the
+// page's WebAssembly module; the phase also uses atan2.
 #pragma once
 
 #include <numbers>

@@ -2,11 +2,11 @@
 // cutoff, of Q, and at any frequency of the gain, the phase and the group delay, over the
 // whole tolerance box: every part anywhere within its tolerance, not only at its ends.
 //
-// Every range holds the value of every set in the box and is tight: each end is within
-// 1e-9 of a value some set in the box reaches, relative (to 1e-9 of the value, or for a phase
-// near 0 of its magnitude). That holds while Q stays below 10^5 over the box, where the
-// arithmetic's rounding stays below 1e-11, relative; the ends are widened outward by
-// kRangeSlack to cover it. How each range is found is argued in tolerance_ranges.cpp.
+// Every range holds the value of every set in the box and is tight: each end is within 1e-9
+// of its magnitude of a value some set in the box reaches (the bisection for the greatest
+// cutoff adds 1e-10). That holds while Q stays below 10^5 over the box, where the arithmetic's
+// rounding stays below 1e-11, relative; the ends are widened outward by kRangeSlack to cover
+// it. How each range is found is argued in tolerance_ranges.cpp.
 #pragma once
 
 #include <span>
@@ -29,7 +29,7 @@ struct ValueRange {
 bool are_tolerances(const PartTolerances& tolerances);
 
 // Every part from its nominal value times (1 - t/100) to times (1 + t/100), t the resistor or
-// capacitor tolerance; each end moved outward by 1e-15, relative, so that the box holds the
+// capacitor tolerance; each end moved outward by 1e-15 of the part, so that the box holds the
 // exact ends despite the rounding of t/100 and of the products.
 struct ToleranceBox {
     CircuitParts low;
