@@ -115,6 +115,16 @@ long nearest_index(std::span<const std::uint16_t> members, float magnitude) {
     return index;
 }
 
+// The index of the first member at or above `low` (positive, finite): from the index the
+// formula 10^(index/n) suggests, which is at most one member off, a few steps either way.
+long first_index_at_or_above(std::span<const std::uint16_t> members, double low) {
+    const double size = static_cast<double>(members.size());
+    long index = static_cast<long>(std::floor(size * std::log10(low))) - kMostSteps;
+    while (static_cast<double>(member_float(member_at(members, index))) < low)
+        ++index;
+    return index;
+}
+
 }  // namespace
 
 std::span<const std::uint16_t> series_members(PreferredSeries series) {
@@ -130,6 +140,22 @@ std::optional<PreferredSeries> series_from_name(std::string_view name) {
         if (series_name(series) == name) return series;
     }
     return std::nullopt;
+}
+
+std::size_t preferred_members(PreferredSeries series, double low, double high,
+                              std::span<float> out) {
+    if (!(low > 0) || !(high < HUGE_VAL) || !(low <= high)) return 0;
+    const std::span<const std::uint16_t> members = series_members(series);
+    std::size_t count = 0;
+    float previous = 0;
+    for (long index = first_index_at_or_above(members, low);; ++index) {
+        const float member = member_float(member_at(members, index));
+        if (!(static_cast<double>(member) <= high)) return count;
+        if (member == previous) continue;
+        if (count < out.size()) out[count] = member;
+        ++count;
+        previous = member;
+    }
 }
 
 float nearest_preferred(float value, PreferredSeries series) {

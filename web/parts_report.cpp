@@ -1,9 +1,7 @@
 #include "parts_report.h"
 
-#include <charconv>
-#include <cmath>
-
 #include "number_writer.h"
+#include "parts_text.h"
 
 namespace kestrane {
 
@@ -16,17 +14,6 @@ std::string tolerance_message(std::string_view shown) {
     message.append(shown);
     message.append("\". Tolerances run from 0 to below 100 %.");
     return message;
-}
-
-std::string percent_text(double percent) {
-    constexpr double kLargestFixed = 1e6;
-    if (!(std::fabs(percent) < kLargestFixed)) return format_number(percent);
-    char digits[16];
-    const auto written = std::to_chars(digits, digits + sizeof digits, std::fabs(percent),
-                                       std::chars_format::fixed, 2);
-    const std::string magnitude(digits, written.ptr);
-    if (magnitude == "0.00") return magnitude;
-    return (percent < 0 ? "-" : "+") + magnitude;
 }
 
 std::string achieved_cutoff_line(const PartsAnalysis& analysis) {

@@ -20,11 +20,6 @@ bool is_tolerance_percent(double percent);
 // at most 80 columns for a number text of up to 19 characters.
 std::string tolerance_message(std::string_view shown);
 
-// `percent` with two decimals and a sign: "-7.32", "+0.15"; "0.00" without a sign when it
-// rounds to zero. From a magnitude of 1e6 on, and for infinities and not-a-numbers, the
-// console's format_number text instead.
-std::string percent_text(double percent);
-
 // "Achieved cutoff: 926.805 Hz (-7.32 %)": the achieved cutoff of an analysis and its error
 // against the target; "Achieved cutoff: none, the gain never falls to 0.7071" when there is
 // no cutoff.

@@ -8,6 +8,7 @@
 // of E48.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -47,5 +48,13 @@ std::optional<PreferredSeries> series_from_name(std::string_view name);
 // 3.48e38 for magnitudes from about 3.3991e38 up to the largest float, comes back as an
 // infinity with the value's sign.
 float nearest_preferred(float value, PreferredSeries series);
+
+// The members of `series` from `low` to `high` ohms or farads (0 < low, high finite), rising,
+// each as the float nearest to it (the values nearest_preferred returns), compared with the
+// bounds as doubles; a member whose float equals the one before it (below the normal float
+// range) is listed once. Writes the first out.size() of them into `out` and returns how many
+// there are, which may be more. Bounds outside those limits list nothing.
+std::size_t preferred_members(PreferredSeries series, double low, double high,
+                              std::span<float> out);
 
 }  // namespace kestrane
