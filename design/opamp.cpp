@@ -42,18 +42,26 @@ double gain_from_db(double db) {
 
 }  // namespace
 
-OpAmpReading opamp_from_fields(double gbw_mhz, double open_loop_gain_db, double output_ohm) {
+OpAmpReading opamp_from_fields(double gbw_mhz, double gain_db, double output_ohm) {
     OpAmpReading reading;
     if (!(gbw_mhz > 0 && std::isfinite(gbw_mhz))) {
         reading.refused = OpAmpField::gbw;
-    } else if (!(open_loop_gain_db > 0 && std::isfinite(open_loop_gain_db))) {
+    } else if (!(gain_db > 0 && std::isfinite(gain_db))) {
         reading.refused = OpAmpField::open_loop_gain;
     } else if (!(output_ohm >= 0 && std::isfinite(output_ohm))) {
         reading.refused = OpAmpField::output_resistance;
     } else {
-        reading.opamp = {gbw_mhz * 1e6, gain_from_db(open_loop_gain_db), output_ohm};
+        reading.opamp = {gbw_mhz * 1e6, gain_from_db(gain_db), output_ohm};
     }
     return reading;
+}
+
+double open_loop_gain_db(const OpAmp& opamp) {
+    return decibels(opamp.open_loop_gain);
+}
+
+double decibels(double ratio) {
+    return 20 * portable::log10(ratio);
 }
 
 TransferFunction transfer_function(const PartValues& parts, const OpAmp& opamp) {
@@ -151,7 +159,7 @@ ResponsePoint response_at(const TransferFunction& h, double hz) {
 }
 
 double attenuation_db(const TransferFunction& h, double hz) {
-    return -20 * portable::log10(gain_at_angular(h, kTwoPi * hz) / dc_gain(h));
+    return -decibels(gain_at_angular(h, kTwoPi * hz) / dc_gain(h));
 }
 
 namespace {

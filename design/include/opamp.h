@@ -73,7 +73,15 @@ struct OpAmpReading {
 // Ro in ohms, 0 or more and finite. A0 = 10^(dB/20), exact when dB/20 is a whole number up
 // to 22 (100 dB is 1e5); a gain beyond the double range (above about 6165 dB) counts as
 // infinite. Anything else is refused, naming the field.
-OpAmpReading opamp_from_fields(double gbw_mhz, double open_loop_gain_db, double output_ohm);
+OpAmpReading opamp_from_fields(double gbw_mhz, double gain_db, double output_ohm);
+
+// A0 in dB, 20 log10(A0) with the portable log10 (the inverse of opamp_from_fields' gain up to
+// rounding); infinite for an infinite gain.
+double open_loop_gain_db(const OpAmp& opamp);
+
+// 20 log10(ratio), the gain `ratio` in dB, with the portable log10: the same bits natively
+// and in the page's module. -infinity for 0.
+double decibels(double ratio);
 
 // H(s) = N(s) / D(s) with both divided by A0, coefficients of s^0 to s^3 (see above).
 struct TransferFunction {
