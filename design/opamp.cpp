@@ -36,7 +36,7 @@ double gain_from_db(double db) {
             gain *= 10;
         return gain;
     }
-    constexpr double kLn10Over20 = 0x1.d7932be6fea2bp-4;  // ln(10)/20, mpmath
+    constexpr double kLn10Over20 = 0x1.d791c5f888822p-4;  // ln(10)/20 (mpmath)
     return portable::exp(db * kLn10Over20);
 }
 
@@ -266,11 +266,7 @@ NeededGbw needed_gbw(const PartValues& parts, const OpAmp& opamp) {
     if (!passes(figure_error(parts, unlimited, ref))) {
         const bool gain_alone =
             !passes(figure_error(parts, {kInfinity, opamp.open_loop_gain, 0}, ref));
-        const bool resistance_alone =
-            !passes(figure_error(parts, {kInfinity, kInfinity, opamp.output_resistance}, ref));
-        if (gain_alone && !resistance_alone) return {GbwLimit::open_loop_gain, 0};
-        if (resistance_alone && !gain_alone) return {GbwLimit::output_resistance, 0};
-        return {GbwLimit::gain_and_resistance, 0};
+        return {gain_alone ? GbwLimit::open_loop_gain : GbwLimit::output_resistance, 0};
     }
     const auto error_at = [&](double gbw_hz) {
         OpAmp trial = opamp;
@@ -281,7 +277,7 @@ NeededGbw needed_gbw(const PartValues& parts, const OpAmp& opamp) {
     double pass = ref.cutoff_hz * 0x1p40;
     for (int step = 0; step < 80 && !passes(error_at(pass)); ++step)
         pass *= 1024;
-    if (!passes(error_at(pass))) return {GbwLimit::gain_and_resistance, 0};
+    if (!passes(error_at(pass))) return {GbwLimit::output_resistance, 0};
     // Down by octaves to the first failure.
     double fail = pass / 2;
     for (int step = 0; step < 200 && passes(error_at(fail)); ++step) {

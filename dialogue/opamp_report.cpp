@@ -12,11 +12,9 @@ std::string gbw_text(const NeededGbw& needed) {
         case GbwLimit::open_loop_gain:
             return "none (A0 too low)";
         case GbwLimit::output_resistance:
-            return "none (Ro too high)";
-        case GbwLimit::gain_and_resistance:
             break;
     }
-    return "none (A0 and Ro together)";
+    return "none (Ro too high for this A0)";
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace kestrane {
 // The lines printed after a design with `opamp` (valid), without line ends, one figure a
 // line, numbers in the console's format (format_number):
 //   "Cutoff with op-amp, Hz: 999.973"
-//   "Needed GBW, MHz: 0.069741"          or "... none (A0 too low)", "(Ro too high)",
-//                                            "(A0 and Ro together)"
+//   "Needed GBW, MHz: 0.069741"          or "... none (A0 too low)",
+//                                            "... none (Ro too high for this A0)"
 //   "Slew rate for 1 V, V/us: 0.00444452" (for an input sine of `amplitude_v` volts)
 //   "Stopband floor, dB: -81.4094"       or "... none" when the gain falls without end (Ro = 0)
 //   "Stopband rises from, Hz: 139231"     or "... none" when the gain never rises again

@@ -128,11 +128,12 @@ Cutoff cutoff_3db(const TransferFunction& h);
 double dominant_q(const TransferFunction& h);
 
 // The least GBW that keeps the cutoff and Q within 1 % of those of the ideal op-amp.
+// Without a pole (infinite GBW) the op-amp's A0 and Ro still move the figures: A0 through
+// 1/A0, Ro through about Ro / (1 + A0), so Ro counts only beside a low A0.
 enum class GbwLimit {
-    reached,              // gbw_hz holds the least GBW
-    open_loop_gain,       // A0 alone moves a figure by more than 1 %, whatever the GBW
-    output_resistance,    // Ro alone does
-    gain_and_resistance,  // A0 and Ro together do (each alone may not)
+    reached,            // gbw_hz holds the least GBW
+    open_loop_gain,     // A0 alone moves a figure by more than 1 %, whatever the GBW
+    output_resistance,  // A0 alone would not, but Ro with that A0 does
 };
 struct NeededGbw {
     GbwLimit limit = GbwLimit::reached;
