@@ -13,9 +13,11 @@
 // and D = 1 + s b + s^2 m, the circuit's own second-order response, evaluated with the
 // double nearest 2 pi (not the design model's 6.28318).
 //
-// Far above the cutoff the input leaks through C1 into Ro, so the gain levels off near
-// Ro / (R1 + Ro) and, as the op-amp's gain falls, turns back up to Ro R2 / (R1 R2 + (R1 + R2)
-// Ro): the stopband floor.
+// Far above the cutoff the input leaks through C1 into the op-amp's output. While the loop
+// gain is high the output holds (its impedance is about Ro / |1 + A(s)|) and the gain keeps
+// falling; as the op-amp's gain falls with frequency the leak takes over: the gain passes a
+// least value, the stopband floor, and rises again to Ro R2 / (R1 R2 + (R1 + R2) Ro), about
+// Ro / (R1 + Ro).
 //
 // Everything here is built from + - * /, sqrt and the core's portable functions, so the
 // page's module and the native build give the same bits.
