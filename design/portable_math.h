@@ -4,11 +4,13 @@
 // differ in the last place between glibc and the page's WebAssembly libc; these do not.
 // Internal to the design core (and its tests and benchmark).
 //
-// Accuracy, measured against mpmath at 60 digits over 10^6 arguments per function, the
+// Accuracy, measured against mpmath over 150 000 to 300 000 arguments per function, the
 // awkward ones included (tests/portable_math_test.cpp holds a sample): every result lies
 // within 1 unit in the last place of the exact value, that is, it is the correctly rounded
-// value or its neighbour. Special values follow the C standard (infinities, zeros and
-// not-a-numbers); errno and the floating-point exception flags are not set.
+// value or its neighbour; the largest errors seen were 0.86 ulp (exp), 0.84 (log),
+// 0.66 (log10), 0.77 (sin), 0.75 (cos) and 0.85 (atan2). Special values follow the C
+// standard (infinities, zeros and not-a-numbers); errno and the floating-point exception
+// flags are not set.
 #pragma once
 
 namespace kestrane::portable {

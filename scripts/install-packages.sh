@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Kestrane needs and that are missing:
 # the native build, its tests and benchmarks, the fuzz targets, the WebAssembly toolchain of
-# the page, and the browser its test drives. Runs apt-get, so it needs root; does nothing when
+# the page, the browser its test drives, and the circuit simulator of the op-amp model's
+# test. Runs apt-get, so it needs root; does nothing when
 # everything is there.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ packages=(
   clang-19 lld-19 wasi-libc libc++-19-dev-wasm32   # the page's WebAssembly module
   libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32
   chromium chromium-driver python3-selenium        # the page's browser test
+  ngspice                                          # the simulator the op-amp model is checked with
 )
 
 missing=()
