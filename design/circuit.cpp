@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "circuit_model.h"
+#include "portable_math.h"
 
 namespace kestrane {
 namespace {
@@ -59,7 +60,7 @@ CircuitPoint circuit_point(const CircuitParts& parts, double hz) {
     const double imaginary = omega * c.b;
     const double squared = real * real + imaginary * imaginary;
     constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
-    return {1 / std::sqrt(squared), -std::atan2(imaginary, real) * kDegreesPerRadian,
+    return {1 / std::sqrt(squared), -portable::atan2(imaginary, real) * kDegreesPerRadian,
             c.b * (1 + y) / squared};
 }
 

@@ -2,6 +2,7 @@
 
 #include <numbers>
 
+#include "portable_math.h"
 #include "response_model.h"
 
 namespace kestrane {
@@ -20,7 +21,9 @@ double magnitude_at(const FilterComponents& components, std::int32_t hertz) {
 
 double phase_at(const FilterComponents& components, std::int32_t hertz) {
     const ResponseProducts products = response_products(components);
-    return std::atan(phase_numerator(products.sc2, hertz) / real_part(products.p, hertz));
+    // atan(q) as the angle of (1, q): the portable arctangent, the same bits everywhere.
+    const double quotient = phase_numerator(products.sc2, hertz) / real_part(products.p, hertz);
+    return portable::atan2(quotient, 1.0);
 }
 
 ModelPoint model_point(const FilterComponents& components, double hz) {
@@ -31,7 +34,7 @@ ModelPoint model_point(const FilterComponents& components, double hz) {
     const double den = real_part(products.p, hz);
     const double num_slope = phase_numerator(products.sc2, 1.0);
     const double den_slope = -2.0 * products.p * hz * kTwoPiSquared;
-    const double lag = std::atan2(num, den);
+    const double lag = portable::atan2(num, den);
     const double lag_slope = (num_slope * den - num * den_slope) / (num * num + den * den);
     constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
     return {amplitude(products.p, products.c2c2ss, hz), -lag * kDegreesPerRadian,

@@ -8,6 +8,7 @@
 
 #include "circuit_model.h"
 #include "contract.h"
+#include "portable_math.h"
 
 // Why the ranges hold.
 //
@@ -280,7 +281,7 @@ double delay_at(CircuitCoefficients c, double w2) {
 }
 
 double lag_at(CircuitCoefficients c, const Frequency& f) {
-    return std::atan2(f.omega * c.b, 1 - f.w2 * c.a);
+    return portable::atan2(f.omega * c.b, 1 - f.w2 * c.a);
 }
 
 // --- Sign tests ---

@@ -12,7 +12,7 @@
 // a circuit that does not exist. The figures are accurate to a few units in the last place
 // while A and B are normal doubles (for parts that are floats they lie between 1e-180 and
 // 1e154), and built only from + - * / and sqrt, so they are the same bits natively and in the
-// page's WebAssembly module; the phase also uses atan2.
+// page's WebAssembly module; the phase also uses the core's portable atan2.
 #pragma once
 
 #include <numbers>

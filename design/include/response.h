@@ -37,7 +37,8 @@ double magnitude_at(const FilterComponents& components, std::int32_t hertz);
 
 // Phase of `components` at `hertz` in radians, atan(num/den) with num = S*C2*f*6.28318 and
 // den = 1 - p*f*f*39.478: positive below the natural frequency, negative above it, 0 at
-// 0 Hz, and not a number where num and den are both 0.
+// 0 Hz, and not a number where num and den are both 0. The arctangent is the core's portable
+// one, so the phase has the same bits in every build.
 double phase_at(const FilterComponents& components, std::int32_t hertz);
 
 // The model's response at any real frequency `hz` (not truncated to whole hertz), for the
