@@ -13,7 +13,7 @@
 namespace kestrane {
 namespace {
 
-const PartValues kParts = part_values(design_filter(1, 10000).components);
+const CircuitParts kParts = circuit_parts(design_filter(1, 10000).components);
 
 OpAmp opamp_of(int index) {
     switch (index) {

@@ -10,16 +10,6 @@
 
 namespace kestrane {
 
-PartValues part_values(const FilterComponents& components) {
-    return {components.R1, components.R2, components.C1, components.C2};
-}
-
-bool are_valid_parts(const PartValues& parts) {
-    const auto positive_finite = [](double v) { return v > 0 && std::isfinite(v); };
-    return positive_finite(parts.r1_ohm) && positive_finite(parts.r2_ohm) &&
-           positive_finite(parts.c1_farad) && positive_finite(parts.c2_farad);
-}
-
 bool is_valid_opamp(const OpAmp& opamp) {
     return opamp.gbw_hz > 0 && opamp.open_loop_gain > 1 && opamp.output_resistance >= 0 &&
            std::isfinite(opamp.output_resistance);
@@ -64,12 +54,12 @@ double decibels(double ratio) {
     return 20 * portable::log10(ratio);
 }
 
-TransferFunction transfer_function(const PartValues& parts, const OpAmp& opamp) {
-    KESTRANE_EXPECT(are_valid_parts(parts) && is_valid_opamp(opamp));
-    const double r1 = parts.r1_ohm;
-    const double r2 = parts.r2_ohm;
-    const double c1 = parts.c1_farad;
-    const double c2 = parts.c2_farad;
+TransferFunction transfer_function(const CircuitParts& parts, const OpAmp& opamp) {
+    KESTRANE_EXPECT(is_buildable(parts) && is_valid_opamp(opamp));
+    const double r1 = parts.R1;
+    const double r2 = parts.R2;
+    const double c1 = parts.C1;
+    const double c2 = parts.C2;
     const double eps = 1 / opamp.open_loop_gain;
     const double g = 1 / (2 * std::numbers::pi * opamp.gbw_hz);
     const double a = r1 * c1;
@@ -241,7 +231,7 @@ struct FigureReference {
 
 // The larger relative departure of the cutoff and Q of `opamp` from `reference`; infinite
 // without a cutoff.
-double figure_error(const PartValues& parts, const OpAmp& opamp, const FigureReference& ref) {
+double figure_error(const CircuitParts& parts, const OpAmp& opamp, const FigureReference& ref) {
     const TransferFunction h = transfer_function(parts, opamp);
     const Cutoff cutoff = cutoff_3db(h);
     if (!cutoff.found) return std::numeric_limits<double>::infinity();
@@ -256,7 +246,7 @@ bool passes(double error) {
 
 }  // namespace
 
-NeededGbw needed_gbw(const PartValues& parts, const OpAmp& opamp) {
+NeededGbw needed_gbw(const CircuitParts& parts, const OpAmp& opamp) {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
     const TransferFunction ideal = transfer_function(parts, kIdealOpAmp);
     const FigureReference ref{cutoff_3db(ideal).hz, dominant_q(ideal)};
@@ -374,7 +364,7 @@ StopbandFloor stopband_floor(const TransferFunction& h) {
     return {false, top_gain, 0};
 }
 
-OpAmpFigures opamp_figures(const PartValues& parts, const OpAmp& opamp, double amplitude_v) {
+OpAmpFigures opamp_figures(const CircuitParts& parts, const OpAmp& opamp, double amplitude_v) {
     const TransferFunction h = transfer_function(parts, opamp);
     const TransferFunction ideal = transfer_function(parts, kIdealOpAmp);
     OpAmpFigures figures;

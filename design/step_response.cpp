@@ -486,7 +486,7 @@ constexpr double kSpanPerSettling = 1.5;
 
 }  // namespace
 
-StepFigures step_figures(const PartValues& parts, const OpAmp& opamp) {
+StepFigures step_figures(const CircuitParts& parts, const OpAmp& opamp) {
     const StepModel model = make_step_model(transfer_function(parts, opamp));
     const double horizon = settled_after(model, kHorizonFraction);
     std::vector<Piece> pieces{{0, step_value_at(model, 0)}};
@@ -515,7 +515,7 @@ StepFigures step_figures(const PartValues& parts, const OpAmp& opamp) {
     return figures;
 }
 
-std::vector<StepSample> step_samples(const PartValues& parts, const OpAmp& opamp, double span_s,
+std::vector<StepSample> step_samples(const CircuitParts& parts, const OpAmp& opamp, double span_s,
                                      int count) {
     KESTRANE_EXPECT(count >= 2 && span_s > 0);
     const StepModel model = make_step_model(transfer_function(parts, opamp));
@@ -527,7 +527,7 @@ std::vector<StepSample> step_samples(const PartValues& parts, const OpAmp& opamp
     return samples;
 }
 
-double step_value(const PartValues& parts, const OpAmp& opamp, double t_s) {
+double step_value(const CircuitParts& parts, const OpAmp& opamp, double t_s) {
     return step_value_at(make_step_model(transfer_function(parts, opamp)), t_s);
 }
 

@@ -21,8 +21,8 @@ std::string gbw_text(const NeededGbw& needed) {
 
 std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& opamp,
                                             double amplitude_v) {
-    const PartValues parts = part_values(design.components);
-    if (!design.made() || !are_valid_parts(parts)) {
+    const CircuitParts parts = circuit_parts(design.components);
+    if (!design.made() || !is_buildable(parts)) {
         return {"Op-amp figures: none (parts not all positive)"};
     }
     const OpAmpFigures f = opamp_figures(parts, opamp, amplitude_v);

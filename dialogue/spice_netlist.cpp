@@ -28,7 +28,7 @@ std::string line(std::string_view name, std::string_view nodes, double value) {
     return text;
 }
 
-std::string comments(const PartValues& parts, const OpAmp& opamp, const NetlistDesign& design) {
+std::string comments(const CircuitParts& parts, const OpAmp& opamp, const NetlistDesign& design) {
     std::string text =
         "* Kestrane " KESTRANE_VERSION ": unity-gain Sallen-Key low-pass with an op-amp model\n";
     text += "* Design: cutoff " + format_number(design.cutoff_hz) + " Hz, R1 " +
@@ -76,9 +76,9 @@ constexpr int kTransientSteps = 2000;
 
 }  // namespace
 
-std::string spice_netlist(const PartValues& parts, const OpAmp& opamp, const NetlistDesign& design,
-                          const NetlistAnalyses& analyses) {
-    KESTRANE_EXPECT(are_valid_parts(parts) && is_valid_opamp(opamp));
+std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
+                          const NetlistDesign& design, const NetlistAnalyses& analyses) {
+    KESTRANE_EXPECT(is_buildable(parts) && is_valid_opamp(opamp));
     KESTRANE_EXPECT(std::isfinite(opamp.open_loop_gain) || std::isinf(opamp.gbw_hz));
     KESTRANE_EXPECT(analyses.ac_start_hz > 0 && analyses.ac_stop_hz > analyses.ac_start_hz &&
                     analyses.ac_points_per_decade > 0 && analyses.step_span_s > 0);
@@ -87,10 +87,10 @@ std::string spice_netlist(const PartValues& parts, const OpAmp& opamp, const Net
     std::string text = comments(parts, opamp, design);
     text += "VIN in 0 DC 0 AC 1 PULSE(0 1 0 " + exact_text(rise) + " " + exact_text(rise) + " " +
             exact_text(1e3 * span) + " " + exact_text(2e3 * span) + ")\n";
-    text += line("R1", "in x", parts.r1_ohm);
-    text += line("R2", "x p", parts.r2_ohm);
-    text += line("C1", "x out", parts.c1_farad);
-    text += line("C2", "p 0", parts.c2_farad);
+    text += line("R1", "in x", parts.R1);
+    text += line("R2", "x p", parts.R2);
+    text += line("C1", "x out", parts.C1);
+    text += line("C2", "p 0", parts.C2);
     text += opamp_elements(opamp);
     text += ".ac dec " + std::to_string(analyses.ac_points_per_decade) + " " +
             exact_text(analyses.ac_start_hz) + " " + exact_text(analyses.ac_stop_hz) + "\n";

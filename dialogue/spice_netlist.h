@@ -37,7 +37,7 @@ struct NetlistAnalyses {
 // - comments with the program's version, the design's inputs, the op-amp in the page's units
 //   and the model's -3 dB cutoff. Values are written with 17 significant digits, so that the
 //   simulator sees the same circuit as the model. Lines end in "\n"; the last is ".end".
-std::string spice_netlist(const PartValues& parts, const OpAmp& opamp, const NetlistDesign& design,
-                          const NetlistAnalyses& analyses);
+std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
+                          const NetlistDesign& design, const NetlistAnalyses& analyses);
 
 }  // namespace kestrane

@@ -110,7 +110,7 @@ TEST(Ngspice, SimulatorAgreesWithTheOpAmpModel) {
                      << "fc " << c.fc_khz << " kHz, R1 " << c.r1_ohm << ", GBW " << c.gbw_mhz
                      << " MHz, A0 " << c.a0_db << " dB, Ro " << c.ro_ohm);
         const Design design = design_filter(c.fc_khz, c.r1_ohm);
-        const PartValues parts = part_values(design.components);
+        const CircuitParts parts = circuit_parts(design.components);
         const OpAmpReading reading = opamp_from_fields(c.gbw_mhz, c.a0_db, c.ro_ohm);
         ASSERT_EQ(reading.refused, OpAmpField::none);
         const OpAmp& opamp = reading.opamp;

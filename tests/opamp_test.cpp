@@ -16,8 +16,8 @@ namespace {
 namespace expected = opamp_expected;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-const PartValues kParts{expected::kParts[0], expected::kParts[1], expected::kParts[2],
-                        expected::kParts[3]};
+const CircuitParts kParts{expected::kParts[0], expected::kParts[1], expected::kParts[2],
+                          expected::kParts[3]};
 constexpr OpAmp kDefault{1e7, 1e5, 50};
 constexpr OpAmp kSlow{5e4, 1e3, 500};
 
@@ -73,7 +73,7 @@ TEST(OpAmpModel, FiguresAgainstIndependentValues) {
         EXPECT_NEAR(floor.rise_hz, c.floor_hz, 1e-7 * c.floor_hz);
     }
     // With the ideal op-amp the slew peak is at the natural frequency: Vp / (C2 (R1 + R2)).
-    const double ideal_slew = 1e-6 / (kParts.c2_farad * (kParts.r1_ohm + kParts.r2_ohm));
+    const double ideal_slew = 1e-6 / (kParts.C2 * (kParts.R1 + kParts.R2));
     EXPECT_LT(relative(needed_slew_rate(transfer_function(kParts, kIdealOpAmp), 2).v_per_us,
                        2 * ideal_slew),
               1e-13);
@@ -164,7 +164,7 @@ TEST(OpAmpFields, ValidValuesAndRefusals) {
 
 TEST(StepResponse, AgainstResiduesAtSeveralTimes) {
     const struct {
-        PartValues parts;
+        CircuitParts parts;
         OpAmp opamp;
         const double* values;
     } cases[] = {

@@ -33,7 +33,7 @@ bool has_line(const std::vector<std::string>& lines, const std::string& wanted) 
 }
 
 TEST(SpiceNetlist, ElementsValuesAndAnalyses) {
-    const PartValues parts = part_values(kDesign1k);
+    const CircuitParts parts = circuit_parts(kDesign1k);
     const NetlistAnalyses analyses{1, 1e6, 100, 2.5e-3};
     const NetlistDesign design{1000, 10000, "E96/E12", "nearest on a log scale"};
     const std::string text = spice_netlist(parts, {1e7, 1e5, 50}, design, analyses);
@@ -64,7 +64,7 @@ TEST(SpiceNetlist, ElementsValuesAndAnalyses) {
 }
 
 TEST(SpiceNetlist, WithoutOutputResistanceAndIdeal) {
-    const PartValues parts = part_values(kDesign1k);
+    const CircuitParts parts = circuit_parts(kDesign1k);
     const NetlistAnalyses analyses{1, 1e6, 10, 1e-3};
     const auto direct = lines_of(spice_netlist(parts, {1e7, 1e5, 0}, {}, analyses));
     EXPECT_TRUE(has_line(direct, "EB out 0 a 0 1"));

@@ -25,23 +25,10 @@
 
 #include <limits>
 
+#include "circuit.h"
 #include "filter_records.h"
 
 namespace kestrane {
-
-// A component set in double precision: R1 and R2 in ohms, C1 and C2 in farads.
-struct PartValues {
-    double r1_ohm = 0;
-    double r2_ohm = 0;
-    double c1_farad = 0;
-    double c2_farad = 0;
-};
-
-// The single-precision parts of a design, as they stand.
-PartValues part_values(const FilterComponents& components);
-
-// True when every part is positive and finite: the figures below are defined for those.
-bool are_valid_parts(const PartValues& parts);
 
 // The op-amp. An infinite GBW means no pole, an infinite gain an ideal gain; with both and
 // Ro = 0 the op-amp is ideal.
@@ -93,7 +80,7 @@ struct TransferFunction {
 
 // The transfer function of `parts` with `opamp`. Parts and op-amp must be valid; the
 // products are formed in the order written above.
-TransferFunction transfer_function(const PartValues& parts, const OpAmp& opamp);
+TransferFunction transfer_function(const CircuitParts& parts, const OpAmp& opamp);
 
 // The DC gain N(0)/D(0) = A0 / (1 + A0) (1 with an infinite A0).
 double dc_gain(const TransferFunction& h);
@@ -151,7 +138,7 @@ inline constexpr double kFigureTolerance = 0.01;
 // result is the passing end: with the figures moving smoothly in GBW, every GBW above it
 // keeps both within 1 % (a wiggle finer than a factor 2 above the crossing would go unseen).
 // Parts and op-amp must be valid.
-NeededGbw needed_gbw(const PartValues& parts, const OpAmp& opamp);
+NeededGbw needed_gbw(const CircuitParts& parts, const OpAmp& opamp);
 
 // The slew rate an output needs for an input sine of amplitude `amplitude_v` volts: the
 // largest 2 pi f |H(f)| amplitude_v, in V/us. The maximum is taken over the frequencies up
@@ -191,6 +178,6 @@ struct OpAmpFigures {
 };
 
 // The figures of `parts` (valid) with `opamp` (valid) for a sine of `amplitude_v` volts.
-OpAmpFigures opamp_figures(const PartValues& parts, const OpAmp& opamp, double amplitude_v);
+OpAmpFigures opamp_figures(const CircuitParts& parts, const OpAmp& opamp, double amplitude_v);
 
 }  // namespace kestrane

@@ -31,7 +31,7 @@ struct StepFigures {
 // located exactly; rise and settling times are exact crossings between them. Settling times
 // rest on a bound of the tail by the sum of |residue| e^{t Re p}: beyond the time found, the
 // response provably stays within the band.
-StepFigures step_figures(const PartValues& parts, const OpAmp& opamp);
+StepFigures step_figures(const CircuitParts& parts, const OpAmp& opamp);
 
 // One point of a step response.
 struct StepSample {
@@ -41,10 +41,10 @@ struct StepSample {
 
 // `count` (>= 2) evenly spaced samples from 0 to `span_s` (> 0) inclusive; at 0 the value just
 // after the step.
-std::vector<StepSample> step_samples(const PartValues& parts, const OpAmp& opamp, double span_s,
+std::vector<StepSample> step_samples(const CircuitParts& parts, const OpAmp& opamp, double span_s,
                                      int count);
 
 // The step response at `t_s` >= 0 (at 0, the value just after the step).
-double step_value(const PartValues& parts, const OpAmp& opamp, double t_s);
+double step_value(const CircuitParts& parts, const OpAmp& opamp, double t_s);
 
 }  // namespace kestrane
