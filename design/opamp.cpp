@@ -194,7 +194,8 @@ Cutoff cutoff_3db(const TransferFunction& h) {
     return {true, std::sqrt(least * scale) / kTwoPi};
 }
 
-DominantPair dominant_pair(const TransferFunction& h) {
+PolynomialRoots poles_of(const TransferFunction& h) {
+    // D is scaled to the natural frequency by a power of two, so the scalings are exact.
     const double scale = nearest_power_of_two(natural_angular_frequency(h));
     Cubic d = denominator_of(h);
     double power = 1;
@@ -202,8 +203,17 @@ DominantPair dominant_pair(const TransferFunction& h) {
         c *= power;
         power *= scale;
     }
-    const PolynomialRoots roots = polynomial_roots(d);
-    DominantPair pair{roots.pair_b * scale, roots.pair_c * scale * scale};
+    PolynomialRoots roots = polynomial_roots(d);
+    for (int k = 0; k < roots.count; ++k)
+        roots.root[k] = scale * roots.root[k];
+    roots.pair_b *= scale;
+    roots.pair_c = roots.pair_c * scale * scale;
+    return roots;
+}
+
+DominantPair dominant_pair(const TransferFunction& h) {
+    const PolynomialRoots roots = poles_of(h);
+    DominantPair pair{roots.pair_b, roots.pair_c};
     if (roots.count == 3 && roots.root[1].im == 0) {
         // Three real poles: the two of least magnitude.
         double p[3] = {roots.root[0].re, roots.root[1].re, roots.root[2].re};
@@ -212,7 +222,7 @@ DominantPair dominant_pair(const TransferFunction& h) {
                 if (std::fabs(p[j]) < std::fabs(p[i])) std::swap(p[i], p[j]);
             }
         }
-        pair = {-(p[0] + p[1]) * scale, p[0] * p[1] * scale * scale};
+        pair = {-(p[0] + p[1]), p[0] * p[1]};
     }
     return pair;
 }

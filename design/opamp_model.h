@@ -18,6 +18,10 @@ double nearest_power_of_two(double value);
 // model; the scale the root finders work at.
 double natural_angular_frequency(const TransferFunction& h);
 
+// The poles of D in rad/s (roots, and the monic quadratic of its complex pair, as
+// polynomial_roots gives them), found at the scale of the natural frequency.
+PolynomialRoots poles_of(const TransferFunction& h);
+
 // |H(j w)| and d ln|H(j w)| / dw at an angular frequency w in rad/s.
 double gain_at_angular(const TransferFunction& h, double w);
 double log_gain_slope(const TransferFunction& h, double w);

@@ -196,21 +196,6 @@ void exp_prefix_differences(const PoleCluster& cluster, double t, Complex* out) 
 
 // ---- the model ----
 
-// The poles of D, found at the scale of the natural frequency (exact power-of-two scaling).
-PolynomialRoots poles_of(const TransferFunction& h) {
-    const double scale = nearest_power_of_two(natural_angular_frequency(h));
-    Cubic d = denominator_of(h);
-    double power = 1;
-    for (double& c : d.c) {
-        c *= power;
-        power *= scale;
-    }
-    PolynomialRoots roots = polynomial_roots(d);
-    for (int k = 0; k < roots.count; ++k)
-        roots.root[k] = scale * roots.root[k];
-    return roots;
-}
-
 // Groups poles that lie within kClusterFraction of their magnitude of each other, joining
 // chains (single linkage). group[k] is the cluster index of pole k.
 int group_poles(const Complex* poles, int count, int* group) {
