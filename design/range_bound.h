@@ -116,6 +116,10 @@ struct Lanes {
     double amplitude_error[kRangeLanes], largest_amplitude[kRangeLanes];
     // The largest magnitudes of the slopes of the products at the two ends.
     double dp_size[kRangeLanes], dc_size[kRangeLanes];
+    // 1 where an amplitude estimate was uncertain, else 0.
+    double unsure[kRangeLanes];
+    // The last flatness term of each bound, which add_to_sums adds to its sum.
+    double interval_term[kRangeLanes], inner_term[kRangeLanes];
 };
 
 inline double slope_of_product(float r1, float r2, float c1, float c2, SweepIndex sweep) {
@@ -156,13 +160,27 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     l.inner_sum[lane] = l.inner_cutoff[lane] = 0;
     l.slope_low[lane] = l.slope_high[lane] = l.slope_size[lane] = 0;
     l.amplitude_error[lane] = l.largest_amplitude[lane] = 0;
+    l.unsure[lane] = 0;
     l.dp_size[lane] = most(std::fabs(l.dp_low[lane]), std::fabs(l.dp_high[lane]));
     l.dc_size[lane] = most(std::fabs(l.dc_low[lane]), std::fabs(l.dc_high[lane]));
 }
 
-// Adds one term, at `f` hertz with the given target, to a lane.
+// |H| from a squared magnitude of the denominator in a lane: estimated, with the lane marked
+// unsure where the estimate is uncertain, or settled (scalar code).
+template <bool kSettled>
+[[gnu::always_inline]] inline double lane_amplitude(double square, Lanes& l, int lane) {
+    if constexpr (kSettled) {
+        return amplitude_from_square(square);
+    } else {
+        return estimated_amplitude(square, l.unsure[lane]);
+    }
+}
+
+// Adds one term, at `f` hertz with the given target and standing for `points` points of the
+// objective, to a lane; a flatness term goes to the sums with add_to_sums.
+template <bool kSettled>
 [[gnu::always_inline]] inline void add_term_bounds(double f, double target, bool is_cutoff,
-                                                   int lane, Lanes& l) {
+                                                   int points, int lane, Lanes& l) {
     const double re_low = real_part(l.p_low[lane], f), re_high = real_part(l.p_high[lane], f);
     const double im2_low = imaginary_squared(l.c2c2ss_low[lane], f);
     const double im2_high = imaginary_squared(l.c2c2ss_high[lane], f);
@@ -173,8 +191,8 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     const double re2_least = holds_zero_inside(re_low, re_high) ? 0.0 : least(sq_low, sq_high);
     const double im2_most = most(im2_low, im2_high);
     const double im2_least = l.c2c2ss_zero_inside[lane] != 0 ? 0.0 : least(im2_low, im2_high);
-    const double amplitude_least = amplitude_from_square(im2_most + re2_most);
-    const double amplitude_most = amplitude_from_square(im2_least + re2_least);
+    const double amplitude_least = lane_amplitude<kSettled>(im2_most + re2_most, l, lane);
+    const double amplitude_most = lane_amplitude<kSettled>(im2_least + re2_least, l, lane);
     const double from_most = target - amplitude_most, from_least = target - amplitude_least;
     const double least_term = from_most <= 0 && from_least >= 0
                                   ? 0.0
@@ -183,8 +201,9 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     // The mean-value bound's pieces: the term at the inner end, computed as the objective
     // computes it, and the term's slope over the range in exact arithmetic.
     const bool inner_is_low = l.inner_is_low[lane] != 0;
-    const double inner_amplitude =
-        amplitude_from_parts(inner_is_low ? re_low : re_high, inner_is_low ? im2_low : im2_high);
+    const double inner_amplitude = lane_amplitude<kSettled>(
+        denominator_square(inner_is_low ? re_low : re_high, inner_is_low ? im2_low : im2_high), l,
+        lane);
     // Q' = f^2 * 39.478 * (dc2c2ss/dx - 2 re dp/dx) at each end, with its rounding allowance.
     const double scale = f * f * kTwoPiSquared;
     const double dp_low = l.dp_low[lane], dp_high = l.dp_high[lane];
@@ -215,14 +234,21 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
         l.interval_cutoff[lane] = least_term;
         l.inner_cutoff[lane] = cutoff_term(inner_amplitude);
     } else {
-        l.interval_sum[lane] = add_term(l.interval_sum[lane], least_term);
-        l.inner_sum[lane] = add_flatness_term(l.inner_sum[lane], inner_amplitude);
+        l.interval_term[lane] = least_term;
+        l.inner_term[lane] = flatness_term(inner_amplitude);
     }
-    l.slope_low[lane] += slope_least;
-    l.slope_high[lane] += slope_most;
-    l.slope_size[lane] += std::fabs(slope_least) + std::fabs(slope_most);
-    l.amplitude_error[lane] += kAbsoluteAmplitudeError * (a_most + a_most * a_most);
+    const double count = points;
+    l.slope_low[lane] += count * slope_least;
+    l.slope_high[lane] += count * slope_most;
+    l.slope_size[lane] += count * (std::fabs(slope_least) + std::fabs(slope_most));
+    l.amplitude_error[lane] += count * kAbsoluteAmplitudeError * (a_most + a_most * a_most);
     l.largest_amplitude[lane] = most(l.largest_amplitude[lane], amplitude_most);
+}
+
+// Adds the flatness terms of one lane to its sums, once for each point they stand for.
+[[gnu::always_inline]] inline void add_to_sums(int lane, Lanes& l) {
+    l.interval_sum[lane] = add_term(l.interval_sum[lane], l.interval_term[lane]);
+    l.inner_sum[lane] = add_term(l.inner_sum[lane], l.inner_term[lane]);
 }
 
 inline double interval_bound(const Lanes& l, int lane) {
@@ -250,7 +276,23 @@ inline double mean_value_bound(const Lanes& l, int lane) {
     return applies ? bound : -HUGE_VAL;
 }
 
-// The body of every RangeJudge, inlined into each path's compilation.
+// Sets up a lane and adds every term to it, one after another, each amplitude settled: for a
+// lane whose estimates were unsure.
+inline void settle_lane(const FilterComponents& centre, SweepIndex sweep, float low, float high,
+                        const ObjectiveFrequencies& frequencies, int lane, Lanes& l) {
+    set_up_lane(centre, sweep, low, high, lane, l);
+    add_term_bounds<true>(frequencies.cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
+    for (int run = 0; run < frequencies.runs; ++run) {
+        add_term_bounds<true>(frequencies.run_hz[run], 1.0, false, frequencies.run_length[run],
+                              lane, l);
+        for (int point = 0; point < frequencies.run_length[run]; ++point)
+            add_to_sums(lane, l);
+    }
+}
+
+// The body of every RangeJudge, inlined into each path's compilation. A lane whose amplitude
+// estimate is unsure in any term (hardly ever) is worked through again at the end, in full,
+// with each amplitude settled.
 [[gnu::always_inline]] inline void judge_ranges(const RangePlan& plan,
                                                 const ObjectiveFrequencies& frequencies,
                                                 double stop_at, RangeVerdict& verdict) {
@@ -264,21 +306,33 @@ inline double mean_value_bound(const Lanes& l, int lane) {
 #pragma omp simd
     for (int lane = 0; lane < kRangeLanes; ++lane) {
         set_up_lane(centre, sweep, low[lane], high[lane], lane, l);
-        add_term_bounds(cutoff_hz, kCutoffAmplitude, true, lane, l);
+        add_term_bounds<false>(cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
     }
-    for (const double f : frequencies.flatness_hz) {
-        int lanes_at_stop = 0;
-#pragma omp simd reduction(+ : lanes_at_stop)
+    for (int run = 0; run < frequencies.runs; ++run) {
+        // An unsure lane never counts as having reached the level.
+        double least_bound = HUGE_VAL;
+#pragma omp simd reduction(min : least_bound)
         for (int lane = 0; lane < kRangeLanes; ++lane) {
-            lanes_at_stop += interval_bound(l, lane) >= stop_at;
+            const double bound = l.unsure[lane] != 0 ? -HUGE_VAL : interval_bound(l, lane);
+            least_bound = bound < least_bound ? bound : least_bound;
         }
-        if (lanes_at_stop == kRangeLanes) break;
+        if (least_bound >= stop_at) break;
+        const double f = frequencies.run_hz[run];
+        const int points = frequencies.run_length[run];
 #pragma omp simd
         for (int lane = 0; lane < kRangeLanes; ++lane) {
-            add_term_bounds(f, 1.0, false, lane, l);
+            add_term_bounds<false>(f, 1.0, false, points, lane, l);
+        }
+        for (int point = 0; point < points; ++point) {
+#pragma omp simd
+            for (int lane = 0; lane < kRangeLanes; ++lane) {
+                add_to_sums(lane, l);
+            }
         }
     }
     for (int lane = 0; lane < kRangeLanes; ++lane) {
+        if (l.unsure[lane] != 0)
+            settle_lane(centre, sweep, low[lane], high[lane], frequencies, lane, l);
         const double interval = interval_bound(l, lane);
         verdict.bounds[lane] =
             interval >= stop_at ? interval : most(interval, mean_value_bound(l, lane));
