@@ -76,7 +76,8 @@ ObjectiveFrequencies objective_frequencies(const double (&flatness_hz)[kFlatness
     ObjectiveFrequencies frequencies{};
     for (int i = 0; i < kFlatnessPoints; ++i) {
         frequencies.flatness_hz[i] = flatness_hz[i];
-        if (i == 0 || flatness_hz[i] != flatness_hz[i - 1]) {
+        if (flatness_hz[i] == 0) continue;
+        if (frequencies.runs == 0 || flatness_hz[i] != frequencies.run_hz[frequencies.runs - 1]) {
             frequencies.run_hz[frequencies.runs++] = flatness_hz[i];
         }
         ++frequencies.run_length[frequencies.runs - 1];

@@ -85,7 +85,8 @@ struct ObjectiveFrequencies {
     // The flatness points as runs of equal frequencies, in order: run r lies at run_hz[r] and
     // stands for run_length[r] consecutive points. Below a cutoff of 120 Hz the 2.5 % steps
     // are less than a hertz apart and several points fall on one whole hertz; the search
-    // computes the amplitude of a run once.
+    // computes the amplitude of a run once. Points at 0 Hz are left out: there |H| is exactly
+    // 1 for any finite components (re = 1, im^2 = 0), and a term of 0 leaves the sum as it is.
     double run_hz[kFlatnessPoints];
     int run_length[kFlatnessPoints];
     int runs;
