@@ -12,12 +12,16 @@
 #include "response_model.h"
 #include "search_effort.h"
 #include "search_paths.h"
+#include "search_ranges.h"
 #include "sweep_block.h"
 
 namespace kestrane {
 namespace {
 
 using block::kLanes;
+using ranges::CandidateRange;
+using ranges::kRangesPerBatch;
+using ranges::RangeBatch;
 static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
 
 // Each sweep judges candidates only against the lowest objective it has reached itself.
@@ -26,28 +30,6 @@ constexpr float kInitialBest = 10000;
 bool same_bits(float a, float b) {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
-
-// Candidates first, first + 1, ..., end - 1 of a sweep, in sweep order. The even ones lie
-// at or right of the centre, the odd ones left of it; candidate i lies about i/2 steps out.
-struct CandidateRange {
-    int first;
-    int end;
-
-    int size() const { return end - first; }
-};
-
-// Ranges bounded together: each takes two lanes, one per side of the centre.
-constexpr int kRangesPerBatch = kRangeLanes / 2;
-// Away from the centre the ranges of a ladder grow fourfold, in distance from the centre.
-constexpr int kLadderGrowth = 4;
-
-// Consecutive ranges of one sweep with their verdicts, worked through in order.
-struct RangeBatch {
-    CandidateRange ranges[kRangesPerBatch];
-    bool cannot_win[kRangesPerBatch];
-    int count;
-    int at;  // the next range to work on
-};
 
 // What a sweep knows of the objectives of values it has judged. Within a sweep the other
 // components stay as they are, so the objective of a candidate depends on its value alone,
@@ -153,38 +135,6 @@ void bound_batch(Sweep& sweep, RangeBatch& batch) {
     }
 }
 
-// The ranges from `first` outward, each kLadderGrowth times further from the centre than
-// the last, at least a block long; at most kRangesPerBatch of them.
-RangeBatch ladder_from(int first) {
-    RangeBatch batch{};
-    int start = first;
-    while (batch.count < kRangesPerBatch && start < kCandidatesPerSweep) {
-        const int end =
-            std::min(kCandidatesPerSweep, std::max(start + kLanes, start * kLadderGrowth));
-        batch.ranges[batch.count++] = {start, end};
-        start = end;
-    }
-    return batch;
-}
-
-// A range split into kRangesPerBatch parts growing geometrically away from the centre,
-// each at least a block long.
-RangeBatch split(CandidateRange range) {
-    RangeBatch batch{};
-    const double ratio = static_cast<double>(range.end) / std::max(1, range.first);
-    int start = range.first;
-    for (int part = 1; part <= kRangesPerBatch && start < range.end; ++part) {
-        const auto geometric = static_cast<int>(
-            range.first * std::pow(ratio, static_cast<double>(part) / kRangesPerBatch));
-        const int end = part == kRangesPerBatch
-                            ? range.end
-                            : std::min(range.end, std::max(start + kLanes, geometric));
-        batch.ranges[batch.count++] = {start, end};
-        start = end;
-    }
-    return batch;
-}
-
 // True when every candidate of the range is the centre itself, bit for bit: the step
 // vanishes beside the centre in single precision. Candidates rise with their offset, so the
 // outermost ones decide.
@@ -208,9 +158,8 @@ Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     ++sweep.effort.candidates_judged;
     const ObjectiveMemo::Entry* known = sweep.memo.find(sweep.centre());
     if (known != nullptr && !known->exact) return {range.end, false};
-    const double objective = known != nullptr
-                                 ? known->objective
-                                 : objective_at(sweep.components, sweep.frequencies);
+    const double objective =
+        known != nullptr ? known->objective : objective_at(sweep.components, sweep.frequencies);
     sweep.memo.remember(sweep.centre(), true, objective);
     if (!(objective < sweep.best)) return {range.end, false};
     const float new_best = to_single(objective);
@@ -308,7 +257,8 @@ Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
         }
         const int lane = plan.lane_of[k];
         const bool exact = lane == kKnown ? plan.known[k].exact : (verdict.below >> lane & 1u) != 0;
-        const double objective = lane == kKnown ? plan.known[k].objective : verdict.objectives[lane];
+        const double objective =
+            lane == kKnown ? plan.known[k].objective : verdict.objectives[lane];
         if (!exact || !(objective < sweep.best)) continue;
         ++sweep.accepted;
         const float new_best = to_single(objective);
@@ -334,23 +284,15 @@ Judged judge_range(Sweep& sweep, CandidateRange range) {
     return judged;
 }
 
-// A range of at most four blocks is judged without bounding its parts: in a batch, bounding
-// costs about three blocks' worth of amplitudes, and where candidates lie close to the best
-// (the objective flat within its rounding) the bounds of small ranges hardly ever hold.
-constexpr int kJudgedWhole = 4 * kLanes;
-
-// Ranges split within ranges: a ladder and at most six splits below it (each split leaves
-// ranges under a third the size of their parent or a block long).
-constexpr int kMostLevels = 12;
-
 // One sweep. From the centre, and again from the candidate after each acceptance, the
 // first block is judged exactly; a ladder of growing ranges follows. A range whose bound
 // reaches the best is set aside whole; a range of copies of the centre is judged once; any
-// other is split into smaller ranges, down to a block, which is judged exactly. Ranges keep
+// other is split into smaller ranges, down to at most four blocks, which are judged exactly
+// (search_ranges.h). Ranges keep
 // the sweep order, so the first candidate below the best is the one accepted; an acceptance
 // voids the verdicts ahead. Returns the acceptances.
 int run_sweep(Sweep& sweep) {
-    RangeBatch levels[kMostLevels];
+    RangeBatch levels[ranges::kMostLevels];
     int depth = 0;
     bool judge_first_block = true;
     int next = 0;
@@ -361,7 +303,7 @@ int run_sweep(Sweep& sweep) {
                 next = judged.next;
                 judge_first_block = judged.moved;
             } else {
-                levels[depth++] = ladder_from(next);
+                levels[depth++] = ranges::ladder_from(next);
                 bound_batch(sweep, levels[depth - 1]);
             }
             continue;
@@ -379,11 +321,11 @@ int run_sweep(Sweep& sweep) {
             sweep.effort.candidates_skipped += range.size();
         } else if (every_candidate_is_centre(sweep, range)) {
             judged = judge_copies_of_centre(sweep, range);
-        } else if (range.size() <= kJudgedWhole) {
+        } else if (range.size() <= ranges::kJudgedWhole) {
             judged = judge_range(sweep, range);
         } else {
-            KESTRANE_CHECK(depth < kMostLevels);
-            levels[depth++] = split(range);
+            KESTRANE_CHECK(depth < ranges::kMostLevels);
+            levels[depth++] = ranges::split(range);
             bound_batch(sweep, levels[depth - 1]);
             continue;
         }
