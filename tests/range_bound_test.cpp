@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -215,6 +217,44 @@ TEST_P(EveryPathBound, RangesNearTheLargestAmplitudeWhereReNearlyCancels) {
             const double objective = objective_at(k, frequencies);
             ASSERT_GE(objective, verdict.bounds[lane]) << "offset " << offset;
             ASSERT_GE(objective, mean_value) << "offset " << offset;
+        }
+    }
+}
+
+// Components so large that |H|'s argument leaves the range the lanes' estimate takes
+// (2^-900 .. 2^900), or even the range its error-free products work in, or overflows: the
+// lanes are settled one by one after the vector code. Both judges agree with the scalar
+// objective there: the block judge exactly, the range judge's bounds from below. At 2e9 Hz,
+// with R1 = R2 = C2 = 1e35, re^2 is about 2^964 for C1 = 1e20, 2^1010 for C1 = 1e27 and
+// beyond the double range for C1 = 1e35.
+TEST_P(EveryPathBound, LanesBeyondTheEstimateAreSettled) {
+    const FilterComponents centre{1e35f, 1e35f, 1e35f, 1e35f};
+    double flatness_hz[kFlatnessPoints] = {};
+    for (int i = 0; i < kFlatnessPoints; ++i)
+        flatness_hz[i] = 2e9 - 1e8 * i;
+    const ObjectiveFrequencies frequencies = objective_frequencies(flatness_hz, 1000);
+    const float values[] = {1e35f, 1e27f, 1e20f, 1e-30f, 0, -1e27f, 3e38f, 1e10f};
+    block::BlockPlan plan{centre, kSweepC1, {}};
+    std::copy(std::begin(values), std::end(values), plan.candidates);
+    block::BlockVerdict verdict;
+    judges_for(GetParam()).block(plan, frequencies, 1e30f, verdict);
+    EXPECT_EQ(verdict.below, 0xffu);
+    RangePlan ranges{centre, kSweepC1, {}, {}};
+    for (int lane = 0; lane < block::kLanes; ++lane) {
+        FilterComponents k = centre;
+        k.C1 = values[lane];
+        EXPECT_EQ(verdict.objectives[lane], objective_at(k, frequencies)) << "lane " << lane;
+        ranges.low[lane] = std::min(values[lane], centre.C1);
+        ranges.high[lane] = std::max(values[lane], centre.C1);
+    }
+    RangeVerdict bounds;
+    judges_for(GetParam())
+        .ranges(ranges, frequencies, std::numeric_limits<double>::infinity(), bounds);
+    for (int lane = 0; lane < kRangeLanes; ++lane) {
+        for (const float c1 : {ranges.low[lane], ranges.high[lane]}) {
+            FilterComponents k = centre;
+            k.C1 = c1;
+            EXPECT_GE(objective_at(k, frequencies), bounds.bounds[lane]) << "lane " << lane;
         }
     }
 }
