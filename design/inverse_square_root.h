@@ -12,9 +12,9 @@
 //   approximation y = 1/sqrt(x), the exact-to-2^-100 residual of x*y^2 against 1 by
 //   error-free products (Dekker's product with Veltkamp's splitting), and the correction it
 //   implies. It returns the rounded result together with a flag saying whether that result is
-//   certain; it is uncertain only when the exact value lies within 2^-89 of it relative to a
-//   midpoint between two doubles (about one argument in 2^36), or outside 2^-900 <= x <=
-//   2^900, where the error-free products could underflow or overflow;
+//   certain; it is uncertain only when the exact value lies within 2^-89 (relative) of a
+//   midpoint between two doubles (about one argument in 2^36), and for x outside
+//   2^-900 .. 2^900, where the error-free products could underflow or overflow;
 // - the exact decision, which a scalar loop runs after the lane loop for the uncertain lanes
 //   only: whether the exact value lies above a midpoint between two doubles, decided by
 //   integer arithmetic.
@@ -45,10 +45,10 @@ inline Halves split(double a) {
     return {hi, a - hi};
 }
 
-// The rounding error of the product p = a*b, so that a*b = p + error exactly (Dekker): each
-// partial product of halves has at most 52 bits and is exact, and so is each sum, since it
-// cancels the leading bits of p. Needs no overflow in the splits and no underflow below
-// 2^-969 in the partial products.
+// The rounding error of the product p = a*b, so that a*b = p + error exactly (Dekker's
+// product, for rounding to nearest): each partial product of halves has at most 52 bits and
+// is exact, and the sums are exact too. Holds while the splits do not overflow (|a|, |b| below
+// 2^995) and |a*b| lies above 2^-969, so that nothing underflows.
 inline double product_error(Halves a, Halves b, double p) {
     return ((a.hi * b.hi - p) + a.hi * b.lo + a.lo * b.hi) + a.lo * b.lo;
 }
@@ -59,9 +59,10 @@ inline double product_error(Halves a, Halves b, double p) {
 // 1. y = 1/sqrt(x): two correctly rounded steps, so y = z(1 + b)/(1 + a) with |a|, |b| <= u.
 // 2. The residual e = 1 - x*y^2, exactly -((1 + b)^2/(1 + a)^2 - 1): |e| <= 4.01u < 2^-50.9.
 //    Computed from error-free products: x*y = g + k and g*y = c + d exactly, so
-//    x*y^2 = c + d + k*y and e = ((1 - c) - d) - k*y. c lies within 5u of 1, so 1 - c is exact
+//    x*y^2 = c + d + k*y and e = ((1 - c) - d) - k*y. c lies within 7u of 1, so 1 - c is exact
 //    (Sterbenz); |d| <= 2^-53 and |k*y| <= 2^-52.9, so each of the three remaining roundings
-//    errs by at most u * 2^-49.9 = 2^-102.9: the computed e is within 2^-101.3 of the exact.
+//    acts on a value below 2^-49.9 and errs by at most 2^-102.9: the computed e is within
+//    2^-101.3 of the exact.
 // 3. z = y*(1 - e)^-1/2 = y*(1 + e/2 + r) with 0 <= r <= 0.38 e^2 < 2^-103 for |e| < 2^-50.9.
 //    The correction h = (y*e)/2 rounds once more, by at most u * y * 2^-51.9 = y * 2^-104.9;
 //    so z - y lies within y * (2^-102.3 + 2^-103 + 2^-104.9) < y * 2^-101 of h.
@@ -70,8 +71,8 @@ inline double product_error(Halves a, Halves b, double p) {
 //    to spare (2^-90 - 2^-104 > 2^-101). Rounding to nearest keeps order: if both ends round to
 //    the same double, so does z, and that double is the result. Otherwise z lies within
 //    2^-89 * y of a midpoint between two doubles, and only the exact decision can tell.
-// Every product above stays within 2^-969 .. 2^995 for 2^-900 <= x <= 2^900 (y and g lie
-// within 2^-450 .. 2^450, and each rounding error within 2^-110 of its product).
+// For 2^-900 <= x <= 2^900, y and g lie within 2^-451 .. 2^451 and every product within
+// 2^-451 .. 2^928: the error-free products hold, and nothing underflows or overflows.
 struct Estimate {
     double value;
     bool certain;
@@ -98,9 +99,8 @@ inline Estimate estimate(double x) {
 // and the reciprocal of its square is no double.
 bool lies_above_midpoint(double x, double y);
 
-// x^-1/2 correctly rounded, for any double, by exact decisions alone (scalar, a few hundred
-// nanoseconds): +infinity at +0 and -0, 0 at +infinity, not a number for negative x and for a
-// not-a-number.
+// x^-1/2 correctly rounded, for any double, by exact decisions alone (scalar): +infinity at
+// +0 and -0, 0 at +infinity, not a number for negative x and for a not-a-number.
 double decided_exactly(double x);
 
 // x^-1/2 correctly rounded, for any double: the estimate, or the exact decision where the
