@@ -1,15 +1,19 @@
 // Time per objective evaluation and per search, for the straightforward power-function
 // reference and for the program's search on each vector path, with the candidates the
-// search judged exactly beside the time, and the speed-ups.
+// search judged exactly beside the time, and the speed-ups; the time of a spread of designs,
+// of designs slow to search, and a scan of 2000 designs for the slowest.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "random_designs.h"
 #include "reference_model.h"
 #include "response.h"
 #include "response_model.h"
@@ -31,21 +35,34 @@ struct Design {
     FilterComponents start;
 };
 
-std::vector<Design> design_spread() {
+Design design_of(const test::DesignInput& input) {
+    const DesignTargets targets = make_targets(input.fc_khz);
+    return {targets, starting_point(input.r1, targets)};
+}
+
+std::vector<Design> design_spread(int count, std::uint64_t seed) {
     std::vector<Design> designs;
-    std::mt19937_64 random(0x6b657374);
-    std::uniform_real_distribution<double> fc_decades(-3, 6), r1_decades(0, 9), unit(0, 1);
-    while (designs.size() < 200) {
-        float fc = static_cast<float>(std::pow(10.0, fc_decades(random)));
-        float r1 = static_cast<float>(std::pow(10.0, r1_decades(random)));
-        if (unit(random) < 0.25) fc = -fc;
-        if (unit(random) < 0.25) r1 = -r1;
-        const DesignTargets targets = make_targets(fc);
-        const FilterComponents start = starting_point(r1, targets);
-        if (is_finite_design(start)) designs.push_back({targets, start});
+    for (const test::DesignInput& input : test::random_designs(count, seed)) {
+        designs.push_back(design_of(input));
     }
     return designs;
 }
+
+// Designs slow to search, each in its own benchmark: large capacitors at low cutoffs, where
+// neighbouring candidates share a value or an objective flat within its rounding; large
+// resistors, where R2 walks a unit in the last place per acceptance, 4840 acceptances a
+// pass; ohm-sized R1, where C1 and C2 walk likewise. Found among 2000 random designs of the
+// spread; 1 kHz / 10 kohm for comparison.
+const test::DesignInput kSlowDesigns[] = {
+    {1, 10000},
+    {0.0249627f, 1790.03f},          // flat objective, 3600 candidates a sweep within its rounding
+    {0.013008f, 538.18f},            // four candidates a value
+    {0.0249601509f, 81.2545929f},    // flat objective and walks
+    {0.357391715f, 1.50467849f},     // C1 and C2 walk
+    {0.00429241732f, -1.07942176f},  // C1 and C2 walk
+    {13.140789f, 577270784},         // R2 walks
+    {165945.984f, -70447520},        // R2 walks
+};
 
 void reference_objective(benchmark::State& state) {
     for (auto _ : state) {
@@ -101,9 +118,23 @@ void fast_search(benchmark::State& state, SearchPath path) {
     report_effort(state, effort, 1);
 }
 
+// One design of kSlowDesigns on the chosen path.
+void slow_design(benchmark::State& state) {
+    const Design design = design_of(kSlowDesigns[state.range(0)]);
+    const SearchPath path = chosen_search_path();
+    SearchEffort effort;
+    for (auto _ : state) {
+        FilterComponents k = design.start;
+        search_components_counted(path, k, design.targets, nullptr, effort);
+        benchmark::DoNotOptimize(k);
+    }
+    report_effort(state, effort, 1);
+    state.SetLabel(test::describe(kSlowDesigns[state.range(0)]));
+}
+
 // The spread of designs on the chosen path, per design.
 void fast_search_spread(benchmark::State& state) {
-    static const std::vector<Design> designs = design_spread();
+    static const std::vector<Design> designs = design_spread(200, 0x6b657374);
     const SearchPath path = chosen_search_path();
     SearchEffort effort;
     for (auto _ : state) {
@@ -124,6 +155,44 @@ BENCHMARK_CAPTURE(fast_search, portable, SearchPath::portable)->Unit(benchmark::
 BENCHMARK_CAPTURE(fast_search, avx2, SearchPath::avx2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(fast_search, avx512, SearchPath::avx512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(fast_search_spread)->Unit(benchmark::kMillisecond);
+BENCHMARK(slow_design)
+    ->DenseRange(0, static_cast<int>(std::size(kSlowDesigns)) - 1)
+    ->Unit(benchmark::kMillisecond);
+
+// The slowest designs of a larger spread, each timed once (the best of two): a scan for slow
+// designs, printed after the report. Its time is the scan's.
+struct Timed {
+    double milliseconds;
+    test::DesignInput input;
+    SearchEffort effort;
+};
+std::vector<Timed> slowest;
+
+void slowest_of_spread(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    const std::vector<test::DesignInput> inputs = test::random_designs(count, 0x5ca11);
+    const SearchPath path = chosen_search_path();
+    for (auto _ : state) {
+        slowest.clear();
+        for (const test::DesignInput& input : inputs) {
+            const Design design = design_of(input);
+            Timed timed{1e300, input, {}};
+            for (int run = 0; run < 2; ++run) {
+                FilterComponents k = design.start;
+                SearchEffort effort;
+                const auto start = std::chrono::steady_clock::now();
+                search_components_counted(path, k, design.targets, nullptr, effort);
+                const std::chrono::duration<double, std::milli> took =
+                    std::chrono::steady_clock::now() - start;
+                if (took.count() < timed.milliseconds) timed = {took.count(), input, effort};
+            }
+            slowest.push_back(timed);
+        }
+    }
+    std::sort(slowest.begin(), slowest.end(),
+              [](const Timed& a, const Timed& b) { return a.milliseconds > b.milliseconds; });
+}
+BENCHMARK(slowest_of_spread)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The console report, followed by the fast path's speed-ups over the reference.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -155,9 +224,24 @@ class RatioReporter : public benchmark::ConsoleReporter {
             std::printf("spread of designs        %.3f ms a design on the chosen path\n",
                         nanoseconds_["fast_search_spread"] / 1e6);
         }
+        print_slowest();
     }
 
   private:
+    static void print_slowest() {
+        if (slowest.empty()) return;
+        int over_a_millisecond = 0;
+        for (const Timed& t : slowest)
+            over_a_millisecond += t.milliseconds > 1;
+        std::printf("\nslowest of %zu designs (%d over 1 ms; median %.3f ms):\n", slowest.size(),
+                    over_a_millisecond, slowest[slowest.size() / 2].milliseconds);
+        for (std::size_t i = 0; i < 12 && i < slowest.size(); ++i) {
+            const Timed& t = slowest[i];
+            std::printf("  %8.3f ms  %-40s judged %6lld  blocks %5lld  bounds %4lld\n",
+                        t.milliseconds, test::describe(t.input).c_str(), t.effort.candidates_judged,
+                        t.effort.blocks, t.effort.range_batches);
+        }
+    }
     static double unit_ns(benchmark::TimeUnit unit) {
         switch (unit) {
             case benchmark::kMillisecond:

@@ -9,12 +9,13 @@
 //
 // The interval bound. The objective is a chain of correctly rounded steps, and rounding never
 // reverses an order: each product rises or falls with the swept value, re and im^2 with the
-// products, |H| falls as im^2 + re^2 rises, each term is |single(target - |H|)| and the
-// single-precision sum rises with each term. So the same steps evaluated at the ends of the
-// range, each on the side that lowers the objective, bound every value in between, roundings
-// included; no allowance is needed. Where the range holds a zero of a squared quantity (C2,
-// R1 + R2, re) the square's bound is 0; where the range of |H| holds a term's target (1, or
-// 0.7071 at the cutoff) the term's bound is 0. Far from the centre this bound is close.
+// products, |H| (correctly rounded) falls as im^2 + re^2 rises, each term is
+// |single(target - |H|)| and the single-precision sum rises with each term. So the same steps
+// evaluated at the ends of the range, each on the side that lowers the objective, bound every
+// value in between, roundings included; no allowance is needed. Where the range holds a zero of a
+// squared quantity (C2, R1 + R2, re) the square's bound is 0; where the range of |H| holds a term's
+// target (1, or 0.7071 at the cutoff) the term's bound is 0. Far from the centre this bound is
+// close.
 //
 // The mean-value bound. Near the centre the objective climbs steadily away from it, but its
 // terms move in opposite directions, and the least of each term over the range, summed, falls
@@ -30,6 +31,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "response_model.h"
 #include "search.h"
@@ -65,22 +67,85 @@ using RangeJudge = void (*)(const RangePlan& plan, const ObjectiveFrequencies& f
 
 namespace range {
 
-// Rounding allowances of the mean-value bound, each far above the error it covers:
-// - the relative error of the computed |H| against exact arithmetic, at most (12 + 5|H|)
-//   units of 2^-53 for |H| <= 1024 (a dozen correctly rounded steps; re^2 is the only one
-//   that can lose more, where re nearly cancels, and that loss is at most 10|H| units);
-inline constexpr double kAmplitudeError = 0x1p-36;
-// - the same as an absolute error per term, 40 (|H| + |H|^2) units of 2^-53;
-inline constexpr double kAbsoluteAmplitudeError = 40 * 0x1p-53;
-// - the relative error of the single-precision roundings of the terms and of the 20-term
-//   sum against the exact sum, at most 42 units of 2^-24 (each of 21 terms rounded once, each
-//   of 20 partial sums, none above the total, rounded once): 2^-17 is 128 units;
-inline constexpr double kSumError = 0x1p-17;
-// - underflow anywhere, absolute;
-inline constexpr double kUnderflowError = 0x1p-140;
-// - the relative error of the slope arithmetic, a few units of 2^-53: 2^-40.
-inline constexpr double kSlopeError = 0x1p-40;
+// Rounding allowances of the mean-value bound. Each lies far above the error it covers,
+// counted below step by step in units of u = 2^-53 (half a unit in the last place of a
+// double, relative) and of 2^-24 (the same for single precision). Premises:
+// - IEEE double and single precision, rounding to nearest: each +, -, *, / and sqrt (and
+//   |H|, inverse_square_root.h) is the exact result times (1 + d) with |d| <= u, unless it
+//   falls below 2^-1022 (kUnderflowError) or overflows (then the bound does not apply);
+//   n such factors compound to at most n u (1 + 2^-40) for n <= 100;
+// - a float times a float is exact in double (24 + 24 significant bits <= 53), so R1*R2 and
+//   C2*C2 do not round; R1 + R2 rounds at most once; a whole number of hertz is exact;
+// - "exact arithmetic" takes the same float components, whole hertz and double constant
+//   39.478 (K below) as the objective, without its roundings.
+inline constexpr double kUnit = 0x1p-53;
+inline constexpr double kSingleUnit = 0x1p-24;
+static_assert(std::numeric_limits<double>::digits == 53 &&
+                  std::numeric_limits<float>::digits == 24 &&
+                  2 * std::numeric_limits<float>::digits <= std::numeric_limits<double>::digits,
+              "a float times a float is exact in double");
+static_assert(std::numeric_limits<double>::round_style == std::round_to_nearest &&
+                  std::numeric_limits<double>::epsilon() == 2 * kUnit &&
+                  std::numeric_limits<float>::epsilon() == 2 * kSingleUnit,
+              "the units below");
 inline constexpr double kLargestAmplitude = 1024;
+
+// kAmplitudeError: the relative error of the computed |H| against exact arithmetic, for
+// |H| <= 1024, with P = R1 R2 C1 C2, T = P f^2 K, RE = 1 - T, IM2 = (C2 S f)^2 K and
+// Q = IM2 + RE^2 = |H|^-2:
+// 1. p = ((R1 R2) C1) C2: 2 roundings (R1 R2 exact); t = p f f K: 3 more, so |t - T| <= 5u |T|.
+// 2. re = 1 - t: 1 rounding, so |re - RE| <= 5u |T| + u |RE|.
+// 3. re^2: |re^2 - RE^2| <= 2 |RE| |re - RE| + u RE^2 <= 10u |RE| |T| + 3u RE^2. Where re nearly
+//    cancels, |RE| |T| far exceeds RE^2; but |RE| <= Q^1/2 = 1/|H| and |T| <= 1 + |RE|, so
+//    10u |RE| |T| <= 10u (|H| + 1) Q: at most 10 (|H| + 1) units of Q.
+// 4. c2c2ss = ((C2 C2) S) S: 2 roundings and S's one counted twice; im2 = c2c2ss f f K: 3 more;
+//    at most 7 units of IM2 <= Q.
+// 5. q = im2 + re^2: 1 rounding. Sum: |q - Q| <= (21 + 10 |H|) units of Q.
+// 6. |H| = q^-1/2: half the relative error of q, (10.5 + 5 |H|) units, and its own rounding,
+//    1 unit, or 2 for 1/sqrt (the inner end's |H| in the mean-value bound): at most
+//    (12.5 + 5 |H|) units, and products of the errors, far below 0.5 unit.
+// Total: at most (13 + 5 |H|) units, 5133 units at |H| = 1024, below 2^-40.6; 2^-36 is 25
+// times that.
+inline constexpr double kAmplitudeError = 0x1p-36;
+static_assert((13 + 5 * kLargestAmplitude) * kUnit * 16 <= kAmplitudeError);
+
+// kAbsoluteAmplitudeError: the same as an absolute error of a term target - |H|, before its
+// rounding to single precision: (13 + 5 |H|) |H| units, within 40 (|H| + |H|^2) units.
+inline constexpr double kAbsoluteAmplitudeError = 40 * kUnit;
+
+// kSumError: the relative error of the objective's single-precision steps against the exact
+// sum of its 21 terms (none negative, so no partial sum exceeds the total):
+// 1. each term: target - |H| rounds in double, 2^-29 units of 2^-24 of the term, then to
+//    single precision, 1 unit: 21 terms, at most 21 (1 + 2^-29) units of the total;
+// 2. the flatness sum: the first addition, to 0, is exact; 19 more round to single precision,
+//    1 unit of a partial sum each: at most 19 units of the total;
+// 3. the flatness sum plus the cutoff term in double: 2^-29 units.
+// Total: at most 40.01 units of 2^-24; 2^-17 is 128 units.
+inline constexpr double kSumError = 0x1p-17;
+static_assert((21 * (1 + 0x1p-29) + 19 + 0x1p-29) * kSingleUnit * 3 <= kSumError);
+
+// kUnderflowError: what underflow adds, absolute. A term or partial sum below 2^-126 rounds
+// to single precision with an absolute error of up to 2^-150 instead of a relative one: 21
+// terms and 19 sums, 40 x 2^-150 < 2^-144.6. Below 2^-1022 in double an error of up to 2^-1075
+// stands in for a relative one; with |H| <= 1024 (q >= 2^-20) it moves |H| by far less.
+inline constexpr double kUnderflowError = 0x1p-140;
+static_assert(40 * 0x1p-150 * 16 <= kUnderflowError);
+
+// kSlopeError: the relative error of the slope arithmetic.
+// 1. Q' = f^2 K (dc2c2ss/dx - 2 re dp/dx) at each end (q_low, q_high): f f K, 2 roundings;
+//    dp/dx, 1 rounding after a float times a float; dc2c2ss/dx, S's one
+//    and 2 more; re, within 6u (1 + |re|) (steps 1 and 2 above, |T| <= 1 + |re|); the
+//    product 2 re dp/dx, the difference and the product by f^2 K, 1 each: at most
+//    12u f^2 K (|dc2c2ss/dx| + 2 (|re| + 1) |dp/dx|), which q_allowance covers with 2^-40.
+// 2. Each term's slope: the widened |H| (1 rounding; kAmplitudeError covers |H| itself), its
+//    cube (2), halving (exact) and the product with Q' (1), the product by the run's points
+//    (1); the sum over at most 21 runs, 1 rounding each, none above the sum of the
+//    magnitudes: at most 26 units of slope_size, which the slack covers with 2^-40.
+// 3. The width high - low, 1 rounding, and the last steps of the bound, a few roundings
+//    each of the sizes that last_steps counts.
+// 2^-40 is 2^13 units: over 300 times the most counted.
+inline constexpr double kSlopeError = 0x1p-40;
+static_assert(26 * kUnit * 300 <= kSlopeError);
 
 // Whether the open interval between a and b holds 0.
 inline bool holds_zero_inside(double a, double b) {
@@ -116,6 +181,10 @@ struct Lanes {
     double amplitude_error[kRangeLanes], largest_amplitude[kRangeLanes];
     // The largest magnitudes of the slopes of the products at the two ends.
     double dp_size[kRangeLanes], dc_size[kRangeLanes];
+    // 1 where an amplitude estimate was uncertain, else 0.
+    double unsure[kRangeLanes];
+    // The last flatness term of each bound, which add_to_sums adds to its sum.
+    double interval_term[kRangeLanes], inner_term[kRangeLanes];
 };
 
 inline double slope_of_product(float r1, float r2, float c1, float c2, SweepIndex sweep) {
@@ -156,13 +225,27 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     l.inner_sum[lane] = l.inner_cutoff[lane] = 0;
     l.slope_low[lane] = l.slope_high[lane] = l.slope_size[lane] = 0;
     l.amplitude_error[lane] = l.largest_amplitude[lane] = 0;
+    l.unsure[lane] = 0;
     l.dp_size[lane] = most(std::fabs(l.dp_low[lane]), std::fabs(l.dp_high[lane]));
     l.dc_size[lane] = most(std::fabs(l.dc_low[lane]), std::fabs(l.dc_high[lane]));
 }
 
-// Adds one term, at `f` hertz with the given target, to a lane.
+// |H| from a squared magnitude of the denominator in a lane: estimated, with the lane marked
+// unsure where the estimate is uncertain, or settled (scalar code).
+template <bool kSettled>
+[[gnu::always_inline]] inline double lane_amplitude(double square, Lanes& l, int lane) {
+    if constexpr (kSettled) {
+        return amplitude_from_square(square);
+    } else {
+        return estimated_amplitude(square, l.unsure[lane]);
+    }
+}
+
+// Adds one term, at `f` hertz with the given target and standing for `points` points of the
+// objective, to a lane; a flatness term goes to the sums with add_to_sums.
+template <bool kSettled>
 [[gnu::always_inline]] inline void add_term_bounds(double f, double target, bool is_cutoff,
-                                                   int lane, Lanes& l) {
+                                                   int points, int lane, Lanes& l) {
     const double re_low = real_part(l.p_low[lane], f), re_high = real_part(l.p_high[lane], f);
     const double im2_low = imaginary_squared(l.c2c2ss_low[lane], f);
     const double im2_high = imaginary_squared(l.c2c2ss_high[lane], f);
@@ -173,18 +256,20 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
     const double re2_least = holds_zero_inside(re_low, re_high) ? 0.0 : least(sq_low, sq_high);
     const double im2_most = most(im2_low, im2_high);
     const double im2_least = l.c2c2ss_zero_inside[lane] != 0 ? 0.0 : least(im2_low, im2_high);
-    const double amplitude_least = amplitude_from_square(im2_most + re2_most);
-    const double amplitude_most = amplitude_from_square(im2_least + re2_least);
+    const double amplitude_least = lane_amplitude<kSettled>(im2_most + re2_most, l, lane);
+    const double amplitude_most = lane_amplitude<kSettled>(im2_least + re2_least, l, lane);
     const double from_most = target - amplitude_most, from_least = target - amplitude_least;
     const double least_term = from_most <= 0 && from_least >= 0
                                   ? 0.0
                                   : least(abs_single(from_most), abs_single(from_least));
 
     // The mean-value bound's pieces: the term at the inner end, computed as the objective
-    // computes it, and the term's slope over the range in exact arithmetic.
+    // computes it but for |H|, which the allowances let be 1/sqrt (two roundings), and the
+    // term's slope over the range in exact arithmetic.
     const bool inner_is_low = l.inner_is_low[lane] != 0;
     const double inner_amplitude =
-        amplitude_from_parts(inner_is_low ? re_low : re_high, inner_is_low ? im2_low : im2_high);
+        1.0 / std::sqrt(denominator_square(inner_is_low ? re_low : re_high,
+                                           inner_is_low ? im2_low : im2_high));
     // Q' = f^2 * 39.478 * (dc2c2ss/dx - 2 re dp/dx) at each end, with its rounding allowance.
     const double scale = f * f * kTwoPiSquared;
     const double dp_low = l.dp_low[lane], dp_high = l.dp_high[lane];
@@ -215,14 +300,21 @@ inline double slope_of_c2c2ss(float r1, float r2, float c2, SweepIndex sweep) {
         l.interval_cutoff[lane] = least_term;
         l.inner_cutoff[lane] = cutoff_term(inner_amplitude);
     } else {
-        l.interval_sum[lane] = add_term(l.interval_sum[lane], least_term);
-        l.inner_sum[lane] = add_flatness_term(l.inner_sum[lane], inner_amplitude);
+        l.interval_term[lane] = least_term;
+        l.inner_term[lane] = flatness_term(inner_amplitude);
     }
-    l.slope_low[lane] += slope_least;
-    l.slope_high[lane] += slope_most;
-    l.slope_size[lane] += std::fabs(slope_least) + std::fabs(slope_most);
-    l.amplitude_error[lane] += kAbsoluteAmplitudeError * (a_most + a_most * a_most);
+    const double count = points;
+    l.slope_low[lane] += count * slope_least;
+    l.slope_high[lane] += count * slope_most;
+    l.slope_size[lane] += count * (std::fabs(slope_least) + std::fabs(slope_most));
+    l.amplitude_error[lane] += count * kAbsoluteAmplitudeError * (a_most + a_most * a_most);
     l.largest_amplitude[lane] = most(l.largest_amplitude[lane], amplitude_most);
+}
+
+// Adds the flatness terms of one lane to its sums, once for each point they stand for.
+[[gnu::always_inline]] inline void add_to_sums(int lane, Lanes& l) {
+    l.interval_sum[lane] = add_term(l.interval_sum[lane], l.interval_term[lane]);
+    l.inner_sum[lane] = add_term(l.inner_sum[lane], l.inner_term[lane]);
 }
 
 inline double interval_bound(const Lanes& l, int lane) {
@@ -250,7 +342,23 @@ inline double mean_value_bound(const Lanes& l, int lane) {
     return applies ? bound : -HUGE_VAL;
 }
 
-// The body of every RangeJudge, inlined into each path's compilation.
+// Sets up a lane and adds every term to it, one after another, each amplitude settled: for a
+// lane whose estimates were unsure.
+inline void settle_lane(const FilterComponents& centre, SweepIndex sweep, float low, float high,
+                        const ObjectiveFrequencies& frequencies, int lane, Lanes& l) {
+    set_up_lane(centre, sweep, low, high, lane, l);
+    add_term_bounds<true>(frequencies.cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
+    for (int run = 0; run < frequencies.runs; ++run) {
+        add_term_bounds<true>(frequencies.run_hz[run], 1.0, false, frequencies.run_length[run],
+                              lane, l);
+        for (int point = 0; point < frequencies.run_length[run]; ++point)
+            add_to_sums(lane, l);
+    }
+}
+
+// The body of every RangeJudge, inlined into each path's compilation. A lane whose amplitude
+// estimate is unsure in any term (hardly ever) is worked through again at the end, in full,
+// with each amplitude settled.
 [[gnu::always_inline]] inline void judge_ranges(const RangePlan& plan,
                                                 const ObjectiveFrequencies& frequencies,
                                                 double stop_at, RangeVerdict& verdict) {
@@ -264,21 +372,33 @@ inline double mean_value_bound(const Lanes& l, int lane) {
 #pragma omp simd
     for (int lane = 0; lane < kRangeLanes; ++lane) {
         set_up_lane(centre, sweep, low[lane], high[lane], lane, l);
-        add_term_bounds(cutoff_hz, kCutoffAmplitude, true, lane, l);
+        add_term_bounds<false>(cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
     }
-    for (const double f : frequencies.flatness_hz) {
-        int lanes_at_stop = 0;
-#pragma omp simd reduction(+ : lanes_at_stop)
+    for (int run = 0; run < frequencies.runs; ++run) {
+        // An unsure lane never counts as having reached the level.
+        double least_bound = HUGE_VAL;
+#pragma omp simd reduction(min : least_bound)
         for (int lane = 0; lane < kRangeLanes; ++lane) {
-            lanes_at_stop += interval_bound(l, lane) >= stop_at;
+            const double bound = l.unsure[lane] != 0 ? -HUGE_VAL : interval_bound(l, lane);
+            least_bound = bound < least_bound ? bound : least_bound;
         }
-        if (lanes_at_stop == kRangeLanes) break;
+        if (least_bound >= stop_at) break;
+        const double f = frequencies.run_hz[run];
+        const int points = frequencies.run_length[run];
 #pragma omp simd
         for (int lane = 0; lane < kRangeLanes; ++lane) {
-            add_term_bounds(f, 1.0, false, lane, l);
+            add_term_bounds<false>(f, 1.0, false, points, lane, l);
+        }
+        for (int point = 0; point < points; ++point) {
+#pragma omp simd
+            for (int lane = 0; lane < kRangeLanes; ++lane) {
+                add_to_sums(lane, l);
+            }
         }
     }
     for (int lane = 0; lane < kRangeLanes; ++lane) {
+        if (l.unsure[lane] != 0)
+            settle_lane(centre, sweep, low[lane], high[lane], frequencies, lane, l);
         const double interval = interval_bound(l, lane);
         verdict.bounds[lane] =
             interval >= stop_at ? interval : most(interval, mean_value_bound(l, lane));

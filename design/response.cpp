@@ -66,12 +66,26 @@ bool is_finite_design(const FilterComponents& components) {
 }
 
 ObjectiveFrequencies objective_frequencies(const DesignTargets& targets) {
-    ObjectiveFrequencies frequencies;
+    double flatness_hz[kFlatnessPoints];
     for (int i = 0; i < kFlatnessPoints; ++i) {
         const double factor = 1.0 - 0.025 * i;
-        frequencies.flatness_hz[i] = whole_hz(factor * static_cast<double>(targets.flat_top_hz));
+        flatness_hz[i] = whole_hz(factor * static_cast<double>(targets.flat_top_hz));
     }
-    frequencies.cutoff_hz = whole_hz(targets.cutoff_hz);
+    return objective_frequencies(flatness_hz, whole_hz(targets.cutoff_hz));
+}
+
+ObjectiveFrequencies objective_frequencies(const double (&flatness_hz)[kFlatnessPoints],
+                                           double cutoff_hz) {
+    ObjectiveFrequencies frequencies{};
+    for (int i = 0; i < kFlatnessPoints; ++i) {
+        frequencies.flatness_hz[i] = flatness_hz[i];
+        if (flatness_hz[i] == 0) continue;
+        if (frequencies.runs == 0 || flatness_hz[i] != frequencies.run_hz[frequencies.runs - 1]) {
+            frequencies.run_hz[frequencies.runs++] = flatness_hz[i];
+        }
+        ++frequencies.run_length[frequencies.runs - 1];
+    }
+    frequencies.cutoff_hz = cutoff_hz;
     return frequencies;
 }
 

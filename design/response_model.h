@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "inverse_square_root.h"
 #include "response.h"
 
 namespace kestrane {
@@ -44,14 +45,39 @@ inline double phase_numerator(double sc2, double f) {
     return sc2 * f * kTwoPi;
 }
 
-// |H| from the squared magnitude of the denominator, im^2 + re^2, and from the two parts:
-// (im^2 + re^2)^-0.5. 1/sqrt gives the same single-precision figures as the power function
-// here; the test suite holds a power-function reference that checks it.
+// The squared magnitude of the denominator, im^2 + re^2, from its two parts.
+inline double denominator_square(double re, double im2) {
+    return im2 + re * re;
+}
+
+// |H| from the squared magnitude of the denominator: (im^2 + re^2)^-1/2, correctly rounded,
+// as a power function that rounds correctly gives it. It falls as its argument rises (the
+// range bound relies on that). For scalar code; lane loops take the lanes' version below.
+//
+// The C library's power function, which the test suite's reference search uses, rounds
+// almost but not quite correctly: over 10^7 arguments each, uniform in [1, 2), near 1 and
+// log-uniform over 2^-20 .. 2^40, and 6.3 * 10^6 that the objective meets around searched
+// designs, it differs from this in 0.01 % to 0.09 % of them; 1/sqrt (two roundings) differs in
+// 27 % to 35 %. None of those differences reached a single-precision term (1 - |H| or
+// 0.7071 - |H|); with 1/sqrt 2783 terms differed (bench/amplitude_agreement.cpp). So the
+// search agrees with the power-function reference over every soak, but by measurement, not
+// by proof: a term that the power function rounds the other way could tip an acceptance.
 inline double amplitude_from_square(double denominator_squared) {
-    return 1.0 / std::sqrt(denominator_squared);
+    return inverse_sqrt::correctly_rounded(denominator_squared);
 }
 inline double amplitude_from_parts(double re, double im2) {
-    return amplitude_from_square(im2 + re * re);
+    return amplitude_from_square(denominator_square(re, im2));
+}
+
+// amplitude_from_square in a lane loop: the estimate, which is the correctly rounded |H|
+// unless it is uncertain (about one argument in 2^36, and arguments beyond 2^-900 .. 2^900).
+// Then `unsure` is set to 1, and the lane's result must be settled in scalar code with
+// amplitude_from_square; otherwise `unsure` is left as it is.
+[[gnu::always_inline]] inline double estimated_amplitude(double denominator_squared,
+                                                         double& unsure) {
+    const inverse_sqrt::Estimate estimate = inverse_sqrt::estimate(denominator_squared);
+    unsure = estimate.certain ? unsure : 1.0;
+    return estimate.value;
 }
 
 // |H| at `f` hertz from the products above.
@@ -63,10 +89,21 @@ inline double amplitude(double p, double c2c2ss, double f) {
 // flatness points stepping down from flat_top_hz by 2.5 % each, then the cutoff.
 inline constexpr int kFlatnessPoints = 20;
 struct ObjectiveFrequencies {
-    double flatness_hz[kFlatnessPoints];
+    double flatness_hz[kFlatnessPoints];  // in the objective's order
     double cutoff_hz;
+    // The flatness points as runs of equal frequencies, in order: run r lies at run_hz[r] and
+    // stands for run_length[r] consecutive points. Below a cutoff of 120 Hz the 2.5 % steps
+    // are less than a hertz apart and several points fall on one whole hertz; the search
+    // computes the amplitude of a run once. Points at 0 Hz are left out: there |H| is exactly
+    // 1 for any finite components (re = 1, im^2 = 0), and a term of 0 leaves the sum as it is.
+    double run_hz[kFlatnessPoints];
+    int run_length[kFlatnessPoints];
+    int runs;
 };
 ObjectiveFrequencies objective_frequencies(const DesignTargets& targets);
+// The same for any flatness points and cutoff, each a whole number of hertz.
+ObjectiveFrequencies objective_frequencies(const double (&flatness_hz)[kFlatnessPoints],
+                                           double cutoff_hz);
 
 // One flatness term, |1 - |H||, and the running single-precision sum it is added to:
 // single(sum + term). The sum is passed and returned as a double that holds a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 
@@ -11,12 +12,16 @@
 #include "response_model.h"
 #include "search_effort.h"
 #include "search_paths.h"
+#include "search_ranges.h"
 #include "sweep_block.h"
 
 namespace kestrane {
 namespace {
 
 using block::kLanes;
+using ranges::CandidateRange;
+using ranges::kRangesPerBatch;
+using ranges::RangeBatch;
 static_assert(kLanes < 32, "a block's lanes are bits of an unsigned");
 
 // Each sweep judges candidates only against the lowest objective it has reached itself.
@@ -26,26 +31,36 @@ bool same_bits(float a, float b) {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
-// Candidates first, first + 1, ..., end - 1 of a sweep, in sweep order. The even ones lie
-// at or right of the centre, the odd ones left of it; candidate i lies about i/2 steps out.
-struct CandidateRange {
-    int first;
-    int end;
+// What a sweep knows of the objectives of values it has judged. Within a sweep the other
+// components stay as they are, so the objective of a candidate depends on its value alone,
+// and candidates often repeat a value: where the step is below the value's last place, and
+// on a walk, where each candidate behind the centre is the centre before. An entry holds the
+// objective exactly, or, for a value judged not below the best, that best: the best only
+// falls, so such a value stays rejected. Direct-mapped: a new entry replaces an old one.
+class ObjectiveMemo {
+  public:
+    struct Entry {
+        std::uint32_t bits = kEmpty;
+        bool exact = false;
+        double objective = 0;  // exactly, or a lower bound
+    };
 
-    int size() const { return end - first; }
-};
+    const Entry* find(float value) const {
+        const Entry& entry = entries_[slot(value)];
+        return entry.bits == std::bit_cast<std::uint32_t>(value) ? &entry : nullptr;
+    }
+    void remember(float value, bool exact, double objective) {
+        entries_[slot(value)] = {std::bit_cast<std::uint32_t>(value), exact, objective};
+    }
 
-// Ranges bounded together: each takes two lanes, one per side of the centre.
-constexpr int kRangesPerBatch = kRangeLanes / 2;
-// Away from the centre the ranges of a ladder grow fourfold, in distance from the centre.
-constexpr int kLadderGrowth = 4;
-
-// Consecutive ranges of one sweep with their verdicts, worked through in order.
-struct RangeBatch {
-    CandidateRange ranges[kRangesPerBatch];
-    bool cannot_win[kRangesPerBatch];
-    int count;
-    int at;  // the next range to work on
+  private:
+    static constexpr int kSlotBits = 7;
+    // Not the bits of a candidate: a not-a-number.
+    static constexpr std::uint32_t kEmpty = 0xffffffffu;
+    static std::size_t slot(float value) {
+        return (std::bit_cast<std::uint32_t>(value) * 2654435761u) >> (32 - kSlotBits);
+    }
+    Entry entries_[std::size_t{1} << kSlotBits];
 };
 
 // The sweep in progress: what it varies, around which values, against which best.
@@ -58,6 +73,7 @@ struct Sweep {
     SearchEffort& effort;
     int accepted = 0;
     int run_parity = 0;  // the parity of the last candidate accepted
+    ObjectiveMemo memo{};
 
     float& centre() const { return components.*block::swept_member(index); }
     float candidate(int i) const {
@@ -119,38 +135,6 @@ void bound_batch(Sweep& sweep, RangeBatch& batch) {
     }
 }
 
-// The ranges from `first` outward, each kLadderGrowth times further from the centre than
-// the last, at least a block long; at most kRangesPerBatch of them.
-RangeBatch ladder_from(int first) {
-    RangeBatch batch{};
-    int start = first;
-    while (batch.count < kRangesPerBatch && start < kCandidatesPerSweep) {
-        const int end =
-            std::min(kCandidatesPerSweep, std::max(start + kLanes, start * kLadderGrowth));
-        batch.ranges[batch.count++] = {start, end};
-        start = end;
-    }
-    return batch;
-}
-
-// A range split into kRangesPerBatch parts growing geometrically away from the centre,
-// each at least a block long.
-RangeBatch split(CandidateRange range) {
-    RangeBatch batch{};
-    const double ratio = static_cast<double>(range.end) / std::max(1, range.first);
-    int start = range.first;
-    for (int part = 1; part <= kRangesPerBatch && start < range.end; ++part) {
-        const auto geometric = static_cast<int>(
-            range.first * std::pow(ratio, static_cast<double>(part) / kRangesPerBatch));
-        const int end = part == kRangesPerBatch
-                            ? range.end
-                            : std::min(range.end, std::max(start + kLanes, geometric));
-        batch.ranges[batch.count++] = {start, end};
-        start = end;
-    }
-    return batch;
-}
-
 // True when every candidate of the range is the centre itself, bit for bit: the step
 // vanishes beside the centre in single precision. Candidates rise with their offset, so the
 // outermost ones decide.
@@ -172,7 +156,11 @@ struct Judged {
 // copy is accepted too and changes nothing.
 Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     ++sweep.effort.candidates_judged;
-    const double objective = objective_at(sweep.components, sweep.frequencies);
+    const ObjectiveMemo::Entry* known = sweep.memo.find(sweep.centre());
+    if (known != nullptr && !known->exact) return {range.end, false};
+    const double objective =
+        known != nullptr ? known->objective : objective_at(sweep.components, sweep.frequencies);
+    sweep.memo.remember(sweep.centre(), true, objective);
     if (!(objective < sweep.best)) return {range.end, false};
     const float new_best = to_single(objective);
     if (same_bits(new_best, sweep.best)) {
@@ -184,50 +172,106 @@ Judged judge_copies_of_centre(Sweep& sweep, CandidateRange range) {
     return {range.first + 1, true};
 }
 
-// Judges up to a block of candidates from range.first exactly, in one go. When the centre
-// walks in one direction, every other candidate is accepted, each from the centre the last
-// one left. So after an acceptance (`assume_run`) the lanes assume that each candidate of the
-// parity of the sweep's last acceptance (even at the start) is accepted, and take their
-// values around the centre that would follow; otherwise around the current centre. Then the
-// lanes are read in sweep order against the sweep's real state, as if judged one by one:
-// the first lane below the best is accepted; an acceptance that leaves the centre and the
-// best as they were changes nothing; the reading stops at the first lane whose assumed centre
-// is not the real one.
-Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
-    const int count = std::min(kLanes, range.size());
-    const double step = block::sweep_step(sweep.index);
-    block::BlockPlan plan{sweep.components, sweep.index, {}};
-    float assumed_centres[kLanes];
-    float assumed = sweep.centre();
-    for (int lane = 0; lane < kLanes; ++lane) {
-        const int i = range.first + lane;
-        assumed_centres[lane] = assumed;
-        plan.candidates[lane] = block::candidate_value(i, step, assumed);
-        if (assume_run && (i & 1) == sweep.run_parity) assumed = plan.candidates[lane];
+// Candidates planned for one reading: the block that judges some of them, and for each
+// candidate its value, the centre it assumes, and its lane, or what the memo knows of it.
+constexpr int kMostPlanned = 4 * kLanes;
+constexpr int kKnown = -1;
+struct RunPlan {
+    block::BlockPlan block;
+    int lanes = 0;
+    int count = 0;
+    float assumed_centres[kMostPlanned];
+    float values[kMostPlanned];
+    int lane_of[kMostPlanned];
+    ObjectiveMemo::Entry known[kMostPlanned];
+};
+
+// The lane that judges `value`: one already holding it, else a new one; -1 when the block
+// is full.
+int lane_for(RunPlan& plan, float value) {
+    for (int lane = 0; lane < plan.lanes; ++lane) {
+        if (same_bits(plan.block.candidates[lane], value)) return lane;
     }
-    block::BlockVerdict verdict;
-    sweep.judges.block(plan, sweep.frequencies, sweep.best, verdict);
+    if (plan.lanes == kLanes) return -1;
+    plan.block.candidates[plan.lanes] = value;
+    return plan.lanes++;
+}
+
+// Plans the candidates from range.first on, up to a block of values the memo does not know
+// (see judge_run).
+RunPlan plan_run(const Sweep& sweep, CandidateRange range, bool assume_run) {
+    const double step = block::sweep_step(sweep.index);
+    RunPlan plan;
+    plan.block = {sweep.components, sweep.index, {}};
+    float assumed = sweep.centre();
+    for (int i = range.first; i < range.end && plan.count < kMostPlanned; ++i) {
+        const float value = block::candidate_value(i, step, assumed);
+        const ObjectiveMemo::Entry* known = sweep.memo.find(value);
+        const int lane = known != nullptr ? kKnown : lane_for(plan, value);
+        if (lane == -1 && known == nullptr) break;
+        plan.assumed_centres[plan.count] = assumed;
+        plan.values[plan.count] = value;
+        plan.lane_of[plan.count] = lane;
+        if (known != nullptr) plan.known[plan.count] = *known;
+        ++plan.count;
+        if (assume_run && (i & 1) == sweep.run_parity) assumed = value;
+    }
+    for (int lane = plan.lanes; lane < kLanes; ++lane) {
+        plan.block.candidates[lane] = plan.block.candidates[0];
+    }
+    return plan;
+}
+
+// Judges the plan's block, if it has lanes, and tells the memo what it learnt.
+block::BlockVerdict judge_planned_block(Sweep& sweep, const RunPlan& plan) {
+    block::BlockVerdict verdict{};
+    if (plan.lanes == 0) return verdict;
+    sweep.judges.block(plan.block, sweep.frequencies, sweep.best, verdict);
     ++sweep.effort.blocks;
-    bool moved = false;
-    for (int lane = 0; lane < count; ++lane) {
-        if (!same_bits(assumed_centres[lane], sweep.centre())) {
-            sweep.effort.candidates_judged += lane;
-            return {range.first + lane, moved};
-        }
+    for (int lane = 0; lane < plan.lanes; ++lane) {
         const bool below = (verdict.below >> lane & 1u) != 0;
-        if (!below || !(verdict.objectives[lane] < sweep.best)) continue;
+        sweep.memo.remember(plan.block.candidates[lane], below,
+                            below ? verdict.objectives[lane] : sweep.best);
+    }
+    return verdict;
+}
+
+// Judges the candidates from range.first on exactly, in one go: a block's worth of values
+// the memo does not know, and those it knows between them. When the centre walks in one
+// direction, every other candidate is accepted, each from the centre the last one left. So
+// after an acceptance (`assume_run`) the plan assumes that each candidate of the parity of
+// the sweep's last acceptance (even at the start) is accepted, and takes the values around
+// the centre that would follow; otherwise around the current centre. Then the candidates are
+// read in sweep order against the sweep's real state, as if judged one by one: the first one
+// below the best is accepted; an acceptance that leaves the centre and the best as they were
+// changes nothing; the reading stops at the first candidate whose assumed centre is not the
+// real one.
+Judged judge_run(Sweep& sweep, CandidateRange range, bool assume_run) {
+    const RunPlan plan = plan_run(sweep, range, assume_run);
+    const block::BlockVerdict verdict = judge_planned_block(sweep, plan);
+    bool moved = false;
+    for (int k = 0; k < plan.count; ++k) {
+        if (!same_bits(plan.assumed_centres[k], sweep.centre())) {
+            sweep.effort.candidates_judged += k;
+            return {range.first + k, moved};
+        }
+        const int lane = plan.lane_of[k];
+        const bool exact = lane == kKnown ? plan.known[k].exact : (verdict.below >> lane & 1u) != 0;
+        const double objective =
+            lane == kKnown ? plan.known[k].objective : verdict.objectives[lane];
+        if (!exact || !(objective < sweep.best)) continue;
         ++sweep.accepted;
-        const float new_best = to_single(verdict.objectives[lane]);
-        const float new_centre = plan.candidates[lane];
+        const float new_best = to_single(objective);
+        const float new_centre = plan.values[k];
         if (!same_bits(new_best, sweep.best) || !same_bits(new_centre, sweep.centre())) {
             sweep.best = new_best;
             sweep.centre() = new_centre;
-            sweep.run_parity = (range.first + lane) & 1;
+            sweep.run_parity = (range.first + k) & 1;
             moved = true;
         }
     }
-    sweep.effort.candidates_judged += count;
-    return {range.first + count, moved};
+    sweep.effort.candidates_judged += plan.count;
+    return {range.first + plan.count, moved};
 }
 
 // Judges every candidate of a range exactly, or up to the first acceptance that moves the
@@ -240,30 +284,26 @@ Judged judge_range(Sweep& sweep, CandidateRange range) {
     return judged;
 }
 
-// Ranges split within ranges: a ladder and at most six splits below it (each split leaves
-// ranges under a third the size of their parent or a block long).
-constexpr int kMostLevels = 12;
-
 // One sweep. From the centre, and again from the candidate after each acceptance, the
 // first block is judged exactly; a ladder of growing ranges follows. A range whose bound
 // reaches the best is set aside whole; a range of copies of the centre is judged once; any
-// other is split into smaller ranges, down to a block, which is judged exactly. Ranges keep
+// other is split into smaller ranges, down to at most four blocks, which are judged exactly
+// (search_ranges.h). Ranges keep
 // the sweep order, so the first candidate below the best is the one accepted; an acceptance
 // voids the verdicts ahead. Returns the acceptances.
 int run_sweep(Sweep& sweep) {
-    RangeBatch levels[kMostLevels];
+    RangeBatch levels[ranges::kMostLevels];
     int depth = 0;
     bool judge_first_block = true;
     int next = 0;
     while (next < kCandidatesPerSweep) {
         if (depth == 0) {
             if (judge_first_block) {
-                const Judged judged =
-                    judge_run(sweep, {next, std::min(kCandidatesPerSweep, next + kLanes)}, true);
+                const Judged judged = judge_run(sweep, {next, kCandidatesPerSweep}, true);
                 next = judged.next;
                 judge_first_block = judged.moved;
             } else {
-                levels[depth++] = ladder_from(next);
+                levels[depth++] = ranges::ladder_from(next);
                 bound_batch(sweep, levels[depth - 1]);
             }
             continue;
@@ -281,11 +321,11 @@ int run_sweep(Sweep& sweep) {
             sweep.effort.candidates_skipped += range.size();
         } else if (every_candidate_is_centre(sweep, range)) {
             judged = judge_copies_of_centre(sweep, range);
-        } else if (range.size() <= kLanes) {
+        } else if (range.size() <= ranges::kJudgedWhole) {
             judged = judge_range(sweep, range);
         } else {
-            KESTRANE_CHECK(depth < kMostLevels);
-            levels[depth++] = split(range);
+            KESTRANE_CHECK(depth < ranges::kMostLevels);
+            levels[depth++] = ranges::split(range);
             bound_batch(sweep, levels[depth - 1]);
             continue;
         }

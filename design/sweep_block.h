@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "response_model.h"
@@ -51,18 +52,29 @@ struct BlockVerdict {
 using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& frequencies,
                             float best, BlockVerdict& verdict);
 
-// Whether every lane's running total has reached the best.
+// Whether every lane's running total has reached the best. A lane whose total is not a
+// number may count either way: its objective is not below the best either.
 [[gnu::always_inline]] inline bool every_lane_reaches(const double (&totals)[kLanes], double best) {
-    int reaching = 0;
-#pragma omp simd reduction(+ : reaching)
-    for (int lane = 0; lane < kLanes; ++lane)
-        reaching += totals[lane] >= best;
-    return reaching == kLanes;
+    double least_total = HUGE_VAL;
+#pragma omp simd reduction(min : least_total)
+    for (int lane = 0; lane < kLanes; ++lane) {
+        least_total = totals[lane] < least_total ? totals[lane] : least_total;
+    }
+    return least_total >= best;
+}
+
+// A lane's running total as every_lane_reaches sees it: -infinity, which never reaches the
+// best, while an amplitude of the lane is unsure.
+inline double total_to_compare(double flatness_sum, double cutoff_term, double unsure) {
+    return unsure != 0 ? -HUGE_VAL : objective_total(flatness_sum, cutoff_term);
 }
 
 // The body of every BlockJudge, inlined into each path's compilation. The lane loops are
 // innermost and marked for vector code; every lane holds doubles only (the single-precision
-// sums too), so that one vector width serves the whole loop.
+// sums too), so that one vector width serves the whole loop. The amplitude of a run of equal
+// flatness frequencies is computed once, and its term added once for each point of the run.
+// A lane whose amplitude estimate is unsure in any term (hardly ever) has its objective
+// computed again at the end, one term after another, with each amplitude settled.
 [[gnu::always_inline]] inline void judge_block(const BlockPlan& plan,
                                                const ObjectiveFrequencies& frequencies, float best,
                                                BlockVerdict& verdict) {
@@ -84,23 +96,42 @@ using BlockJudge = void (*)(const BlockPlan& plan, const ObjectiveFrequencies& f
 
     verdict.below = 0;
     const double cutoff_hz = frequencies.cutoff_hz;
-    double cutoff_terms[kLanes];
+    double unsure[kLanes] = {}, cutoff_terms[kLanes], totals[kLanes];
 #pragma omp simd
     for (int lane = 0; lane < kLanes; ++lane) {
-        cutoff_terms[lane] = cutoff_term(amplitude(p[lane], c2c2ss[lane], cutoff_hz));
+        const double square = denominator_square(real_part(p[lane], cutoff_hz),
+                                                 imaginary_squared(c2c2ss[lane], cutoff_hz));
+        cutoff_terms[lane] = cutoff_term(estimated_amplitude(square, unsure[lane]));
+        totals[lane] = total_to_compare(0.0, cutoff_terms[lane], unsure[lane]);
     }
-    if (every_lane_reaches(cutoff_terms, best)) return;
-    double sums[kLanes] = {}, totals[kLanes];
-    for (const double f : frequencies.flatness_hz) {
+    if (every_lane_reaches(totals, best)) return;
+    double sums[kLanes] = {}, terms[kLanes];
+    for (int run = 0; run < frequencies.runs; ++run) {
+        const double f = frequencies.run_hz[run];
 #pragma omp simd
         for (int lane = 0; lane < kLanes; ++lane) {
-            sums[lane] = add_flatness_term(sums[lane], amplitude(p[lane], c2c2ss[lane], f));
-            totals[lane] = objective_total(sums[lane], cutoff_terms[lane]);
+            const double square =
+                denominator_square(real_part(p[lane], f), imaginary_squared(c2c2ss[lane], f));
+            terms[lane] = flatness_term(estimated_amplitude(square, unsure[lane]));
+        }
+        for (int point = 0; point < frequencies.run_length[run]; ++point) {
+#pragma omp simd
+            for (int lane = 0; lane < kLanes; ++lane) {
+                sums[lane] = add_term(sums[lane], terms[lane]);
+            }
+        }
+#pragma omp simd
+        for (int lane = 0; lane < kLanes; ++lane) {
+            totals[lane] = total_to_compare(sums[lane], cutoff_terms[lane], unsure[lane]);
         }
         if (every_lane_reaches(totals, best)) return;
     }
     for (int lane = 0; lane < kLanes; ++lane) {
-        verdict.objectives[lane] = objective_total(sums[lane], cutoff_terms[lane]);
+        FilterComponents k = centre;
+        k.*swept_member(sweep) = candidates[lane];
+        verdict.objectives[lane] = unsure[lane] != 0
+                                       ? objective_at(k, frequencies)
+                                       : objective_total(sums[lane], cutoff_terms[lane]);
         if (verdict.objectives[lane] < best) verdict.below |= 1u << lane;
     }
 }

@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "every_path.h"
+#include "random_designs.h"
 #include "response.h"
 #include "search.h"
 #include "search_paths.h"
@@ -35,7 +39,7 @@ struct BoundCase {
 
 float value_at(const BoundCase& c, int offset) {
     const float centre = c.centre.*block::swept_member(c.sweep);
-    return static_cast<float>(offset * block::sweep_step(c.sweep) + centre);
+    return to_single(offset * block::sweep_step(c.sweep) + centre);
 }
 
 // Designs spread over the decades, a quarter negative, some searched to their end (where
@@ -43,17 +47,14 @@ float value_at(const BoundCase& c, int offset) {
 // placed so that a range crosses C2 = 0 or R1 + R2 = 0.
 std::vector<BoundCase> cases(int count, std::uint64_t seed) {
     std::mt19937_64 random(seed);
-    std::uniform_real_distribution<double> fc_decades(-3, 6), r1_decades(0, 9), unit(0, 1);
+    std::uniform_real_distribution<double> unit(0, 1);
     std::uniform_int_distribution<int> sweep_of(0, 2);
     std::vector<BoundCase> list;
     while (static_cast<int>(list.size()) < count) {
-        float fc = static_cast<float>(std::pow(10.0, fc_decades(random)));
-        float r1 = static_cast<float>(std::pow(10.0, r1_decades(random)));
-        if (unit(random) < 0.25) fc = -fc;
-        if (unit(random) < 0.25) r1 = -r1;
+        const test::DesignInput design = test::random_design(random);
         BoundCase c{};
-        c.targets = make_targets(fc);
-        c.centre = starting_point(r1, c.targets);
+        c.targets = make_targets(design.fc_khz);
+        c.centre = starting_point(design.r1, c.targets);
         if (!is_finite_design(c.centre)) continue;
         const double kind = unit(random);
         if (kind < 0.5) search_components(c.centre, c.targets);
@@ -75,14 +76,7 @@ std::vector<BoundCase> cases(int count, std::uint64_t seed) {
     return list;
 }
 
-class EveryPathBound : public testing::TestWithParam<SearchPath> {
-  protected:
-    void SetUp() override {
-        if (!search_path_available(GetParam())) {
-            GTEST_SKIP() << "this processor lacks the " << search_path_name(GetParam()) << " path";
-        }
-    }
-};
+class EveryPathBound : public test::EveryPathTest {};
 
 // The least objective over the sampled candidates of one side: every candidate when the
 // side is short, the ends and a spread between them when it is long.
@@ -179,12 +173,94 @@ TEST_P(EveryPathBound, RangesAcrossAZeroOfASquare) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Search, EveryPathBound,
-                         testing::Values(SearchPath::portable, SearchPath::avx2,
-                                         SearchPath::avx512),
-                         [](const testing::TestParamInfo<SearchPath>& path) {
-                             return std::string(search_path_name(path.param));
-                         });
+// Ranges where |H| at the cutoff comes within 0.4 % of the largest the mean-value bound
+// takes (1024) and re nearly cancels: the case the amplitude allowance is widest for. With
+// R1 = R2 = 10 kohm, C1 = 3.17993271e-3 F and C2 = 7.95778916e-14 F at 1 kHz,
+// p f^2 39.478 = 0.99900003, so re = 1.0e-3 keeps only the last 43 bits, and im^2 = 1.0e-10.
+// R2 is swept; each 0.1 ohm step moves re by 1e-5. |H| is 1000 at the centre, 1020 two steps
+// right; to the left it falls to 990, 909, 667, 250, 91 and 32 at 1, 10, 50, 300, 1000 and
+// 3000 steps (worked out with Python's floats). Only the cutoff term varies (the flatness
+// points are at 0 Hz).
+TEST_P(EveryPathBound, RangesNearTheLargestAmplitudeWhereReNearlyCancels) {
+    const FilterComponents centre{1e4f, 1e4f, 3.17993271e-3f, 7.95778916e-14f};
+    const BoundCase c{centre,
+                      {},
+                      kSweepR2,
+                      {{1, 1},
+                       {1, 2},
+                       {-1, -1},
+                       {-10, -1},
+                       {-50, -10},
+                       {-300, -50},
+                       {-1000, -300},
+                       {-3000, -1000}}};
+    const double flatness_hz[kFlatnessPoints] = {};
+    const ObjectiveFrequencies frequencies = objective_frequencies(flatness_hz, 1000);
+    RangePlan plan{centre, kSweepR2, {}, {}};
+    for (int lane = 0; lane < kRangeLanes; ++lane) {
+        plan.low[lane] = value_at(c, c.sides[lane].from);
+        plan.high[lane] = value_at(c, c.sides[lane].to);
+    }
+    RangeVerdict verdict;
+    judges_for(GetParam())
+        .ranges(plan, frequencies, std::numeric_limits<double>::infinity(), verdict);
+    for (int lane = 0; lane < kRangeLanes; ++lane) {
+        SCOPED_TRACE(testing::Message() << "lane " << lane);
+        // The mean-value bound alone, the one with the allowances: it applies (|H| <= 1024).
+        range::Lanes l;
+        range::settle_lane(centre, kSweepR2, plan.low[lane], plan.high[lane], frequencies, 0, l);
+        const double mean_value = range::mean_value_bound(l, 0);
+        EXPECT_GT(mean_value, -HUGE_VAL);
+        for (int offset = c.sides[lane].from; offset <= c.sides[lane].to; ++offset) {
+            FilterComponents k = centre;
+            k.R2 = value_at(c, offset);
+            const double objective = objective_at(k, frequencies);
+            ASSERT_GE(objective, verdict.bounds[lane]) << "offset " << offset;
+            ASSERT_GE(objective, mean_value) << "offset " << offset;
+        }
+    }
+}
+
+// Components so large that |H|'s argument leaves the range the lanes' estimate takes
+// (2^-900 .. 2^900), or even the range its error-free products work in, or overflows: the
+// lanes are settled one by one after the vector code. Both judges agree with the scalar
+// objective there: the block judge exactly, the range judge's bounds from below. At 2e9 Hz,
+// with R1 = R2 = C2 = 1e35, re^2 is about 2^964 for C1 = 1e20, 2^1010 for C1 = 1e27 and
+// beyond the double range for C1 = 1e35.
+TEST_P(EveryPathBound, LanesBeyondTheEstimateAreSettled) {
+    const FilterComponents centre{1e35f, 1e35f, 1e35f, 1e35f};
+    double flatness_hz[kFlatnessPoints] = {};
+    for (int i = 0; i < kFlatnessPoints; ++i)
+        flatness_hz[i] = 2e9 - 1e8 * i;
+    const ObjectiveFrequencies frequencies = objective_frequencies(flatness_hz, 1000);
+    const float values[] = {1e35f, 1e27f, 1e20f, 1e-30f, 0, -1e27f, 3e38f, 1e10f};
+    block::BlockPlan plan{centre, kSweepC1, {}};
+    std::copy(std::begin(values), std::end(values), plan.candidates);
+    block::BlockVerdict verdict;
+    judges_for(GetParam()).block(plan, frequencies, 1e30f, verdict);
+    EXPECT_EQ(verdict.below, 0xffu);
+    RangePlan ranges{centre, kSweepC1, {}, {}};
+    for (int lane = 0; lane < block::kLanes; ++lane) {
+        FilterComponents k = centre;
+        k.C1 = values[lane];
+        EXPECT_EQ(verdict.objectives[lane], objective_at(k, frequencies)) << "lane " << lane;
+        ranges.low[lane] = std::min(values[lane], centre.C1);
+        ranges.high[lane] = std::max(values[lane], centre.C1);
+    }
+    RangeVerdict bounds;
+    judges_for(GetParam())
+        .ranges(ranges, frequencies, std::numeric_limits<double>::infinity(), bounds);
+    for (int lane = 0; lane < kRangeLanes; ++lane) {
+        for (const float c1 : {ranges.low[lane], ranges.high[lane]}) {
+            FilterComponents k = centre;
+            k.C1 = c1;
+            EXPECT_GE(objective_at(k, frequencies), bounds.bounds[lane]) << "lane " << lane;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, EveryPathBound, testing::ValuesIn(test::kEveryPath),
+                         test::path_test_name);
 
 }  // namespace
 }  // namespace kestrane

@@ -5,12 +5,17 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "every_path.h"
 #include "reference_model.h"
 #include "response.h"
+#include "search_ranges.h"
 
 namespace kestrane {
 namespace {
+
+using test::expect_same_tally;
 
 // A way to run the search: the power-function reference, or the program's search on one
 // vector path.
@@ -27,10 +32,7 @@ const SearchRoute kRoutes[] = {{"reference", std::nullopt},
 class EveryPath : public testing::TestWithParam<SearchRoute> {
   protected:
     void SetUp() override {
-        const std::optional<SearchPath> path = GetParam().path;
-        if (path && !search_path_available(*path)) {
-            GTEST_SKIP() << "this processor lacks the " << search_path_name(*path) << " path";
-        }
+        if (GetParam().path) test::skip_unless_available(*GetParam().path);
     }
 
     // The design of `fc_khz` and `r1` from its starting point along this route.
@@ -45,15 +47,6 @@ class EveryPath : public testing::TestWithParam<SearchRoute> {
         return k;
     }
 };
-
-void expect_same_tally(const SearchTally& actual, const SearchTally& expected) {
-    for (int pass = 0; pass < kSearchPasses; ++pass) {
-        for (int sweep = 0; sweep < kSweepsPerPass; ++sweep) {
-            EXPECT_EQ(actual.accepted[pass][sweep], expected.accepted[pass][sweep])
-                << "pass " << pass + 1 << " sweep " << sweep + 1;
-        }
-    }
-}
 
 TEST_P(EveryPath, OneKilohertzTenKiloohm) {
     // Acceptances per pass (C1, C2, R2 sweeps) of this design; none after pass 4.
@@ -121,18 +114,54 @@ TEST(Search, FirstCandidateOfEveryDesignIsAccepted) {
     EXPECT_EQ(k.R2, 10000.0f);
 }
 
+// A path the processor lacks is refused with a message, not run into an illegal instruction:
+// a path value no build has, on every processor, and any real path this one lacks.
 TEST(Search, PathTheProcessorLacksIsRefused) {
 #ifdef NDEBUG
     GTEST_SKIP() << "preconditions are checked in debug and sanitizer builds only";
 #endif
-    std::optional<SearchPath> missing;
+    constexpr auto kNoBuildHasIt = static_cast<SearchPath>(99);
+    std::vector<SearchPath> missing = {kNoBuildHasIt};
     for (const SearchPath path : {SearchPath::avx2, SearchPath::avx512}) {
-        if (!search_path_available(path)) missing = path;
+        if (!search_path_available(path)) missing.push_back(path);
     }
-    if (!missing) GTEST_SKIP() << "this processor has every path";
     const DesignTargets t = make_targets(1);
-    FilterComponents k = starting_point(10000, t);
-    EXPECT_DEATH(search_components_on(*missing, k, t), "search_path_available");
+    for (const SearchPath path : missing) {
+        EXPECT_FALSE(search_path_available(path));
+        FilterComponents k = starting_point(10000, t);
+        EXPECT_DEATH(search_components_on(path, k, t), "search_path_available");
+    }
+}
+
+// The levels of splits below a range, if no bound ever sets a range aside; each split's parts
+// must follow one another from the range's first candidate to its end.
+int levels_of_splits(ranges::CandidateRange range) {
+    if (range.size() <= ranges::kJudgedWhole) return 0;
+    const ranges::RangeBatch parts = ranges::split(range);
+    int deepest = 0, next = range.first;
+    for (int i = 0; i < parts.count; ++i) {
+        EXPECT_EQ(parts.ranges[i].first, next);
+        EXPECT_GT(parts.ranges[i].size(), 0);
+        next = parts.ranges[i].end;
+        deepest = std::max(deepest, levels_of_splits(parts.ranges[i]));
+    }
+    EXPECT_EQ(next, range.end);
+    return 1 + deepest;
+}
+
+TEST(SearchRanges, SplitsBelowEveryLadderStayWithinTheNestingLimit) {
+    int deepest = 0;
+    for (int first = 0; first < kCandidatesPerSweep; ++first) {
+        const ranges::RangeBatch ladder = ranges::ladder_from(first);
+        ASSERT_GT(ladder.count, 0);
+        ASSERT_EQ(ladder.ranges[0].first, first);
+        for (int i = 0; i < ladder.count; ++i) {
+            ASSERT_LE(ladder.ranges[i].end, kCandidatesPerSweep);
+            deepest = std::max(deepest, 1 + levels_of_splits(ladder.ranges[i]));
+        }
+        if (HasFailure()) return;
+    }
+    EXPECT_LE(deepest, ranges::kMostLevels);
 }
 
 }  // namespace
