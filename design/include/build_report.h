@@ -9,7 +9,6 @@
 
 #include "cutoff_yield.h"
 #include "design.h"
-#include "part_analysis.h"
 #include "standard_sets.h"
 #include "tolerance_ranges.h"
 
