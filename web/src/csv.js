@@ -7,9 +7,9 @@
 // (frequency in hertz, gain, phase in degrees, group delay in seconds), and, when the plots
 // show them, circuit (the shown set's gain, phase and group delay on the real circuit), bands
 // (their lowest and highest over the tolerance box) and opamp (the set with the op-amp
-// model). A group that is missing or null has no columns. A column with a csv_db heading is followed by its values in decibels. Each
-// number in the shortest form that reads back to the same double; values that are not finite
-// are written as empty fields.
+// model). A group that is missing or null has no columns. A column with a csv_db heading is
+// followed by its values in decibels. Each number in the shortest form that reads back to the
+// same double; values that are not finite are written as empty fields.
 export function responseCsv(columns, groups, comments = []) {
   const field = (value) => (Number.isFinite(value) ? String(value) : "");
   const decibels = (gain) => 20 * Math.log10(gain);

@@ -11,7 +11,14 @@ import { csvName, downloadText, responseCsv } from "./csv.js";
 import { plotRange } from "./layout.js";
 import { createPlots } from "./plots.js";
 import { schematicDescription, schematicSvg } from "./schematic.js";
-import { FIELDS, OPAMP_SETTINGS, SETTINGS, readFields, storeInUrl, textsFromQuery } from "./state.js";
+import {
+  FIELDS,
+  OPAMP_SETTINGS,
+  SETTINGS,
+  readFields,
+  storeInUrl,
+  textsFromQuery,
+} from "./state.js";
 import { createStepPlot } from "./stepplot.js";
 import {
   createMemo,

@@ -46,7 +46,9 @@ const READ_KINDS = new Set([
 ]);
 
 // The typed settings of the op-amp, in the order of their fields.
-export const OPAMP_SETTINGS = SETTINGS.filter((s) => READ_KINDS.has(s.kind) && s.kind !== "tolerance");
+export const OPAMP_SETTINGS = SETTINGS.filter(
+  (setting) => READ_KINDS.has(setting.kind) && setting.kind !== "tolerance",
+);
 
 const ALL_INPUTS = [...FIELDS, ...SETTINGS];
 
