@@ -108,12 +108,12 @@ export class Core {
     return lines;
   }
 
-  // The arrays of `group`, `count` values each, copied: { name: [numbers] }.
+  // The arrays of `group`, `count` values each, copied: { name: Float64Array }.
   #arrays(group, count) {
     const arrays = {};
     for (const { name, index } of this.#arrayGroups.get(group) ?? []) {
       const pointer = this.#x.kestrane_array(index);
-      arrays[name] = Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
+      arrays[name] = new Float64Array(this.#x.memory.buffer, pointer, count).slice();
     }
     return arrays;
   }

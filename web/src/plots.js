@@ -19,8 +19,8 @@ const ENVELOPE_ALPHA = 0.2;
 const LABEL_ROW_PX = 18;
 const RESERVED_LABEL_ROWS = 2;
 const READOUT_INTERVAL_MS = 250;
-// The widest plot that a printed A4 page holds at full size, in CSS pixels.
-const PRINT_WIDTH_PX = 680;
+// The plots' width on a printed A4 page, in CSS pixels, with the results above them.
+const PRINT_WIDTH_PX = 600;
 
 // The plot colours of the scheme in force: the style sheet's --plot-* and --mark-* properties.
 function themeColors() {
@@ -362,7 +362,7 @@ export function createPlots(container, readout, core) {
   // The plotted values of one quantity, or gaps when there is no list for these samples.
   const curve = (kind, list, count) => {
     if (!list || list.length !== count) return new Array(count).fill(null);
-    return list.map((v) => finiteOrNull(kind.toPlot(v)));
+    return Array.from(list, (v) => finiteOrNull(kind.toPlot(v)));
   };
   const dataFor = (kind, s, parts) => {
     const count = s.hz.length;

@@ -122,7 +122,8 @@ const bits = (values) => values.map((v) => `${doubleBits(v)}\t`).join("");
 const texts = (lines) => lines.map((line) => `${line}\t`).join("");
 
 function curveDump(curve) {
-  return curve.gain.map((g, i) => bits([g, curve.phase_deg[i], curve.group_delay_s[i]])).join("");
+  const { gain, phase_deg: phase, group_delay_s: delay } = curve;
+  return Array.from(gain, (g, i) => bits([g, phase[i], delay[i]])).join("");
 }
 
 function readValue(text, kind) {
@@ -161,7 +162,7 @@ function opampDump([gbwText, a0Text, roText, amplitudeText, attenuationText]) {
   out += bits([s.ideal_settling_01_percent_s]);
   out += texts([step.lines.overshoot, step.lines.rise, step.lines.settle]);
   const { t_s: times, model, ideal } = step.arrays;
-  out += times.map((time, i) => bits([time, model[i], ideal[i]])).join("");
+  out += Array.from(times, (time, i) => bits([time, model[i], ideal[i]])).join("");
   out += curveDump(core.opampSamples());
   const files = core.files();
   return out + texts([files.netlist, files.bom].map((text) => text.replaceAll("\n", "\\n")));
@@ -191,18 +192,11 @@ function settingDump(setting) {
     out += bits([r.yield_1_percent, r.yield_2_percent, r.yield_5_percent]);
     out += texts([ranges.lines.cutoff_range, ranges.lines.q_range, ranges.lines.yield]);
     const b = core.bands();
-    out += b.gain_lowest
-      .map((low, i) =>
-        bits([
-          low,
-          b.gain_highest[i],
-          b.phase_lowest_deg[i],
-          b.phase_highest_deg[i],
-          b.group_delay_lowest_s[i],
-          b.group_delay_highest_s[i],
-        ]),
-      )
-      .join("");
+    const rows = Array.from(b.gain_lowest, (low, i) =>
+      bits([low, b.gain_highest[i], b.phase_lowest_deg[i], b.phase_highest_deg[i]]) +
+      bits([b.group_delay_lowest_s[i], b.group_delay_highest_s[i]]),
+    );
+    out += rows.join("");
   }
   return out + opampDump(setting.slice(5));
 }
@@ -528,7 +522,7 @@ test("the plotted response is the core's model between whole hertz", () => {
     const low = Math.max(1, Math.round(cutoff / 10));
     const high = Math.round(cutoff * 10);
     const s = core.samples(low, high, 2);
-    assert.deepEqual(s.hz, [low, high]);
+    assert.deepEqual(Array.from(s.hz), [low, high]);
     // The gain is the core's amplitude itself; below the natural frequency the phase is the
     // core's phase in degrees with the lag made negative (1 kHz design: about -3 degrees at
     // 100 Hz, so the check is not empty).
