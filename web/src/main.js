@@ -227,6 +227,8 @@ function start(core) {
   let lastDesign = null;
   let designMs = 0; // the search's time for the last design made, 0 when it was kept
   let lastAnnounced = "";
+  let shownStep = null; // the step response drawn, as computeResult gave it
+  let shownMarkup = ""; // the schematic drawn
 
   element("cutoff-gain").textContent = core.cutoffGainText;
   for (const { id } of SERIES_SETTINGS) {
@@ -277,10 +279,14 @@ function start(core) {
     element("atten").textContent = result?.attenuation?.lines.attenuation ?? "";
     const step = result?.step ?? null;
     showLines(STEP_LINES, step);
-    if (step) {
-      stepPlot.show(step, [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". "));
-    } else {
-      stepPlot.clear();
+    // A step kept from the last result (createMemo gives the same object) stays drawn.
+    if (step !== shownStep) {
+      if (step) {
+        stepPlot.show(step, [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". "));
+      } else {
+        stepPlot.clear();
+      }
+      shownStep = step;
     }
     element("legend-step").hidden = !step;
   }
@@ -288,8 +294,13 @@ function start(core) {
   function showCircuit(result) {
     const set = result?.buildable ? result.parts.texts : null;
     const drawing = element("schematic");
-    drawing.innerHTML = set ? schematicSvg(set, schematicDescription(set)) : "";
-    if (result && !set) drawing.textContent = NO_SET;
+    const markup = set ? schematicSvg(set, schematicDescription(set)) : "";
+    // The same drawing is not drawn again.
+    if (markup !== shownMarkup || !set) {
+      drawing.innerHTML = markup;
+      if (result && !set) drawing.textContent = NO_SET;
+      shownMarkup = markup;
+    }
     element("bench-note").textContent = result && !set ? NO_SET : "";
     drawing.classList.toggle("empty", !set);
     element("download-spice").disabled = !result?.files?.netlist;

@@ -1037,7 +1037,8 @@ def measure():
         profile.cleanup()
     design, redraw = timings["design"][10:], timings["redraw"][10:]
     print(f"designs timed: {len(design)}, redraws timed: {len(redraw)}")
-    print(f"one design (search, figures, lines, plot samples, standard parts): "
+    print(f"one design (search, figures, lines, plot samples, the set with its figures, ranges, "
+          f"yield, curves and band, the op-amp figures, curve and step response): "
           f"median {statistics.median(design):.2f} ms, max {max(design):.2f} ms")
     print(f"keystroke to redrawn plot: median {statistics.median(redraw):.1f} ms, "
           f"max {max(redraw):.1f} ms")
