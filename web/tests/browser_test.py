@@ -15,7 +15,8 @@ from the python3 calculations written down at PARTS_1K and in the CSV test; the 
 figures are the module's, which the differential and ngspice tests check, so here they are
 checked for being shown, marked and withdrawn. axe-core checks
 the page in both colour schemes and at phone width. Screenshots (desktop, phone, dark) are
-saved in the artefacts folder. With --measure the script instead times designs typed into the
+saved in the artefacts folder, with the bench and the circuit in the dark scheme and the
+schematic at phone width. With --measure the script instead times designs typed into the
 page and prints the figures.
 """
 
@@ -835,6 +836,11 @@ class PageTest(unittest.TestCase):
         self.assertLess(max(channels), 40, background)
         self.assertEqual(self.axe_violations(), [], "axe, dark scheme")
         self.save_screenshot("kestrane-page-dark.png")
+        folder = pathlib.Path(ARGS.artefacts)
+        for card in ["bench", "circuit-card"]:
+            found = self.driver.find_element(By.CSS_SELECTOR, f".{card}")
+            self.driver.execute_script("arguments[0].scrollIntoView()", found)
+            found.screenshot(str(folder / f"kestrane-{card}-dark.png"))
         # A settled error in the dark scheme passes too.
         self.type_into("r1-ohm", "12abc")
         self.element("r1-ohm").send_keys(Keys.ENTER)
