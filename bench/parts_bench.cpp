@@ -10,7 +10,6 @@
 
 #include "build_report.h"
 #include "design.h"
-#include "part_analysis.h"
 #include "standard_sets.h"
 #include "tolerance_ranges.h"
 

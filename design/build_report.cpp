@@ -92,6 +92,24 @@ void check_practical(const FilterComponents& parts, PartSet set,
     check_range(DesignValue::C2, parts.C2, kSmallestCapacitor, kLargestCapacitor, set, warnings);
 }
 
+// A set whose part is not positive and finite, as when the nearest member of a value near
+// the largest float lies beyond it: the no_circuit warning naming that part, if so.
+std::optional<BuildWarning> unbuildable_set(const FilterComponents& set) {
+    const DesignValue names[] = {DesignValue::R1, DesignValue::R2, DesignValue::C1,
+                                 DesignValue::C2};
+    const float values[] = {set.R1, set.R2, set.C1, set.C2};
+    for (int i = 0; i < 4; ++i) {
+        if (is_positive_finite(values[i])) continue;
+        BuildWarning warning;
+        warning.kind = WarningKind::no_circuit;
+        warning.name = names[i];
+        warning.value = values[i];
+        warning.set = PartSet::shown;
+        return warning;
+    }
+    return std::nullopt;
+}
+
 // The warnings about the design's own parts. Returns true when there is a circuit to build.
 bool check_design(const Design& design, std::vector<BuildWarning>& warnings) {
     const std::optional<DesignValue> input =
@@ -127,6 +145,10 @@ PartsReport parts_report(const Design& design, const PartsOptions& options) {
     const std::optional<FilterComponents> shown =
         shown_set(design.components, target_hz, options.method, options.series);
     if (!shown) return report;
+    if (const std::optional<BuildWarning> beyond = unbuildable_set(*shown)) {
+        report.warnings.push_back(*beyond);
+        return report;
+    }
     report.buildable = true;
     report.shown = *shown;
     const CircuitParts parts = circuit_parts(*shown);

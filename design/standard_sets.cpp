@@ -7,7 +7,6 @@
 
 #include "circuit_model.h"
 #include "contract.h"
-#include "part_analysis.h"
 #include "standard_set_search.h"
 
 // How the best set is found without trying every set of the neighbourhood (about 14 million
@@ -160,6 +159,14 @@ BestSet best_standard_set(const FilterComponents& search_parts, double target_hz
     }
     if (best.error == kInfinity) return {};
     return {true, best.parts, best.error, best.evaluated};
+}
+
+FilterComponents standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
+                                PreferredSeries capacitor_series) {
+    return {nearest_preferred(exact.R1, resistor_series),
+            nearest_preferred(exact.R2, resistor_series),
+            nearest_preferred(exact.C1, capacitor_series),
+            nearest_preferred(exact.C2, capacitor_series)};
 }
 
 std::optional<FilterComponents> shown_set(const FilterComponents& search_parts, double target_hz,

@@ -112,6 +112,19 @@ TEST(PartsReport, NoCircuitToBuild) {
     EXPECT_EQ(negative.warnings[0].value, -1);
     EXPECT_FALSE(design_warning(negative_input));
 
+    // R1 = 3.4e38 ohm (the largest float, 3.40282e38) has the E48 neighbours 3.32e38 and
+    // 3.48e38, the nearer on a log scale beyond the float range: the nearest set has no R1.
+    PartsOptions nearest_e48;
+    nearest_e48.method = PartsMethod::nearest;
+    nearest_e48.series = {e48, e48};
+    const PartsReport beyond = parts_report(design_filter(1, 1e40), nearest_e48);
+    EXPECT_FALSE(beyond.buildable);
+    ASSERT_FALSE(beyond.warnings.empty());
+    EXPECT_EQ(beyond.warnings.back().kind, WarningKind::no_circuit);
+    EXPECT_EQ(beyond.warnings.back().name, DesignValue::R1);
+    EXPECT_EQ(beyond.warnings.back().set, PartSet::shown);
+    EXPECT_TRUE(std::isinf(beyond.warnings.back().value));
+
     const PartsReport refused = parts_report(design_filter(1, 0), {});
     ASSERT_EQ(kinds(refused.warnings), std::vector{WarningKind::no_circuit});
     EXPECT_EQ(refused.warnings[0].name, DesignValue::R1);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "design.h"
-#include "part_analysis.h"
 #include "standard_set_search.h"
 
 namespace kestrane {
@@ -123,13 +122,16 @@ TEST(BestStandardSet, NoSetWithoutACircuit) {
 }
 
 TEST(ShownSet, EachMethodGivesItsSet) {
+    // Nearest on a log scale, each part alone: E96 near 10.25 kohm are 10.2 and 10.5
+    // (midpoint sqrt(10.2 * 10.5) = 10.349); E12 near 23.13 nF are 22 and 27 (midpoint
+    // 24.372), near 11.109 nF 10 and 12 (midpoint sqrt(120) = 10.954).
     const std::optional<FilterComponents> nearest =
         shown_set(kDesign1k, 1000, PartsMethod::nearest, {e96, e12});
     ASSERT_TRUE(nearest);
-    const FilterComponents rounded = standard_parts(kDesign1k, e96, e12);
-    EXPECT_EQ(nearest->R2, rounded.R2);
-    EXPECT_EQ(nearest->C1, rounded.C1);
-    EXPECT_EQ(nearest->C2, rounded.C2);
+    EXPECT_EQ(nearest->R1, 10000.0f);
+    EXPECT_EQ(nearest->R2, 10200.0f);
+    EXPECT_EQ(nearest->C1, 22e-9f);
+    EXPECT_EQ(nearest->C2, 12e-9f);
     const std::optional<FilterComponents> best =
         shown_set(kDesign1k, 1000, PartsMethod::best, {e96, e12});
     ASSERT_TRUE(best);

@@ -4,7 +4,7 @@
 
 #include "messages.h"
 #include "number_scan.h"
-#include "parts_report.h"
+#include "page_text.h"
 
 namespace kestrane {
 namespace {
@@ -19,6 +19,24 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && is_space(text.back()))
         text.remove_suffix(1);
     return text;
+}
+
+// Whether `value` is one that a field of `kind` takes, and if not, why.
+bool takes(FieldKind kind, double value, std::string_view shown, std::string& message) {
+    if (kind == FieldKind::design || kind == FieldKind::band) return true;
+    if (kind == FieldKind::tolerance) {
+        if (is_tolerance_percent(value)) return true;
+        message = tolerance_message(shown);
+        return false;
+    }
+    constexpr OpAmpSetting kSettings[] = {OpAmpSetting::gbw_mhz, OpAmpSetting::gain_db,
+                                          OpAmpSetting::output_ohm, OpAmpSetting::amplitude_v,
+                                          OpAmpSetting::attenuation_hz};
+    const OpAmpSetting setting =
+        kSettings[static_cast<int>(kind) - static_cast<int>(FieldKind::gbw)];
+    if (is_setting_value(setting, value)) return true;
+    message = setting_message(setting, shown);
+    return false;
 }
 
 }  // namespace
@@ -46,9 +64,8 @@ FieldRead read_field(std::string_view text, FieldKind kind) {
                             is_space)) {
                 read.status = FieldStatus::ok;
                 read.value = scan.value;
-                if (kind == FieldKind::tolerance && !is_tolerance_percent(scan.value)) {
+                if (!takes(kind, scan.value, shown, read.message)) {
                     read.status = FieldStatus::out_of_range;
-                    read.message = tolerance_message(shown);
                 }
                 return read;
             }

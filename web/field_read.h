@@ -14,12 +14,14 @@ enum class FieldStatus {
     empty,         // nothing but white space
     not_a_number,  // no number at the start, or text after the number and its prefix
     too_long,      // the number takes more characters than the field allows
-    out_of_range,  // a number the field does not take (tolerances only)
+    out_of_range,  // a number the field does not take (tolerances and op-amp settings)
 };
 
 // The kinds of field: the cutoff and R1 (the console's 19 number characters), the band (27),
-// and a tolerance in percent (19, and from 0 up to, not including, 100).
-enum class FieldKind { design, band, tolerance };
+// a tolerance in percent (19, and from 0 up to, not including, 100), and the op-amp settings
+// (19 each, and what is_setting_value takes): GBW in MHz, A0 in dB, Ro in ohms, the output
+// amplitude in volts and the attenuation's frequency in hertz.
+enum class FieldKind { design, band, tolerance, gbw, gain_db, output_ohm, amplitude, frequency };
 
 struct FieldRead {
     FieldStatus status = FieldStatus::empty;
@@ -31,9 +33,9 @@ struct FieldRead {
 int field_number_chars(FieldKind kind);
 
 // Reads `text` (any length, any bytes) as a field of `kind` with scan_prefixed_real. The
-// message is the console's (not_a_number_message, too_long_message) or, for a number that is
-// not a tolerance, tolerance_message; it names the field's text without the white space
-// around it.
+// message is the console's (not_a_number_message, too_long_message) or, for a number the
+// field does not take, tolerance_message or setting_message; it names the field's text
+// without the white space around it.
 FieldRead read_field(std::string_view text, FieldKind kind);
 
 // "ok", "empty", "not_a_number", "too_long", "out_of_range".

@@ -2,18 +2,25 @@
 // called from web/src/core.js, the only place that knows the numbers used here.
 //
 // One name table describes the interface (kestrane_interface): the field kinds, the series,
-// the units, the constants, and every figure, line and array with its name, group and unit.
-// A figure, a line or a plotted array is added by adding an entry to its table below; the
-// page picks it up by name. Each entry belongs to a group, which says which step makes it:
-//   design     kestrane_design              figures, lines
-//   deviation  kestrane_deviation           figure, line (needs a design)
-//   parts      kestrane_parts               figures, lines (standard parts of the design)
-//   spread     kestrane_spread              figures, line (needs parts)
-//   samples    kestrane_plot_samples        arrays (needs a design)
-//   parts      kestrane_plot_parts          arrays (needs parts and samples)
-//   envelope   kestrane_plot_envelope       arrays (needs parts and samples)
-// A figure or line read before its step, or after a later step cleared it, holds zero or an
-// empty text.
+// the methods, the units, the constants, and every figure, line and array with its name, group
+// and unit. A figure, a line or a plotted array is added by adding an entry to its table below;
+// the page picks it up by name. Each entry belongs to a group, which says which step makes it:
+//   design       kestrane_design            figures, lines
+//   deviation    kestrane_deviation         figure, line (needs a design)
+//   parts        kestrane_parts             figures, lines: the shown set and the warnings
+//   ranges       kestrane_ranges            figures, lines (needs a set to build)
+//   opamp        kestrane_opamp_figures     figures, lines (needs a set and kestrane_opamp)
+//   attenuation  kestrane_attenuation       figure, line (needs a set and an op-amp)
+//   step         kestrane_step              figures, lines, arrays (needs a set and an op-amp)
+//   files        (none: read when asked)    lines: the netlist and the bill of materials
+//                                           (need samples, the op-amp figures and the step)
+//   samples      kestrane_plot_samples      arrays (needs a design); kestrane_plot_at
+//   circuit      kestrane_plot_circuit      arrays (needs a set and samples)
+//   bands        kestrane_plot_bands        arrays (needs ranges and samples)
+//   opamp        kestrane_plot_opamp        arrays (needs a set, an op-amp and samples)
+// A step clears what was made from what it replaces (a design everything, a set its ranges,
+// op-amp figures, step and curves). A figure or line read before its step, or after a step
+// cleared it, holds zero or an empty text.
 //
 // Texts pass through the module's memory: the page writes a field's UTF-8 text into the field
 // buffer before reading it, and every function that makes a text puts it in the text buffer
@@ -24,19 +31,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <limits>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "bill_of_materials.h"
+#include "build_report.h"
 #include "design.h"
 #include "field_read.h"
 #include "messages.h"
 #include "number_writer.h"
-#include "part_analysis.h"
-#include "parts_report.h"
+#include "opamp.h"
+#include "opamp_report.h"
+#include "page_text.h"
+#include "parts_text.h"
 #include "plot_response.h"
 #include "preferred_values.h"
 #include "report_text.h"
 #include "response.h"
+#include "spice_netlist.h"
+#include "step_response.h"
 
 #define KESTRANE_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
@@ -44,6 +60,7 @@ namespace kestrane {
 namespace {
 
 constexpr int kMaxPlotPoints = 4096;
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
 struct CurrentDesign {
     bool made = false;
@@ -52,32 +69,55 @@ struct CurrentDesign {
     bool deviation_made = false;
 };
 
-// The current design rounded to standard parts, and what they do.
+// The shown set of the current design, its figures, ranges and yield (a parts report made in
+// two steps: the set, then what the tolerances do), and the warnings.
 struct CurrentParts {
-    bool made = false;
-    FilterComponents components;
-    PartsAnalysis analysis;
-    PartTolerances tolerances;
-    CutoffRange range;
-    bool range_made = false;
+    bool made = false;  // a report was made; report.buildable says whether there is a set
+    PartsReport report;
+    std::string series_text;  // "E96 R, E12 C", for the netlist
+    ToleranceBox box;         // when report.ranges_made
 };
 
-// Samples of the current design, and of its standard parts at the same frequencies.
+// The op-amp, and the shown set's figures with it.
+struct CurrentOpAmp {
+    bool made = false;
+    OpAmp opamp;
+    bool figures_made = false;
+    double amplitude_v = 1;
+    OpAmpFigures figures;
+    std::vector<std::string> lines;  // opamp_report_lines of the shown set
+    bool attenuation_made = false;
+    double attenuation_hz = 0;
+    double attenuation_db = 0;
+    bool step_made = false;
+    StepFigures step;        // with the op-amp
+    StepFigures ideal_step;  // with the ideal op-amp
+};
+
+// Samples of the current design, and of its shown set at the same frequencies.
 struct PlotArrays {
     int count = 0;
     double hz[kMaxPlotPoints];
     double gain[kMaxPlotPoints];
     double phase_deg[kMaxPlotPoints];
     double group_delay_s[kMaxPlotPoints];
-    double parts_gain[kMaxPlotPoints];
-    double parts_phase_deg[kMaxPlotPoints];
-    double parts_group_delay_s[kMaxPlotPoints];
+    double circuit_gain[kMaxPlotPoints];
+    double circuit_phase_deg[kMaxPlotPoints];
+    double circuit_group_delay_s[kMaxPlotPoints];
     double gain_lowest[kMaxPlotPoints];
     double gain_highest[kMaxPlotPoints];
     double phase_lowest_deg[kMaxPlotPoints];
     double phase_highest_deg[kMaxPlotPoints];
     double group_delay_lowest_s[kMaxPlotPoints];
     double group_delay_highest_s[kMaxPlotPoints];
+    double opamp_gain[kMaxPlotPoints];
+    double opamp_phase_deg[kMaxPlotPoints];
+    double opamp_group_delay_s[kMaxPlotPoints];
+    ResponseBand bands[kMaxPlotPoints];
+    int step_count = 0;
+    double step_t_s[kMaxPlotPoints];
+    double step_ideal[kMaxPlotPoints];
+    double step_model[kMaxPlotPoints];
 };
 
 std::string text_out;
@@ -85,6 +125,7 @@ std::string field_text;
 FieldRead field;
 CurrentDesign current;
 CurrentParts parts;
+CurrentOpAmp amp;
 PlotArrays plot;
 
 int put_text(std::string_view text) {
@@ -96,9 +137,36 @@ const FilterComponents& design_parts() {
     return current.design.components;
 }
 
+bool has_set() {
+    return parts.made && parts.report.buildable;
+}
+
+const FilterComponents& shown() {
+    return parts.report.shown;
+}
+
+const SetFigures& set_figures_now() {
+    return parts.report.figures;
+}
+
+bool has_ranges() {
+    return has_set() && parts.report.ranges_made;
+}
+
+bool has_opamp_figures() {
+    return has_set() && amp.made && amp.figures_made;
+}
+
+double flag(bool value) {
+    return value ? 1.0 : 0.0;
+}
+
 // --- The tables ---
 
-constexpr std::string_view kUnits[] = {"", "Hz", "s", "\u03A9", "F", "%", "rad", "\u00B0"};
+constexpr std::string_view kUnits[] = {"",    "Hz",     "s", "\u03A9", "F",        "%",
+                                       "rad", "\u00B0", "V", "dB",     "V/\u00B5s"};
+constexpr PartsMethod kMethods[] = {PartsMethod::best, PartsMethod::nearest};
+constexpr std::string_view kMethodNames[] = {"best", "nearest"};
 
 struct FigureEntry {
     std::string_view group;
@@ -107,6 +175,10 @@ struct FigureEntry {
     bool for_people;        // whether the page shows it with kestrane_figure_text
     double (*value)();
 };
+
+double yield_percent(int band) {
+    return has_ranges() ? parts.report.yield.percent(band) : 0;
+}
 
 constexpr FigureEntry kFigures[] = {
     {"design", "R1", "\u03A9", true, [] { return double{design_parts().R1}; }},
@@ -119,17 +191,61 @@ constexpr FigureEntry kFigures[] = {
     {"design", "passband_edge_hz", "Hz", true,
      [] { return double{current.design.passband_edge_hz}; }},
     {"deviation", "half_deviation_rad", "rad", false, [] { return current.half_deviation_rad; }},
-    {"parts", "R1", "\u03A9", true, [] { return double{parts.components.R1}; }},
-    {"parts", "R2", "\u03A9", true, [] { return double{parts.components.R2}; }},
-    {"parts", "C1", "F", true, [] { return double{parts.components.C1}; }},
-    {"parts", "C2", "F", true, [] { return double{parts.components.C2}; }},
-    {"parts", "cutoff_found", "", false, [] { return parts.analysis.cutoff.found ? 1.0 : 0.0; }},
-    {"parts", "cutoff_hz", "Hz", true, [] { return parts.analysis.cutoff.hertz; }},
+    {"parts", "buildable", "", false, [] { return flag(has_set()); }},
+    {"parts", "R1", "\u03A9", true, [] { return double{shown().R1}; }},
+    {"parts", "R2", "\u03A9", true, [] { return double{shown().R2}; }},
+    {"parts", "C1", "F", true, [] { return double{shown().C1}; }},
+    {"parts", "C2", "F", true, [] { return double{shown().C2}; }},
+    {"parts", "cutoff_hz", "Hz", true, [] { return set_figures_now().cutoff_hz; }},
     {"parts", "cutoff_error_percent", "%", false,
-     [] { return parts.analysis.cutoff_error_percent; }},
-    {"spread", "found", "", false, [] { return parts.range.found ? 1.0 : 0.0; }},
-    {"spread", "lowest_hz", "Hz", false, [] { return parts.range.lowest_hz; }},
-    {"spread", "highest_hz", "Hz", false, [] { return parts.range.highest_hz; }},
+     [] { return set_figures_now().cutoff_error_percent; }},
+    {"parts", "q", "", false, [] { return set_figures_now().q; }},
+    {"parts", "q_error_percent", "%", false, [] { return set_figures_now().q_error_percent; }},
+    {"parts", "natural_hz", "Hz", true, [] { return set_figures_now().natural_hz; }},
+    {"parts", "warnings", "", false,
+     [] { return parts.made ? static_cast<double>(parts.report.warnings.size()) : 0.0; }},
+    {"ranges", "made", "", false, [] { return flag(has_ranges()); }},
+    {"ranges", "cutoff_low_hz", "Hz", true, [] { return parts.report.cutoff_range_hz.low; }},
+    {"ranges", "cutoff_high_hz", "Hz", true, [] { return parts.report.cutoff_range_hz.high; }},
+    {"ranges", "q_low", "", false, [] { return parts.report.q_range.low; }},
+    {"ranges", "q_high", "", false, [] { return parts.report.q_range.high; }},
+    {"ranges", "yield_draws", "", false,
+     [] { return has_ranges() ? static_cast<double>(parts.report.yield.draws) : 0.0; }},
+    {"ranges", "yield_1_percent", "%", false, [] { return yield_percent(0); }},
+    {"ranges", "yield_2_percent", "%", false, [] { return yield_percent(1); }},
+    {"ranges", "yield_5_percent", "%", false, [] { return yield_percent(2); }},
+    {"opamp", "cutoff_found", "", false, [] { return flag(amp.figures.cutoff.found); }},
+    {"opamp", "cutoff_hz", "Hz", true, [] { return amp.figures.cutoff.hz; }},
+    {"opamp", "ideal_cutoff_hz", "Hz", false, [] { return amp.figures.ideal_cutoff.hz; }},
+    {"opamp", "q", "", false, [] { return amp.figures.q; }},
+    {"opamp", "ideal_q", "", false, [] { return amp.figures.ideal_q; }},
+    {"opamp", "gbw_reached", "", false,
+     [] { return flag(has_opamp_figures() && amp.figures.needed_gbw.limit == GbwLimit::reached); }},
+    {"opamp", "needed_gbw_hz", "Hz", true, [] { return amp.figures.needed_gbw.gbw_hz; }},
+    {"opamp", "slew_found", "", false, [] { return flag(amp.figures.slew_rate.found); }},
+    {"opamp", "slew_v_per_us", "V/\u00B5s", true, [] { return amp.figures.slew_rate.v_per_us; }},
+    {"opamp", "slew_at_hz", "Hz", false, [] { return amp.figures.slew_rate.at_hz; }},
+    {"opamp", "floor_gain", "", false, [] { return amp.figures.floor.gain; }},
+    {"opamp", "floor_rises", "", false, [] { return flag(amp.figures.floor.rises); }},
+    {"opamp", "floor_rise_hz", "Hz", true, [] { return amp.figures.floor.rise_hz; }},
+    {"attenuation", "attenuation_db", "dB", false, [] { return amp.attenuation_db; }},
+    {"step", "final_value", "V", false, [] { return amp.step.final_value; }},
+    {"step", "overshoot_percent", "%", false, [] { return amp.step.overshoot_percent; }},
+    {"step", "peak_time_s", "s", false, [] { return amp.step.peak_time_s; }},
+    {"step", "rise_time_s", "s", true, [] { return amp.step.rise_time_s; }},
+    {"step", "settling_1_percent_s", "s", true, [] { return amp.step.settling_1_percent_s; }},
+    {"step", "settling_01_percent_s", "s", true, [] { return amp.step.settling_01_percent_s; }},
+    {"step", "span_s", "s", false,
+     [] { return plot.step_count ? plot.step_t_s[plot.step_count - 1] : 0; }},
+    {"step", "ideal_final_value", "V", false, [] { return amp.ideal_step.final_value; }},
+    {"step", "ideal_peak_time_s", "s", false, [] { return amp.ideal_step.peak_time_s; }},
+    {"step", "ideal_settling_01_percent_s", "s", false,
+     [] { return amp.ideal_step.settling_01_percent_s; }},
+    {"step", "ideal_overshoot_percent", "%", false,
+     [] { return amp.ideal_step.overshoot_percent; }},
+    {"step", "ideal_rise_time_s", "s", false, [] { return amp.ideal_step.rise_time_s; }},
+    {"step", "ideal_settling_1_percent_s", "s", false,
+     [] { return amp.ideal_step.settling_1_percent_s; }},
 };
 
 std::string component_line(const FilterComponents& c, int which) {
@@ -150,7 +266,50 @@ std::string design_line(int which) {
 }
 
 std::string parts_line(int which) {
-    return parts.made ? component_line(parts.components, which) : "";
+    return has_set() ? component_line(shown(), which) : "";
+}
+
+// Every warning of the report, one a line, "\n" between them.
+std::string warnings_text() {
+    if (!parts.made) return "";
+    std::string text;
+    for (const BuildWarning& warning : parts.report.warnings)
+        text += (text.empty() ? "" : "\n") + warning_line(warning);
+    return text;
+}
+
+std::string opamp_line(std::size_t which) {
+    return has_opamp_figures() && which < amp.lines.size() ? amp.lines[which] : "";
+}
+
+bool has_step() {
+    return has_set() && amp.made && amp.step_made;
+}
+
+// The netlist of the shown set with the op-amp over the plotted range and the step's span;
+// empty when any of them is missing, or for an op-amp with an infinite A0 but a finite GBW,
+// which the netlist's elements cannot hold.
+std::string netlist_text() {
+    if (!has_step() || plot.count < 2) return "";
+    const OpAmp& opamp = amp.opamp;
+    if (std::isinf(opamp.open_loop_gain) && std::isfinite(opamp.gbw_hz)) return "";
+    const NetlistDesign design{
+        current.design.targets.cutoff_hz, design_parts().R1, parts.series_text,
+        parts.report.options.method == PartsMethod::best ? "best set" : "nearest values"};
+    const NetlistAnalyses analyses{plot.hz[0], plot.hz[plot.count - 1], 100,
+                                   plot.step_t_s[plot.step_count - 1]};
+    return spice_netlist(part_values(shown()), opamp, design, analyses);
+}
+
+std::string bom_text() {
+    if (!has_set() || !amp.made) return "";
+    const PartsOptions& options = parts.report.options;
+    const bool stated = parts.report.ranges_made;
+    const PartsSource source{series_name(options.series.resistors),
+                             series_name(options.series.capacitors),
+                             stated ? options.tolerances.resistor_percent : 0,
+                             stated ? options.tolerances.capacitor_percent : 0};
+    return bill_of_materials_csv(shown(), source, amp.opamp);
 }
 
 struct LineEntry {
@@ -168,20 +327,54 @@ constexpr LineEntry kLines[] = {
      [] { return current.made ? passband_line(current.design.passband_edge_hz) : ""; }},
     {"deviation", "deviation",
      [] { return current.deviation_made ? deviation_line(current.half_deviation_rad) : ""; }},
+    {"parts", "heading",
+     [] { return has_set() ? parts_heading_line(parts.report.options) : std::string(); }},
     {"parts", "r1", [] { return parts_line(0); }},
     {"parts", "r2", [] { return parts_line(1); }},
     {"parts", "c1", [] { return parts_line(2); }},
     {"parts", "c2", [] { return parts_line(3); }},
-    {"parts", "cutoff", [] { return parts.made ? achieved_cutoff_line(parts.analysis) : ""; }},
-    {"spread", "spread",
-     [] { return parts.range_made ? cutoff_spread_line(parts.tolerances, parts.range) : ""; }},
+    {"parts", "cutoff",
+     [] { return has_set() ? real_cutoff_line(set_figures_now()) : std::string(); }},
+    {"parts", "q", [] { return has_set() ? q_line(set_figures_now()) : std::string(); }},
+    {"parts", "natural",
+     [] { return has_set() ? natural_frequency_line(set_figures_now()) : std::string(); }},
+    {"parts", "warnings", warnings_text},
+    {"ranges", "cutoff_range",
+     [] {
+         return has_ranges() ? cutoff_range_line(parts.report.options.tolerances,
+                                                 parts.report.cutoff_range_hz, true)
+                             : std::string();
+     }},
+    {"ranges", "q_range",
+     [] {
+         return has_ranges() ? q_range_line(parts.report.options.tolerances, parts.report.q_range)
+                             : std::string();
+     }},
+    {"ranges", "yield",
+     [] { return has_ranges() ? yield_line(parts.report.yield) : std::string(); }},
+    {"opamp", "cutoff", [] { return opamp_line(0); }},
+    {"opamp", "gbw", [] { return opamp_line(1); }},
+    {"opamp", "slew", [] { return opamp_line(2); }},
+    {"opamp", "floor", [] { return opamp_line(3); }},
+    {"opamp", "rise", [] { return opamp_line(4); }},
+    {"attenuation", "attenuation",
+     [] {
+         return has_opamp_figures() && amp.attenuation_made
+                    ? attenuation_line(amp.attenuation_hz, amp.attenuation_db)
+                    : std::string();
+     }},
+    {"step", "overshoot", [] { return has_step() ? overshoot_line(amp.step) : std::string(); }},
+    {"step", "rise", [] { return has_step() ? rise_line(amp.step) : std::string(); }},
+    {"step", "settle", [] { return has_step() ? settle_line(amp.step) : std::string(); }},
+    {"files", "netlist", netlist_text},
+    {"files", "bom", bom_text},
 };
 
 struct ArrayEntry {
     std::string_view group;
     std::string_view name;
     std::string_view unit;    // one of kUnits
-    std::string_view csv;     // the CSV column's heading
+    std::string_view csv;     // the CSV column's heading; none for arrays not in the CSV
     std::string_view csv_db;  // the heading of its value in decibels after it, or none
     double* data;
 };
@@ -191,22 +384,30 @@ const ArrayEntry kArrays[] = {
     {"samples", "gain", "", "gain", "gain_db", plot.gain},
     {"samples", "phase_deg", "\u00B0", "phase_deg", "", plot.phase_deg},
     {"samples", "group_delay_s", "s", "group_delay_s", "", plot.group_delay_s},
-    {"parts", "gain", "", "parts_gain", "parts_gain_db", plot.parts_gain},
-    {"parts", "phase_deg", "\u00B0", "parts_phase_deg", "", plot.parts_phase_deg},
-    {"parts", "group_delay_s", "s", "parts_group_delay_s", "", plot.parts_group_delay_s},
-    {"envelope", "gain_lowest", "", "parts_gain_lowest", "", plot.gain_lowest},
-    {"envelope", "gain_highest", "", "parts_gain_highest", "", plot.gain_highest},
-    {"envelope", "phase_lowest_deg", "\u00B0", "parts_phase_lowest_deg", "", plot.phase_lowest_deg},
-    {"envelope", "phase_highest_deg", "\u00B0", "parts_phase_highest_deg", "",
-     plot.phase_highest_deg},
-    {"envelope", "group_delay_lowest_s", "s", "parts_group_delay_lowest_s", "",
+    {"circuit", "gain", "", "parts_gain", "parts_gain_db", plot.circuit_gain},
+    {"circuit", "phase_deg", "\u00B0", "parts_phase_deg", "", plot.circuit_phase_deg},
+    {"circuit", "group_delay_s", "s", "parts_group_delay_s", "", plot.circuit_group_delay_s},
+    {"bands", "gain_lowest", "", "parts_gain_lowest", "", plot.gain_lowest},
+    {"bands", "gain_highest", "", "parts_gain_highest", "", plot.gain_highest},
+    {"bands", "phase_lowest_deg", "\u00B0", "parts_phase_lowest_deg", "", plot.phase_lowest_deg},
+    {"bands", "phase_highest_deg", "\u00B0", "parts_phase_highest_deg", "", plot.phase_highest_deg},
+    {"bands", "group_delay_lowest_s", "s", "parts_group_delay_lowest_s", "",
      plot.group_delay_lowest_s},
-    {"envelope", "group_delay_highest_s", "s", "parts_group_delay_highest_s", "",
+    {"bands", "group_delay_highest_s", "s", "parts_group_delay_highest_s", "",
      plot.group_delay_highest_s},
+    {"opamp", "gain", "", "opamp_gain", "opamp_gain_db", plot.opamp_gain},
+    {"opamp", "phase_deg", "\u00B0", "opamp_phase_deg", "", plot.opamp_phase_deg},
+    {"opamp", "group_delay_s", "s", "opamp_group_delay_s", "", plot.opamp_group_delay_s},
+    {"step", "t_s", "s", "", "", plot.step_t_s},
+    {"step", "ideal", "V", "", "", plot.step_ideal},
+    {"step", "model", "V", "", "", plot.step_model},
 };
 
-constexpr FieldKind kFieldKinds[] = {FieldKind::design, FieldKind::band, FieldKind::tolerance};
-constexpr std::string_view kFieldKindNames[] = {"design", "band", "tolerance"};
+constexpr FieldKind kFieldKinds[] = {
+    FieldKind::design,  FieldKind::band,       FieldKind::tolerance, FieldKind::gbw,
+    FieldKind::gain_db, FieldKind::output_ohm, FieldKind::amplitude, FieldKind::frequency};
+constexpr std::string_view kFieldKindNames[] = {"design",  "band",       "tolerance", "gbw",
+                                                "gain_db", "output_ohm", "amplitude", "frequency"};
 constexpr FieldStatus kFieldStatuses[] = {FieldStatus::ok, FieldStatus::empty,
                                           FieldStatus::not_a_number, FieldStatus::too_long,
                                           FieldStatus::out_of_range};
@@ -230,6 +431,14 @@ std::string name_list(const List& list) {
 
 std::string entry_json(std::string_view group, std::string_view name) {
     return "{\"group\":" + quoted(group) + ",\"name\":" + quoted(name);
+}
+
+std::string constants_json() {
+    return "{\"cutoff_gain\":" + shortest_text(kCutoffAmplitude) +
+           ",\"max_plot_points\":" + std::to_string(kMaxPlotPoints) +
+           ",\"default_gbw_mhz\":" + shortest_text(kDefaultGbwMhz) +
+           ",\"default_a0_db\":" + shortest_text(kDefaultOpenLoopGainDb) +
+           ",\"default_ro_ohm\":" + shortest_text(kDefaultOutputOhm) + "}";
 }
 
 // The name table as JSON; each list's order is its entries' numbers.
@@ -259,14 +468,33 @@ std::string interface_json() {
                  quoted(kFieldKindNames[i]) +
                  ",\"chars\":" + std::to_string(field_number_chars(kFieldKinds[i])) + "}";
     return "{\"field_kinds\":[" + kinds + "],\"field_statuses\":" + name_list(status_names) +
-           ",\"series\":" + series + "]" + ",\"units\":" + name_list(kUnits) +
-           ",\"constants\":{\"cutoff_gain\":" + shortest_text(kCutoffAmplitude) +
-           ",\"max_plot_points\":" + std::to_string(kMaxPlotPoints) + "}" + ",\"figures\":[" +
-           figures + "],\"lines\":[" + lines + "],\"arrays\":[" + arrays + "]}";
+           ",\"series\":" + series + "]" + ",\"methods\":" + name_list(kMethodNames) +
+           ",\"units\":" + name_list(kUnits) + ",\"constants\":" + constants_json() +
+           ",\"figures\":[" + figures + "],\"lines\":[" + lines + "],\"arrays\":[" + arrays + "]}";
+}
+
+void clear_set_work() {
+    amp.figures_made = false;
+    amp.figures = OpAmpFigures{};
+    amp.lines.clear();
+    amp.attenuation_made = false;
+    amp.attenuation_db = 0;
+    amp.step_made = false;
+    amp.step = StepFigures{};
+    amp.ideal_step = StepFigures{};
+    plot.step_count = 0;
 }
 
 void clear_parts() {
     parts = CurrentParts{};
+    clear_set_work();
+}
+
+// A design whose parts are the shown set, for the console's op-amp lines.
+Design shown_design() {
+    Design design = current.design;
+    design.components = shown();
+    return design;
 }
 
 }  // namespace
@@ -277,11 +505,11 @@ using namespace kestrane;
 // --- The name table and texts ---
 
 // Puts the name table (JSON, UTF-8) in the text buffer: { field_kinds: [{ name, chars }],
-// field_statuses: [names], series: ["E6", ...], units: [texts], constants: { cutoff_gain,
-// max_plot_points }, figures: [{ group, name, unit, for_people }], lines: [{ group, name }],
-// arrays:
-// [{ group, name, unit, csv, csv_db }] }. The position of an entry in its list is the number
-// that the functions below take for it.
+// field_statuses: [names], series: ["E6", ...], methods: ["best", "nearest"], units: [texts],
+// constants: { cutoff_gain, max_plot_points, default_gbw_mhz, default_a0_db,
+// default_ro_ohm }, figures: [{ group, name, unit, for_people }], lines: [{ group, name }],
+// arrays: [{ group, name, unit, csv, csv_db }] }. The position of an entry in its list is the
+// number that the functions below take for it.
 KESTRANE_EXPORT(kestrane_interface) int kestrane_interface() {
     return put_text(interface_json());
 }
@@ -330,8 +558,8 @@ KESTRANE_EXPORT(kestrane_field_value) double kestrane_field_value() {
 // --- Steps ---
 
 // Designs from a cutoff in kHz and R1 in ohms as read (design_filter). Returns 1 when made; 0
-// when refused, with the console's reason in the text buffer. Clears the deviation, the parts
-// and the samples.
+// when refused, with the console's reason in the text buffer. Clears everything made from the
+// last design: the deviation, the set, its figures and every array.
 KESTRANE_EXPORT(kestrane_design) int kestrane_design(double fc_khz, double r1_ohm) {
     clear_parts();
     plot.count = 0;
@@ -355,31 +583,110 @@ KESTRANE_EXPORT(kestrane_deviation) int kestrane_deviation(double band_hz) {
     return 1;
 }
 
-// Rounds the current design's R1 and R2 to series number `resistor_series` and C1 and C2 to
-// `capacitor_series`, and analyses the rounded set against the design's targets. Returns 1
-// when done; 0, with no parts, without a design or for a number that is not a series.
-KESTRANE_EXPORT(kestrane_parts) int kestrane_parts(int resistor_series, int capacitor_series) {
+// The set of standard parts for the current design by method number `method` of the table
+// ("best", "nearest"), resistors from series number `resistor_series`, capacitors from
+// `capacitor_series`: parts_report without tolerances, so its set, figures on the real circuit
+// and warnings. Returns 1 when a report was made, whether or not it has a set to build (the
+// figure buildable says; the warnings say why not); 0, with no report, without a design or
+// for a number not in its table. Clears the ranges, the op-amp figures, the step and the set's
+// curves.
+KESTRANE_EXPORT(kestrane_parts)
+int kestrane_parts(int method, int resistor_series, int capacitor_series) {
     clear_parts();
-    if (!current.made || !in_table(kPreferredSeries, resistor_series) ||
+    if (!current.made || !in_table(kMethods, method) ||
+        !in_table(kPreferredSeries, resistor_series) ||
         !in_table(kPreferredSeries, capacitor_series))
         return 0;
+    PartsOptions options;
+    options.method = kMethods[method];
+    options.series = {kPreferredSeries[resistor_series], kPreferredSeries[capacitor_series]};
+    options.tolerances = {kNotANumber, kNotANumber};
     parts.made = true;
-    parts.components = standard_parts(design_parts(), kPreferredSeries[resistor_series],
-                                      kPreferredSeries[capacitor_series]);
-    parts.analysis = analyse_parts(parts.components, current.design.targets);
+    parts.report = parts_report(current.design, options);
+    parts.series_text = std::string(series_name(options.series.resistors)) + " R, " +
+                        std::string(series_name(options.series.capacitors)) + " C";
     return 1;
 }
 
-// The range of the parts' achieved cutoff with resistors within `resistor_percent` and
-// capacitors within `capacitor_percent` (cutoff_range; tolerances as a tolerance field takes
-// them). Returns 1; 0 without parts.
-KESTRANE_EXPORT(kestrane_spread)
-int kestrane_spread(double resistor_percent, double capacitor_percent) {
-    parts.range_made = parts.made;
-    if (!parts.made) return 0;
-    parts.tolerances = {resistor_percent, capacitor_percent};
-    parts.range = cutoff_range(parts.components, parts.tolerances);
+// What resistors within `resistor_percent` and capacitors within `capacitor_percent` do to
+// the shown set, as parts_report computes it: the ranges of its cutoff and Q over the whole
+// tolerance box and the yield. Returns 1; 0, with no ranges, without a set or for tolerances
+// that are not (are_tolerances).
+KESTRANE_EXPORT(kestrane_ranges)
+int kestrane_ranges(double resistor_percent, double capacitor_percent) {
+    PartsReport& report = parts.report;
+    report.ranges_made = false;
+    report.options.tolerances = {resistor_percent, capacitor_percent};
+    if (!has_set() || !are_tolerances(report.options.tolerances)) return 0;
+    const CircuitParts nominal = circuit_parts(report.shown);
+    parts.box = tolerance_box(nominal, report.options.tolerances);
+    report.cutoff_range_hz = box_cutoff_range(parts.box);
+    report.q_range = box_q_range(parts.box);
+    report.yield =
+        cutoff_yield(nominal, report.options.tolerances, current.design.targets.cutoff_hz);
+    report.ranges_made = true;
     return 1;
+}
+
+// The op-amp from its fields: GBW in MHz, A0 in dB, Ro in ohms (opamp_from_fields). Returns 1
+// when taken; 0, with no op-amp, when a field is refused. Clears the op-amp figures, the step
+// and the op-amp curve.
+KESTRANE_EXPORT(kestrane_opamp) int kestrane_opamp(double gbw_mhz, double gain_db, double ro_ohm) {
+    clear_set_work();
+    const OpAmpReading reading = opamp_from_fields(gbw_mhz, gain_db, ro_ohm);
+    amp.made = reading.refused == OpAmpField::none;
+    amp.opamp = reading.opamp;
+    return amp.made ? 1 : 0;
+}
+
+// The shown set's figures with the op-amp (opamp_figures) and the console's op-amp lines
+// (opamp_report_lines), the slew rate for an output of `amplitude_v` volts. Returns 1; 0
+// without a set or an op-amp.
+KESTRANE_EXPORT(kestrane_opamp_figures) int kestrane_opamp_figures(double amplitude_v) {
+    amp.figures_made = false;
+    amp.attenuation_made = false;
+    if (!has_set() || !amp.made) return 0;
+    amp.amplitude_v = amplitude_v;
+    amp.figures = opamp_figures(part_values(shown()), amp.opamp, amplitude_v);
+    amp.lines = opamp_report_lines(shown_design(), amp.opamp, amplitude_v);
+    amp.figures_made = true;
+    return 1;
+}
+
+// The shown set's attenuation with the op-amp at `hz` hertz (0 or above, finite). Returns 1;
+// 0 without op-amp figures or for another frequency.
+KESTRANE_EXPORT(kestrane_attenuation) int kestrane_attenuation(double hz) {
+    amp.attenuation_made = false;
+    if (!has_opamp_figures() || !(hz >= 0 && std::isfinite(hz))) return 0;
+    amp.attenuation_hz = hz;
+    amp.attenuation_db = attenuation_db(transfer_function(part_values(shown()), amp.opamp), hz);
+    amp.attenuation_made = true;
+    return 1;
+}
+
+// The shown set's step response with the op-amp and with the ideal op-amp (step_figures), and
+// `points` samples of both (limited to 2 to max_plot_points) from 0 to the longer of their
+// spans (step_samples). Returns the number of samples; 0 without a set or an op-amp.
+KESTRANE_EXPORT(kestrane_step) int kestrane_step(int points) {
+    amp.step_made = false;
+    plot.step_count = 0;
+    if (!has_set() || !amp.made) return 0;
+    const PartValues values = part_values(shown());
+    amp.step = step_figures(values, amp.opamp);
+    amp.ideal_step = step_figures(values, kIdealOpAmp);
+    const double span = std::max(amp.step.span_s, amp.ideal_step.span_s);
+    const int count = std::clamp(points, 2, kMaxPlotPoints);
+    const std::vector<StepSample> model = step_samples(values, amp.opamp, span, count);
+    const std::vector<StepSample> ideal = step_samples(values, kIdealOpAmp, span, count);
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        plot.step_t_s[i] = model[at].t_s;
+        plot.step_model[i] = model[at].value;
+        plot.step_ideal[i] = ideal[at].value;
+    }
+    plot.step_count = count;
+    amp.step_made = true;
+    return count;
 }
 
 // --- Figures and lines, by their number in the table ---
@@ -406,41 +713,63 @@ KESTRANE_EXPORT(kestrane_line) int kestrane_line(int which) {
 // Samples the current design's response at `points` frequencies spaced evenly in log
 // frequency from `low_hz` to `high_hz` (plot_samples). Returns the number of samples: 0
 // without a design or unless 0 < low_hz < high_hz are finite; points are limited to 2 to
-// max_plot_points. Clears the parts' arrays.
+// max_plot_points. The set's curves are then to be made again at these frequencies.
 KESTRANE_EXPORT(kestrane_plot_samples)
 int kestrane_plot_samples(double low_hz, double high_hz, int points) {
     plot.count = 0;
     if (!current.made || !(low_hz > 0 && low_hz < high_hz && high_hz < HUGE_VAL)) return 0;
     plot.count = std::clamp(points, 2, kMaxPlotPoints);
-    plot_samples(design_parts(), low_hz, high_hz, plot.count, plot.hz, plot.gain, plot.phase_deg,
-                 plot.group_delay_s);
+    plot_samples(design_parts(), low_hz, high_hz, plot.count, plot.hz,
+                 {plot.gain, plot.phase_deg, plot.group_delay_s});
     return plot.count;
 }
 
-// The parts' response at the frequencies of the last samples (plot_responses). Returns the
-// count of values; 0 without parts or samples.
-KESTRANE_EXPORT(kestrane_plot_parts) int kestrane_plot_parts() {
-    if (!parts.made) return 0;
-    plot_responses(parts.components, plot.hz, plot.count, plot.parts_gain, plot.parts_phase_deg,
-                   plot.parts_group_delay_s);
+// The current design's response at the first `points` frequencies of array hz, which the
+// caller wrote there (each positive and finite). Returns the number of samples: 0 without a
+// design or for a count outside 1 to max_plot_points.
+KESTRANE_EXPORT(kestrane_plot_at) int kestrane_plot_at(int points) {
+    plot.count = 0;
+    if (!current.made || points < 1 || points > kMaxPlotPoints) return 0;
+    plot.count = points;
+    plot_responses(design_parts(), plot.hz, plot.count,
+                   {plot.gain, plot.phase_deg, plot.group_delay_s});
     return plot.count;
 }
 
-// The envelope of the parts' response with resistors within `resistor_percent` and capacitors
-// within `capacitor_percent` (plot_envelope) at the frequencies of the last samples. Returns
-// the count of values; 0 without parts or samples.
-KESTRANE_EXPORT(kestrane_plot_envelope)
-int kestrane_plot_envelope(double resistor_percent, double capacitor_percent) {
-    if (!parts.made) return 0;
-    plot_envelope(parts.components, {resistor_percent, capacitor_percent}, plot.hz, plot.count,
-                  {{plot.gain_lowest, plot.gain_highest},
-                   {plot.phase_lowest_deg, plot.phase_highest_deg},
-                   {plot.group_delay_lowest_s, plot.group_delay_highest_s}});
+// The shown set's real circuit with the ideal op-amp at the frequencies of the last samples
+// (plot_circuit). Returns the count of values; 0 without a set or samples.
+KESTRANE_EXPORT(kestrane_plot_circuit) int kestrane_plot_circuit() {
+    if (!has_set()) return 0;
+    plot_circuit(circuit_parts(shown()), plot.hz, plot.count,
+                 {plot.circuit_gain, plot.circuit_phase_deg, plot.circuit_group_delay_s});
+    return plot.count;
+}
+
+// The band of the shown set's gain, phase and group delay over the whole tolerance box of the
+// last ranges at the frequencies of the last samples (plot_bands). Returns the count of
+// values; 0 without ranges or samples.
+KESTRANE_EXPORT(kestrane_plot_bands) int kestrane_plot_bands() {
+    if (!has_ranges()) return 0;
+    const auto count = static_cast<std::size_t>(plot.count);
+    plot_bands(parts.box, std::span<const double>(plot.hz, count),
+               std::span<ResponseBand>(plot.bands, count),
+               {{plot.gain_lowest, plot.gain_highest},
+                {plot.phase_lowest_deg, plot.phase_highest_deg},
+                {plot.group_delay_lowest_s, plot.group_delay_highest_s}});
+    return plot.count;
+}
+
+// The shown set with the op-amp at the frequencies of the last samples (plot_opamp). Returns
+// the count of values; 0 without a set, an op-amp or samples.
+KESTRANE_EXPORT(kestrane_plot_opamp) int kestrane_plot_opamp() {
+    if (!has_set() || !amp.made) return 0;
+    plot_opamp(transfer_function(part_values(shown()), amp.opamp), plot.hz, plot.count,
+               {plot.opamp_gain, plot.opamp_phase_deg, plot.opamp_group_delay_s});
     return plot.count;
 }
 
 // Array `which` of the table (its first value); null for a number that is not in the table.
-KESTRANE_EXPORT(kestrane_array) const double* kestrane_array(int which) {
+KESTRANE_EXPORT(kestrane_array) double* kestrane_array(int which) {
     return in_table(kArrays, which) ? kArrays[which].data : nullptr;
 }
 

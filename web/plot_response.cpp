@@ -1,20 +1,23 @@
 #include "plot_response.h"
 
 #include <cmath>
+#include <cstddef>
+
+#include "response.h"
 
 namespace kestrane {
 namespace {
 
-// Widens `bounds` at `index` to take in `value`; a not-a-number leaves them as they are, and
-// a not-a-number bound takes the value.
-void widen(const PlotBounds& bounds, int index, double value) {
-    bounds.lowest[index] = std::fmin(bounds.lowest[index], value);
-    bounds.highest[index] = std::fmax(bounds.highest[index], value);
+template <typename Point>
+void put(const PlotCurve& curve, int index, const Point& point) {
+    curve.gain[index] = point.gain;
+    curve.phase_deg[index] = point.phase_deg;
+    curve.group_delay_s[index] = point.group_delay_s;
 }
 
-void start_bounds(const PlotBounds& bounds, int index, double value) {
-    bounds.lowest[index] = value;
-    bounds.highest[index] = value;
+void put_range(const PlotBounds& bounds, std::size_t index, const ValueRange& range) {
+    bounds.lowest[index] = range.low;
+    bounds.highest[index] = range.high;
 }
 
 }  // namespace
@@ -27,36 +30,35 @@ void plot_frequencies(double low_hz, double high_hz, int points, double* hz) {
     }
 }
 
-void plot_responses(const FilterComponents& components, const double* hz, int points, double* gain,
-                    double* phase_deg, double* group_delay_s) {
-    for (int i = 0; i < points; ++i) {
-        const ModelPoint point = model_point(components, hz[i]);
-        gain[i] = point.gain;
-        phase_deg[i] = point.phase_deg;
-        group_delay_s[i] = point.group_delay_s;
-    }
+void plot_responses(const FilterComponents& components, const double* hz, int points,
+                    const PlotCurve& curve) {
+    for (int i = 0; i < points; ++i)
+        put(curve, i, model_point(components, hz[i]));
 }
 
 void plot_samples(const FilterComponents& components, double low_hz, double high_hz, int points,
-                  double* hz, double* gain, double* phase_deg, double* group_delay_s) {
+                  double* hz, const PlotCurve& curve) {
     plot_frequencies(low_hz, high_hz, points, hz);
-    plot_responses(components, hz, points, gain, phase_deg, group_delay_s);
+    plot_responses(components, hz, points, curve);
 }
 
-void plot_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                   const double* hz, int points, const PlotEnvelope& envelope) {
-    const ToleranceCorners corners = tolerance_corners(nominal, tolerances);
-    for (int i = 0; i < points; ++i) {
-        const ModelPoint middle = model_point(nominal, hz[i]);
-        start_bounds(envelope.gain, i, middle.gain);
-        start_bounds(envelope.phase_deg, i, middle.phase_deg);
-        start_bounds(envelope.group_delay_s, i, middle.group_delay_s);
-        for (const FilterComponents& corner : corners.corner) {
-            const ModelPoint point = model_point(corner, hz[i]);
-            widen(envelope.gain, i, point.gain);
-            widen(envelope.phase_deg, i, point.phase_deg);
-            widen(envelope.group_delay_s, i, point.group_delay_s);
-        }
+void plot_circuit(const CircuitParts& parts, const double* hz, int points, const PlotCurve& curve) {
+    for (int i = 0; i < points; ++i)
+        put(curve, i, circuit_point(parts, hz[i]));
+}
+
+void plot_opamp(const TransferFunction& h, const double* hz, int points, const PlotCurve& curve) {
+    for (int i = 0; i < points; ++i)
+        put(curve, i, response_at(h, hz[i]));
+}
+
+void plot_bands(const ToleranceBox& box, std::span<const double> hz,
+                std::span<ResponseBand> scratch, const PlotEnvelope& envelope) {
+    box_response_bands(box, hz, scratch);
+    for (std::size_t i = 0; i < hz.size(); ++i) {
+        put_range(envelope.gain, i, scratch[i].gain);
+        put_range(envelope.phase_deg, i, scratch[i].phase_deg);
+        put_range(envelope.group_delay_s, i, scratch[i].group_delay_s);
     }
 }
 

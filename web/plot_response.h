@@ -1,11 +1,15 @@
-// The filter's response between whole hertz, for the page's plots: the design core's model
-// evaluated at any frequency, with the phase followed through the natural frequency, and its
-// spread over the parts' tolerances.
+// The filter's responses at the plotted frequencies, for the page's plots: the design core's
+// model between whole hertz (with the phase followed through the natural frequency), the
+// shown set's real circuit with the ideal op-amp and with the op-amp model, and the band the
+// parts' tolerances allow the real circuit over the whole tolerance box.
 #pragma once
 
+#include <span>
+
+#include "circuit.h"
 #include "filter_records.h"
-#include "part_analysis.h"
-#include "response.h"
+#include "opamp.h"
+#include "tolerance_ranges.h"
 
 namespace kestrane {
 
@@ -13,14 +17,26 @@ namespace kestrane {
 // `high_hz` (both > 0, low below high, points >= 2), the first and last exactly at the ends.
 void plot_frequencies(double low_hz, double high_hz, int points, double* hz);
 
-// Fills `gain`, `phase_deg` and `group_delay_s` with model_point of `components` at each of the
-// `points` frequencies of `hz`.
-void plot_responses(const FilterComponents& components, const double* hz, int points, double* gain,
-                    double* phase_deg, double* group_delay_s);
+// Where one curve's values go, one per frequency.
+struct PlotCurve {
+    double* gain;
+    double* phase_deg;
+    double* group_delay_s;
+};
+
+// model_point of `components` at each of the `points` frequencies of `hz`.
+void plot_responses(const FilterComponents& components, const double* hz, int points,
+                    const PlotCurve& curve);
 
 // plot_frequencies, then plot_responses at them.
 void plot_samples(const FilterComponents& components, double low_hz, double high_hz, int points,
-                  double* hz, double* gain, double* phase_deg, double* group_delay_s);
+                  double* hz, const PlotCurve& curve);
+
+// circuit_point of `parts` (the real circuit with the ideal op-amp) at each frequency of `hz`.
+void plot_circuit(const CircuitParts& parts, const double* hz, int points, const PlotCurve& curve);
+
+// response_at of `h` (the circuit with an op-amp) at each frequency of `hz`.
+void plot_opamp(const TransferFunction& h, const double* hz, int points, const PlotCurve& curve);
 
 // Where the lowest and highest value of one response quantity go, one per frequency.
 struct PlotBounds {
@@ -35,12 +51,9 @@ struct PlotEnvelope {
     PlotBounds group_delay_s;
 };
 
-// The lowest and highest model_point values over `nominal` and its 16 tolerance corners
-// (tolerance_corners) at each of the `points` frequencies of `hz`, taken at those frequencies
-// as they stand, like the plotted curves: so plot_responses of `nominal` at the same
-// frequencies lies inside, bit for bit. Values that are not a number are left out; where all
-// 17 are, both bounds are not a number.
-void plot_envelope(const FilterComponents& nominal, const PartTolerances& tolerances,
-                   const double* hz, int points, const PlotEnvelope& envelope);
+// box_response_bands of `box` at the frequencies of `hz` (each positive and finite), through
+// `scratch` (as long as `hz`), written into `envelope`.
+void plot_bands(const ToleranceBox& box, std::span<const double> hz,
+                std::span<ResponseBand> scratch, const PlotEnvelope& envelope);
 
 }  // namespace kestrane

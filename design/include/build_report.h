@@ -9,7 +9,6 @@
 
 #include "cutoff_yield.h"
 #include "design.h"
-#include "part_analysis.h"
 #include "standard_sets.h"
 #include "tolerance_ranges.h"
 
@@ -77,7 +76,9 @@ struct PartsReport {
 
 // The report of `design` (made or refused; any inputs) with `options`. A refused design, an
 // input or a search part of zero or below gives a no_circuit warning and nothing else to
-// build with; tolerances that fail are_tolerances give no ranges and no yield.
+// build with, and so does a standard set with a part that is not finite (the nearest member
+// of a value near the largest float can lie beyond it; the warning names that part, set
+// shown); tolerances that fail are_tolerances give no ranges and no yield.
 PartsReport parts_report(const Design& design, const PartsOptions& options);
 
 // The one warning for the console's standard error about a made design from positive inputs:

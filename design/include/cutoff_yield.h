@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "circuit.h"
-#include "part_analysis.h"
+#include "tolerance_ranges.h"
 
 namespace kestrane {
 

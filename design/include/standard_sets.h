@@ -1,7 +1,7 @@
 // Sets of standard parts to build a design with, and what such a set does on the real circuit
 // (circuit.h). Two ways to make the set: the best set, chosen together so that the real
 // cutoff and Q come as close to the target as the series allow, and each part rounded to its
-// nearest member on its own (standard_parts of part_analysis.h).
+// nearest member on its own (standard_parts).
 #pragma once
 
 #include <optional>
@@ -13,6 +13,11 @@
 namespace kestrane {
 
 enum class PartsMethod { best, nearest };
+
+// R1 and R2 rounded to the nearest members of `resistor_series`, C1 and C2 to the nearest
+// members of `capacitor_series` (nearest_preferred, in ohms and farads), each on its own.
+FilterComponents standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
+                                PreferredSeries capacitor_series);
 
 // The series the resistors and the capacitors are bought from.
 struct SeriesPair {

@@ -12,9 +12,14 @@
 #include <span>
 
 #include "circuit.h"
-#include "part_analysis.h"
 
 namespace kestrane {
+
+// How far each kind of part may stray, in percent of its value.
+struct PartTolerances {
+    double resistor_percent = 0;
+    double capacitor_percent = 0;
+};
 
 // The relative widening of every range's ends.
 inline constexpr double kRangeSlack = 1e-9;

@@ -67,6 +67,8 @@ export class Core {
     this.#arrayGroups = byGroup(this.table.arrays);
     // The preferred-number series, smallest first: "E6", "E12", ..., "E192".
     this.seriesNames = this.table.series;
+    // The ways a set of standard parts is chosen: "best", "nearest".
+    this.methods = this.table.methods;
     // The gain the design aims at the cutoff (0.7071), and its text as the console writes it.
     this.cutoffGain = this.table.constants.cutoff_gain;
     this.cutoffGainText = this.formatNumber(this.cutoffGain);
@@ -106,12 +108,12 @@ export class Core {
     return lines;
   }
 
-  // The arrays of `group`, `count` values each, copied: { name: [numbers] }.
+  // The arrays of `group`, `count` values each, copied: { name: Float64Array }.
   #arrays(group, count) {
     const arrays = {};
     for (const { name, index } of this.#arrayGroups.get(group) ?? []) {
       const pointer = this.#x.kestrane_array(index);
-      arrays[name] = Array.from(new Float64Array(this.#x.memory.buffer, pointer, count));
+      arrays[name] = new Float64Array(this.#x.memory.buffer, pointer, count).slice();
     }
     return arrays;
   }
@@ -121,7 +123,7 @@ export class Core {
     return { figures: values, texts, lines: this.#lines(group) };
   }
 
-  // The longest number text a field of `kind` ("design", "band", "tolerance") takes.
+  // The longest number text a field of `kind` (one of table.field_kinds) takes.
   numberChars(kind) {
     return this.table.field_kinds[this.#kinds.get(kind)].chars;
   }
@@ -140,10 +142,11 @@ export class Core {
   }
 
   // A field's text read as a field of `kind` ("design" for the cutoff and R1, "band",
-  // "tolerance"): one number by the console's rules, with an optional SI prefix ("10k"), and
+  // "tolerance", and the op-amp settings "gbw", "gain_db", "output_ohm", "amplitude",
+  // "frequency"): one number by the console's rules, with an optional SI prefix ("10k"), and
   // nothing after it. status is "ok" (value holds the number), "empty", "not_a_number",
-  // "too_long" or, for a tolerance outside 0 to below 100 %, "out_of_range"; message is the
-  // explanation, "" for ok and empty.
+  // "too_long" or, for a number the field does not take (a tolerance outside 0 to below
+  // 100 %, a GBW of 0), "out_of_range"; message is the explanation, "" for ok and empty.
   readField(text, kind) {
     const x = this.#x;
     this.#putField(text);
@@ -172,26 +175,71 @@ export class Core {
     return this.#x.kestrane_deviation(bandHz) ? this.#group("deviation") : null;
   }
 
-  // The current design rounded to standard parts: resistors to the series named
-  // `resistorSeries`, capacitors to `capacitorSeries` (names of seriesNames). Returns null
-  // without a current design or for a name that is not a series, else { figures, texts,
-  // lines } of the "parts" group: figures R1, R2, C1, C2, cutoff_found (1 or 0), cutoff_hz,
-  // cutoff_error_percent; lines r1, r2, c1, c2, cutoff.
-  parts(resistorSeries, capacitorSeries) {
+  // The current design's set of standard parts: method `method` (one of methods: "best",
+  // "nearest"), resistors from the series named `resistorSeries`, capacitors from
+  // `capacitorSeries` (names of seriesNames). Returns null without a current design or for a
+  // name that is not in the table, else { figures, texts, lines } of the "parts" group:
+  // figures buildable (1 when there is a circuit to build), R1, R2, C1, C2, cutoff_hz,
+  // cutoff_error_percent, q, q_error_percent, natural_hz, warnings (their count); lines
+  // heading, r1, r2, c1, c2, cutoff, q, natural (empty without a set) and warnings (one a
+  // line, "\n" between them). The set becomes current and clears what was made from the last.
+  parts(method, resistorSeries, capacitorSeries) {
     const made = this.#x.kestrane_parts(
+      this.methods.indexOf(method),
       this.seriesNames.indexOf(resistorSeries),
       this.seriesNames.indexOf(capacitorSeries),
     );
     return made ? this.#group("parts") : null;
   }
 
-  // The range of the current parts' achieved cutoff with resistors within resistorPercent and
-  // capacitors within capacitorPercent: { figures: { found, lowest_hz, highest_hz }, texts,
-  // lines: { spread } }, or null without parts.
-  spread(resistorPercent, capacitorPercent) {
-    return this.#x.kestrane_spread(resistorPercent, capacitorPercent)
-      ? this.#group("spread")
+  // What resistors within resistorPercent and capacitors within capacitorPercent do to the
+  // current set over the whole tolerance box: { figures: { made, cutoff_low_hz,
+  // cutoff_high_hz, q_low, q_high, yield_draws, yield_1_percent, yield_2_percent,
+  // yield_5_percent }, texts, lines: { cutoff_range, q_range, yield } }, or null without a set
+  // or for tolerances the ranges do not take.
+  ranges(resistorPercent, capacitorPercent) {
+    return this.#x.kestrane_ranges(resistorPercent, capacitorPercent)
+      ? this.#group("ranges")
       : null;
+  }
+
+  // Takes the op-amp of GBW gbwMhz, open-loop gain a0Db and output resistance roOhm; false
+  // (and no op-amp) when a value is refused. Clears the op-amp figures and the step.
+  opamp(gbwMhz, a0Db, roOhm) {
+    return this.#x.kestrane_opamp(gbwMhz, a0Db, roOhm) === 1;
+  }
+
+  // The current set's figures with the op-amp, the slew rate for an output of amplitudeV
+  // volts: { figures: { cutoff_found, cutoff_hz, ideal_cutoff_hz, q, ideal_q, gbw_reached,
+  // needed_gbw_hz, slew_found, slew_v_per_us, slew_at_hz, floor_gain, floor_rises,
+  // floor_rise_hz }, texts, lines: { cutoff, gbw, slew, floor, rise } (the console's op-amp
+  // lines) }, or null without a set or an op-amp.
+  opampFigures(amplitudeV) {
+    return this.#x.kestrane_opamp_figures(amplitudeV) ? this.#group("opamp") : null;
+  }
+
+  // The current set's attenuation with the op-amp at hz: { figures: { attenuation_db },
+  // lines: { attenuation } }, or null without op-amp figures.
+  attenuation(hz) {
+    return this.#x.kestrane_attenuation(hz) ? this.#group("attenuation") : null;
+  }
+
+  // The current set's step response with the op-amp and the ideal op-amp: { figures: {
+  // final_value, overshoot_percent, peak_time_s, rise_time_s, settling_1_percent_s,
+  // settling_01_percent_s, span_s, ideal_... }, texts, lines: { overshoot, rise, settle },
+  // arrays: { t_s, ideal, model } (`points` samples from 0 to the span) }, or null without a
+  // set or an op-amp.
+  step(points = 400) {
+    const count = this.#x.kestrane_step(points);
+    if (!count) return null;
+    return { ...this.#group("step"), arrays: this.#arrays("step", count) };
+  }
+
+  // The files of the current set with the op-amp: { netlist, bom }, the SPICE netlist over the
+  // last samples' range (empty without samples, op-amp figures and step) and the bill of
+  // materials as CSV (empty without a set and an op-amp).
+  files() {
+    return this.#lines("files");
   }
 
   // The current design's response at `points` frequencies evenly spaced in log frequency from
@@ -201,23 +249,37 @@ export class Core {
     return this.#arrays("samples", this.#x.kestrane_plot_samples(lowHz, highHz, points));
   }
 
-  // The current parts' response at the frequencies of the last samples: the "parts" arrays
-  // { gain, phase_deg, group_delay_s }, empty without parts or samples.
-  partsSamples() {
-    return this.#arrays("parts", this.#x.kestrane_plot_parts());
+  // The current design's response at the frequencies of `hzList` (each positive and finite,
+  // at most max_plot_points), as samples() gives it.
+  samplesAt(hzList) {
+    const index = this.table.arrays.findIndex((a) => a.group === "samples" && a.name === "hz");
+    const pointer = this.#x.kestrane_array(index);
+    new Float64Array(this.#x.memory.buffer, pointer, hzList.length).set(hzList);
+    return this.#arrays("samples", this.#x.kestrane_plot_at(hzList.length));
   }
 
-  // The envelope of the current parts' response over their tolerances at the frequencies of
-  // the last samples: the "envelope" arrays { gain_lowest, gain_highest, phase_lowest_deg,
-  // phase_highest_deg, group_delay_lowest_s, group_delay_highest_s }, empty without parts or
-  // samples.
-  envelope(resistorPercent, capacitorPercent) {
-    const count = this.#x.kestrane_plot_envelope(resistorPercent, capacitorPercent);
-    return this.#arrays("envelope", count);
+  // The current set's real circuit at the frequencies of the last samples: the "circuit"
+  // arrays { gain, phase_deg, group_delay_s }, empty without a set or samples.
+  circuitSamples() {
+    return this.#arrays("circuit", this.#x.kestrane_plot_circuit());
+  }
+
+  // The band of the current set's response over the whole tolerance box of the last ranges,
+  // at the frequencies of the last samples: the "bands" arrays { gain_lowest, gain_highest,
+  // phase_lowest_deg, phase_highest_deg, group_delay_lowest_s, group_delay_highest_s }, empty
+  // without ranges or samples.
+  bands() {
+    return this.#arrays("bands", this.#x.kestrane_plot_bands());
+  }
+
+  // The current set with the op-amp at the frequencies of the last samples: the "opamp"
+  // arrays { gain, phase_deg, group_delay_s }, empty without a set, an op-amp or samples.
+  opampSamples() {
+    return this.#arrays("opamp", this.#x.kestrane_plot_opamp());
   }
 
   // The table's arrays in CSV order, [{ group, name, csv, csv_db }]: the columns a download of
-  // the plotted arrays holds.
+  // the plotted arrays holds (the step's arrays are not among them).
   csvColumns() {
     return this.table.arrays.filter((entry) => entry.csv !== "");
   }

@@ -1,14 +1,16 @@
 // The plotted response as CSV, and saving a text as a file from the page.
 
-// One header line, then one line per plotted frequency. `columns` are the module's arrays in
-// CSV order (Core.csvColumns: { group, name, csv, csv_db }); `groups` holds the arrays shown,
-// by group: samples (frequency in hertz, gain, phase in degrees, group delay in seconds), and,
-// when the plots show them, parts (the standard parts' gain, phase and group delay) and
-// envelope (their lowest and highest over the tolerances). A group that is missing or null
-// has no columns. A column with a csv_db heading is followed by its values in decibels. Each
-// number in the shortest form that reads back to the same double; values that are not finite
-// are written as empty fields.
-export function responseCsv(columns, groups) {
+// The `comments` first, each on a line of its own after "# " (what the response is of: the
+// design, the shown set with its figures, the op-amp), then one header line, then one line
+// per plotted frequency. `columns` are the module's arrays in CSV order (Core.csvColumns:
+// { group, name, csv, csv_db }); `groups` holds the arrays shown, by group: samples
+// (frequency in hertz, gain, phase in degrees, group delay in seconds), and, when the plots
+// show them, circuit (the shown set's gain, phase and group delay on the real circuit), bands
+// (their lowest and highest over the tolerance box) and opamp (the set with the op-amp
+// model). A group that is missing or null has no columns. A column with a csv_db heading is
+// followed by its values in decibels. Each number in the shortest form that reads back to the
+// same double; values that are not finite are written as empty fields.
+export function responseCsv(columns, groups, comments = []) {
   const field = (value) => (Number.isFinite(value) ? String(value) : "");
   const decibels = (gain) => 20 * Math.log10(gain);
   const table = [];
@@ -19,7 +21,8 @@ export function responseCsv(columns, groups) {
     if (column.csv_db) table.push([column.csv_db, values.map(decibels)]);
   }
   const count = groups.samples.hz.length;
-  const lines = [table.map(([name]) => name).join(",")];
+  const lines = comments.map((comment) => `# ${comment}`);
+  lines.push(table.map(([name]) => name).join(","));
   for (let i = 0; i < count; i++) {
     lines.push(table.map(([, values]) => field(values[i])).join(","));
   }
@@ -38,9 +41,10 @@ export function downloadText(filename, text, type = "text/csv") {
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
-// A file name for a design's response from its field texts: letters, digits, point and minus
-// kept, anything else made a dash.
-export function csvName(texts) {
+// A file name for a design's file from its field texts and `ending` (".csv" for the response,
+// ".cir" for the netlist, "-bom.csv" for the bill of materials): letters, digits, point, plus
+// and minus kept, anything else made a dash.
+export function csvName(texts, ending = ".csv") {
   const part = (text) => String(text).trim().replace(/[^0-9A-Za-z.+-]/g, "-") || "none";
-  return `kestrane-fc${part(texts.fc)}kHz-r1${part(texts.r1)}ohm.csv`;
+  return `kestrane-fc${part(texts.fc)}kHz-r1${part(texts.r1)}ohm${ending}`;
 }

@@ -3,14 +3,15 @@
 // another. No drawing and no page here, so that node's test runner checks them directly.
 
 // The frequencies to plot for a design: from three decades below the cutoff (two below the top
-// of the flat band) to two decades above it, widened to show the band when it is within reach.
+// of the flat band) to three decades above it, where an op-amp's stopband floor shows, widened
+// to show the band when it is within reach.
 // Cutoffs that are not finite or not positive (a negative cutoff designs a mirrored filter)
 // are taken by their magnitude, or as 1 kHz when that is 0 or infinite.
 export function plotRange(cutoffHz, bandHz) {
   let centre = Math.abs(cutoffHz);
   if (!(centre > 0 && centre < Infinity)) centre = 1000;
   let lowHz = centre / 1000;
-  let highHz = centre * 100;
+  let highHz = centre * 1000;
   const band = Math.abs(bandHz);
   if (band > 0 && band < Infinity) {
     lowHz = Math.max(Math.min(lowHz, band / 3), centre * 1e-6);

@@ -1,18 +1,35 @@
 // The page: reads the fields as the user types, designs with Kestrane's core, shows the
-// console's result lines with their values for people, and plots the response; rounds the
-// design to standard parts of the chosen series and shows what they and their tolerances do.
-// While a field is incomplete the last result stays, marked as out of date, until the user
-// pauses, presses Enter or leaves the field (view.js).
+// console's result lines with their values for people, and plots the response; chooses a set
+// of standard parts (the best set or the nearest values) and shows what it does on the real
+// circuit, what the parts' tolerances do, what an op-amp does, its step response, its
+// schematic, and offers its netlist and bill of materials. While a field is incomplete the
+// last result stays, marked as out of date, until the user pauses, presses Enter or leaves
+// the field (view.js).
 import moduleBase64 from "kestrane:module";
 import { decodeBase64, loadCore } from "./core.js";
 import { csvName, downloadText, responseCsv } from "./csv.js";
 import { plotRange } from "./layout.js";
 import { createPlots } from "./plots.js";
-import { FIELDS, SETTINGS, readFields, storeInUrl, textsFromQuery } from "./state.js";
-import { createSettler, designSummary, resultPlan, seriesMessage } from "./view.js";
+import { schematicDescription, schematicSvg } from "./schematic.js";
+import {
+  FIELDS,
+  OPAMP_SETTINGS,
+  SETTINGS,
+  readFields,
+  storeInUrl,
+  textsFromQuery,
+} from "./state.js";
+import { createStepPlot } from "./stepplot.js";
+import {
+  createMemo,
+  createSettler,
+  designSummary,
+  resultPlan,
+  seriesMessage,
+} from "./view.js";
 
-// The design's lines and the standard parts' lines, by the names the core gives them, with
-// the ids of their elements; the figure whose value for people stands beside each.
+// The design's lines and the set's lines, by the names the core gives them, with the ids of
+// their elements; the figure whose value for people stands beside each.
 const DESIGN_LINES = [
   ["r1", "r1", "R1"],
   ["r2", "r2", "R2"],
@@ -26,15 +43,46 @@ const PARTS_LINES = [
   ["c1", "c1-std", "C1"],
   ["c2", "c2-std", "C2"],
   ["cutoff", "fc-std", null],
+  ["q", "q-std", null],
+  ["natural", "f0-std", "natural_hz"],
+];
+const RANGES_LINES = [
+  ["cutoff_range", "fc-spread", null],
+  ["q_range", "q-spread", null],
+  ["yield", "yield", null],
+];
+const OPAMP_LINES = [
+  ["cutoff", "fc-opamp", "cutoff_hz"],
+  ["gbw", "gbw-need", null],
+  ["slew", "slew-need", "slew_v_per_us"],
+  ["floor", "stopband-floor-gain", null],
+  ["rise", "stopband-floor-rise", "floor_rise_hz"],
+];
+const STEP_LINES = [
+  ["overshoot", "step-overshoot", null],
+  ["rise", "step-rise", "rise_time_s"],
+  ["settle", "step-settle", null],
 ];
 const TOLERANCES = SETTINGS.filter((setting) => setting.kind === "tolerance");
 const SERIES_SETTINGS = SETTINGS.filter((setting) => setting.kind === "series");
 const PART_NAMES = { sr: "resistor", sc: "capacitor" };
+const STEP_POINTS = 400;
+const NO_SET = "No standard parts to build with: the warnings under Result say why.";
+// Which of the page's steps rest on which (createMemo): a step run again makes its
+// dependents run again.
+const STEP_DEPENDENTS = {
+  samples: ["circuit", "bands", "opampCurve", "files"],
+  parts: ["ranges", "opampFigures", "step", "circuit", "opampCurve"],
+  ranges: ["bands", "files"],
+  opamp: ["opampFigures", "step", "opampCurve"],
+  opampFigures: ["attenuation"],
+  step: ["files"],
+};
 
 // Timings of the latest updates in milliseconds, for the page's footer and for measuring:
 // design (the core's work for one result: search, passband, deviation, lines, plot samples,
-// standard parts with their range, curve and tolerance band) and redraw (from the keystroke's
-// event to the plots drawn again).
+// the set with its figures, ranges, yield, curves and band, the op-amp figures, curve and
+// step response) and redraw (from the keystroke's event to the plots drawn again).
 const timings = { design: [], redraw: [] };
 window.kestraneTimings = timings;
 
@@ -47,7 +95,7 @@ function inputText(input) {
   return input.type === "checkbox" ? (input.checked ? "1" : "0") : input.value;
 }
 
-// Sets an input from its URL text; a series that is not an option takes the default.
+// Sets an input from its URL text; a choice that is not an option takes the default.
 function setInputText(input, text, initial) {
   if (input.type === "checkbox") {
     input.checked = text !== "0";
@@ -77,7 +125,7 @@ function showLines(list, group) {
   for (const [name, id, figure] of list) {
     element(id).textContent = group?.lines[name] ?? "";
     const people = element(`${id}-people`);
-    if (people) people.textContent = (figure && group?.texts[figure]) ?? "";
+    if (people) people.textContent = (group?.lines[name] && figure && group?.texts[figure]) || "";
   }
 }
 
@@ -92,28 +140,86 @@ function tolerancesOf(reads) {
   return { resistor: resistor.value, capacitor: capacitor.value };
 }
 
-// Everything the core makes for a design that stands, as `plan` allows: the deviation, the
-// plot samples, the standard parts, their spread, curve and tolerance band.
-function computeResult(core, design, reads, texts, plan) {
+// Everything the core makes for a design that stands, as `plan` allows, each step redone only
+// when what it is made from changed (`memo`): the deviation, the plot samples, the set of
+// standard parts, its ranges and yield, the op-amp figures, attenuation and step response, the
+// set's curves, band and op-amp curve, and the files.
+function computeResult(core, memo, design, reads, texts, plan) {
+  const designKey = `${reads.fc.value} ${reads.r1.value}`;
   const bandHz = plan.deviation ? reads.band.value : NaN;
-  const deviation = plan.deviation ? core.deviation(bandHz) : null;
+  const deviation = plan.deviation
+    ? memo.run("deviation", `${designKey} ${bandHz}`, () => core.deviation(bandHz))
+    : null;
   const range = plotRange(design.figures.cutoff_hz, bandHz);
-  const samples = core.samples(range.lowHz, range.highHz);
-  const parts = core.parts(texts.sr, texts.sc);
+  const samplesKey = `${designKey} ${range.lowHz} ${range.highHz}`;
+  const samples = memo.run("samples", samplesKey, () => core.samples(range.lowHz, range.highHz));
+  const partsKey = `${designKey} ${texts.pm} ${texts.sr} ${texts.sc}`;
+  const parts = memo.run("parts", partsKey, () => core.parts(texts.pm, texts.sr, texts.sc));
+  const buildable = parts?.figures.buildable === 1;
+  const result = { design, deviation, bandHz, samples, parts, buildable, plotted: null };
+  if (!buildable) return result;
   const tolerances = plan.spread ? tolerancesOf(reads) : null;
-  const spread = tolerances && core.spread(tolerances.resistor, tolerances.capacitor);
-  let plotted = null;
-  if (texts.parts !== "0" && parts) {
-    plotted = {
-      samples: core.partsSamples(),
-      envelope: tolerances && core.envelope(tolerances.resistor, tolerances.capacitor),
+  const rangesKey = tolerances && `${partsKey} ${tolerances.resistor} ${tolerances.capacitor}`;
+  result.ranges = tolerances
+    ? memo.run("ranges", rangesKey, () => core.ranges(tolerances.resistor, tolerances.capacitor))
+    : null;
+  if (plan.opamp) {
+    const [gbw, a0, ro] = ["gbw", "a0", "ro"].map((param) => reads[param].value);
+    const opampKey = `${gbw} ${a0} ${ro}`;
+    memo.run("opamp", opampKey, () => core.opamp(gbw, a0, ro));
+    const amplitude = plan.amplitude ? reads.vpk.value : 1;
+    const figuresKey = `${partsKey} ${opampKey} ${amplitude}`;
+    result.opamp = memo.run("opampFigures", figuresKey, () => core.opampFigures(amplitude));
+    result.amplitudeShown = plan.amplitude;
+    const attenuationHz = reads.fa.value;
+    result.attenuation = plan.attenuation
+      ? memo.run("attenuation", `${figuresKey} ${attenuationHz}`, () =>
+          core.attenuation(attenuationHz),
+        )
+      : null;
+    const stepKey = `${partsKey} ${opampKey}`;
+    result.step = memo.run("step", stepKey, () => core.step(STEP_POINTS));
+    const filesKey = `${samplesKey} ${stepKey} ${rangesKey}`;
+    result.files = memo.run("files", filesKey, () => core.files());
+    if (texts.parts !== "0") {
+      result.plotted = {
+        samples: memo.run("circuit", `${samplesKey} ${partsKey}`, () => core.circuitSamples()),
+        envelope:
+          result.ranges && memo.run("bands", `${samplesKey} ${rangesKey}`, () => core.bands()),
+        opamp: memo.run("opampCurve", `${samplesKey} ${partsKey} ${opampKey}`, () =>
+          core.opampSamples(),
+        ),
+      };
+    }
+  } else if (texts.parts !== "0") {
+    result.plotted = {
+      samples: memo.run("circuit", `${samplesKey} ${partsKey}`, () => core.circuitSamples()),
+      envelope:
+        result.ranges && memo.run("bands", `${samplesKey} ${rangesKey}`, () => core.bands()),
+      opamp: null,
     };
   }
-  return { design, deviation, bandHz, samples, parts, spread, plotted };
+  return result;
+}
+
+// The warnings, one paragraph each, in their element, which is hidden when there are none.
+function showWarnings(text) {
+  const box = element("design-warning");
+  const lines = text ? text.split("\n") : [];
+  box.replaceChildren(
+    ...lines.map((line) => {
+      const paragraph = document.createElement("p");
+      paragraph.textContent = line;
+      return paragraph;
+    }),
+  );
+  box.hidden = lines.length === 0;
 }
 
 function start(core) {
   const plots = createPlots(element("plots"), element("readout"), core);
+  const stepPlot = createStepPlot(element("step-plot"), core);
+  const memo = createMemo(STEP_DEPENDENTS);
   const results = element("results");
   let shown = null; // the result on the page: computeResult's, or null
   let pendingEventTime = null;
@@ -121,6 +227,8 @@ function start(core) {
   let lastDesign = null;
   let designMs = 0; // the search's time for the last design made, 0 when it was kept
   let lastAnnounced = "";
+  let shownStep = null; // the step response drawn, as computeResult gave it
+  let shownMarkup = ""; // the schematic drawn
 
   element("cutoff-gain").textContent = core.cutoffGainText;
   for (const { id } of SERIES_SETTINGS) {
@@ -146,7 +254,7 @@ function start(core) {
   }
 
   // The design of the cutoff and R1 when both are numbers, else null. A keystroke elsewhere
-  // keeps the core's current design.
+  // keeps the core's current design and what was made from it.
   function designOf(reads) {
     if (reads.fc.status !== "ok" || reads.r1.status !== "ok") return null;
     const key = `${reads.fc.value} ${reads.r1.value}`;
@@ -156,8 +264,47 @@ function start(core) {
       lastDesign = core.design(reads.fc.value, reads.r1.value);
       designMs = performance.now() - began;
       lastKey = key;
+      memo.clear();
     }
     return lastDesign;
+  }
+
+  function showBench(result) {
+    const opamp = result?.opamp ?? null;
+    showLines(OPAMP_LINES, opamp);
+    if (opamp && !result.amplitudeShown) {
+      element("slew-need").textContent = "";
+      element("slew-need-people").textContent = "";
+    }
+    element("atten").textContent = result?.attenuation?.lines.attenuation ?? "";
+    const step = result?.step ?? null;
+    showLines(STEP_LINES, step);
+    // A step kept from the last result (createMemo gives the same object) stays drawn.
+    if (step !== shownStep) {
+      if (step) {
+        stepPlot.show(step, [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". "));
+      } else {
+        stepPlot.clear();
+      }
+      shownStep = step;
+    }
+    element("legend-step").hidden = !step;
+  }
+
+  function showCircuit(result) {
+    const set = result?.buildable ? result.parts.texts : null;
+    const drawing = element("schematic");
+    const markup = set ? schematicSvg(set, schematicDescription(set)) : "";
+    // The same drawing is not drawn again.
+    if (markup !== shownMarkup || !set) {
+      drawing.innerHTML = markup;
+      if (result && !set) drawing.textContent = NO_SET;
+      shownMarkup = markup;
+    }
+    element("bench-note").textContent = result && !set ? NO_SET : "";
+    drawing.classList.toggle("empty", !set);
+    element("download-spice").disabled = !result?.files?.netlist;
+    element("download-bom").disabled = !result?.files?.bom;
   }
 
   function showResult(result, texts) {
@@ -166,20 +313,28 @@ function start(core) {
     element("deviation-band").textContent = result?.deviation
       ? core.engineering(result.bandHz, "Hz")
       : "the band";
-    showLines(PARTS_LINES, result?.parts);
-    element("fc-spread").textContent = result?.spread?.lines.spread ?? "";
-    element("parts-head").textContent = `${texts.sr} · ${texts.sc}`;
+    showLines(PARTS_LINES, result?.buildable ? result.parts : null);
+    showLines(RANGES_LINES, result?.ranges);
+    showWarnings(result?.parts?.lines.warnings ?? "");
+    const method = texts.pm === "nearest" ? "Nearest" : "Best set";
+    element("parts-head").textContent = result?.buildable
+      ? `${method} · ${texts.sr} · ${texts.sc}`
+      : "";
     element("legend-parts").hidden = !result?.plotted?.samples;
     element("legend-envelope").hidden = !result?.plotted?.envelope;
+    element("legend-opamp").hidden = !result?.plotted?.opamp;
     element("download-csv").disabled = !result;
+    showBench(result);
+    showCircuit(result);
   }
 
   function showSummary(result, texts) {
     const bandText = result?.deviation ? core.engineering(result.bandHz, "Hz") : "";
     const summary = result ? designSummary(result.design, bandText) : "";
     plots.describe(summary);
+    const method = texts.pm === "nearest" ? "nearest values" : "best set";
     const settings =
-      `Standard parts: resistors ${texts.sr} ±${texts.tr} %, ` +
+      `Standard parts, ${method}: resistors ${texts.sr} ±${texts.tr} %, ` +
       `capacitors ${texts.sc} ±${texts.tc} %.`;
     element("design-summary").textContent = result ? `${summary} ${settings}` : "";
     return summary;
@@ -199,9 +354,12 @@ function start(core) {
 
   // Shows what the fields give, messages and all.
   function render(reads, texts, design, plan, eventTime) {
-    for (const input of [...FIELDS, ...TOLERANCES]) showFieldRead(input, reads[input.param]);
+    for (const input of [...FIELDS, ...TOLERANCES, ...OPAMP_SETTINGS]) {
+      showFieldRead(input, reads[input.param]);
+    }
     results.classList.remove("stale");
     results.removeAttribute("aria-busy");
+    document.body.classList.remove("stale");
     showNote(plan.note);
     if (!plan.design) {
       shown = null;
@@ -210,7 +368,7 @@ function start(core) {
       plots.clear();
     } else {
       const began = performance.now();
-      shown = { ...computeResult(core, design, reads, texts, plan), texts };
+      shown = { ...computeResult(core, memo, design, reads, texts, plan), texts };
       timings.design.push(designMs + performance.now() - began);
       showResult(shown, texts);
       shown.summary = showSummary(shown, texts);
@@ -247,6 +405,7 @@ function start(core) {
     }
     results.classList.add("stale");
     results.setAttribute("aria-busy", "true");
+    document.body.classList.add("stale");
     settler.schedule();
   }
 
@@ -254,7 +413,7 @@ function start(core) {
   for (const input of [...FIELDS, ...SETTINGS]) {
     const control = element(input.id);
     setInputText(control, initial[input.param], input.initial);
-    // Series and the switch change without typing: "change"; the fields as they are typed.
+    // Choices and the switch change without typing: "change"; the fields as they are typed.
     const typed = control.tagName === "INPUT" && control.type === "text";
     control.addEventListener(typed ? "input" : "change", (e) => update(e.timeStamp));
     if (typed) control.addEventListener("blur", () => settler.now());
@@ -274,11 +433,40 @@ function start(core) {
   element("download-csv").addEventListener("click", () => {
     if (!shown) return;
     const { samples, plotted, texts } = shown;
-    const groups = { samples, parts: plotted?.samples, envelope: plotted?.envelope };
-    downloadText(csvName(texts), responseCsv(core.csvColumns(), groups));
+    const groups = {
+      samples,
+      circuit: plotted?.samples,
+      bands: plotted?.envelope,
+      opamp: plotted?.opamp,
+    };
+    downloadText(csvName(texts), responseCsv(core.csvColumns(), groups, csvComments(shown)));
+  });
+  element("download-spice").addEventListener("click", () => {
+    if (shown?.files?.netlist) {
+      downloadText(csvName(shown.texts, ".cir"), shown.files.netlist, "text/plain");
+    }
+  });
+  element("download-bom").addEventListener("click", () => {
+    if (shown?.files?.bom) downloadText(csvName(shown.texts, "-bom.csv"), shown.files.bom);
   });
   update(null, true);
   document.body.dataset.ready = "true";
+}
+
+// What a downloaded response is of, for its header comment: the design, the shown set with
+// its figures on the real circuit, and the op-amp of its curve.
+function csvComments(result) {
+  const comments = [`Kestrane response. ${result.summary}`];
+  const parts = result.buildable ? result.parts.lines : null;
+  if (parts) {
+    comments.push(`${parts.heading} ${[parts.r1, parts.r2, parts.c1, parts.c2].join("; ")}`);
+    comments.push([parts.cutoff, parts.q, parts.natural].join("; "));
+  }
+  if (result.plotted?.opamp) {
+    const t = result.texts;
+    comments.push(`Op-amp: GBW ${t.gbw} MHz, A0 ${t.a0} dB, Ro ${t.ro} ohm`);
+  }
+  return comments;
 }
 
 async function main() {

@@ -1,8 +1,9 @@
 // The response plots: gain in dB, phase and group delay against log frequency, drawn by uPlot,
 // with the design's marks (cutoff, top of the flat band, passband edge, band) as lines and
 // their names in rows above the gain plot, a readout of the point under the pointer, and keys
-// that move that point. Beside the design's own curve, each plot may show the response of its
-// standard parts (dashed) and the band their tolerances allow (shaded). Colours come from the
+// that move that point. Beside the design's own curve, each plot may show the shown set of
+// standard parts on the real circuit (dashed), the band their tolerances allow over the whole
+// tolerance box (shaded), and the set with the op-amp model. Colours come from the
 // style sheet's custom properties, so the plots follow the light and the dark scheme.
 import uPlot from "uplot";
 
@@ -10,15 +11,16 @@ import { frequencySplits, rowCount, stackLabels } from "./layout.js";
 import { throttle } from "./view.js";
 
 // The curves of a plot in the order drawn, as uPlot numbers its series (0 is frequency): the
-// tolerance band's upper and lower edges, the standard parts' curve, and the design's own
-// curve on top.
-const SERIES = { highest: 1, lowest: 2, parts: 3, design: 4 };
+// tolerance band's upper and lower edges, the set's curve, the set with the op-amp, and the
+// design's own curve on top.
+const SERIES = { highest: 1, lowest: 2, parts: 3, opamp: 4, design: 5 };
+const NO_DATA = [[], [], [], [], [], []];
 const ENVELOPE_ALPHA = 0.2;
 const LABEL_ROW_PX = 18;
 const RESERVED_LABEL_ROWS = 2;
 const READOUT_INTERVAL_MS = 250;
-// The widest plot that a printed A4 page holds at full size, in CSS pixels.
-const PRINT_WIDTH_PX = 680;
+// The plots' width on a printed A4 page, in CSS pixels, with the results above them.
+const PRINT_WIDTH_PX = 600;
 
 // The plot colours of the scheme in force: the style sheet's --plot-* and --mark-* properties.
 function themeColors() {
@@ -29,6 +31,7 @@ function themeColors() {
     phase: read("--plot-phase"),
     delay: read("--plot-delay"),
     parts: read("--plot-parts"),
+    opamp: read("--plot-opamp"),
     grid: read("--plot-grid"),
     axis: read("--plot-axis"),
     bandFill: read("--plot-band-fill"),
@@ -69,9 +72,10 @@ const MARK_NAMES = { cutoff: "cutoff", edge: "passband edge", flatTop: "flat top
 
 // Creates the three plots inside `container` and returns their controller:
 //   show(samples, marks, parts)  plots the samples ({ hz, gain, phase_deg, group_delay_s })
-//                                with the marks; parts, when given, holds the standard parts'
-//                                samples (same names, same frequencies) and their envelope
-//                                ({ gain_lowest, gain_highest, ... }), either may be null
+//                                with the marks; parts, when given, holds the set's samples
+//                                (same names, same frequencies), their band ({ gain_lowest,
+//                                gain_highest, ... }) and the op-amp's samples (samples,
+//                                envelope, opamp), any of which may be null
 //   clear()                      empties the plots (no design); their room stays
 //   describe(text)               the design's summary, which each plot's label carries
 //   onDrawn                      called after every redraw
@@ -315,6 +319,7 @@ export function createPlots(container, readout, core) {
         { stroke: "transparent", width: 0, points: { show: false } },
         { stroke: "transparent", width: 0, points: { show: false } },
         { stroke: () => colors.parts, width: 1.5, dash: [6, 4], points: { show: false } },
+        { stroke: () => colors.opamp, width: 1.5, dash: [2, 3], points: { show: false } },
         { stroke: () => colors[kind.color], width: 2, points: { show: false } },
       ],
       bands: [
@@ -345,7 +350,7 @@ export function createPlots(container, readout, core) {
         setCursor: [(u) => showReadout(u.cursor.idx)],
       },
     };
-    const plot = new uPlot(options, [[], [], [], [], []], area);
+    const plot = new uPlot(options, NO_DATA, area);
     plots.push({ kind, plot, area });
     area.addEventListener("keydown", (event) => moveByKey(event));
     area.addEventListener("focus", () => {
@@ -357,7 +362,7 @@ export function createPlots(container, readout, core) {
   // The plotted values of one quantity, or gaps when there is no list for these samples.
   const curve = (kind, list, count) => {
     if (!list || list.length !== count) return new Array(count).fill(null);
-    return list.map((v) => finiteOrNull(kind.toPlot(v)));
+    return Array.from(list, (v) => finiteOrNull(kind.toPlot(v)));
   };
   const dataFor = (kind, s, parts) => {
     const count = s.hz.length;
@@ -368,6 +373,7 @@ export function createPlots(container, readout, core) {
     data[SERIES.highest] = curve(kind, parts?.envelope?.[highestKey], count);
     data[SERIES.lowest] = curve(kind, parts?.envelope?.[lowestKey], count);
     data[SERIES.parts] = curve(kind, parts?.samples?.[key], count);
+    data[SERIES.opamp] = curve(kind, parts?.opamp?.[key], count);
     data[SERIES.design] = curve(kind, s[key], count);
     return data;
   };
@@ -440,6 +446,7 @@ export function createPlots(container, readout, core) {
     area.dataset.points = String(samples ? samples.hz.length : 0);
     area.dataset.parts = String(Boolean(parts?.samples));
     area.dataset.envelope = String(Boolean(parts?.envelope));
+    area.dataset.opamp = String(Boolean(parts?.opamp));
     area.dataset.firstHz = samples?.hz.length ? String(samples.hz[0]) : "";
     area.dataset.lastHz = samples?.hz.length ? String(samples.hz.at(-1)) : "";
     area.setAttribute("aria-valuemax", String(samples ? Math.max(0, samples.hz.length - 1) : 0));
@@ -462,7 +469,7 @@ export function createPlots(container, readout, core) {
       state.samples = null;
       state.marks = [];
       for (const { plot, area } of plots) {
-        plot.setData([[], [], [], [], []]);
+        plot.setData(NO_DATA);
         markDataset(area, null, null);
       }
       for (const key of MARK_KEYS) labelElements[key].hidden = true;

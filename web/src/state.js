@@ -1,7 +1,8 @@
 // The design's inputs: the three fields, what they hold, and their place in the page's URL
 // (index.html?fc=2.2&r1=4700&band=1000), so that a design is shared as a link and survives a
-// reload; and the standard-parts settings, which join the URL when they differ from their
-// defaults (&sr=E24&sc=E6&tr=5&tc=10&parts=0).
+// reload; and the settings of the standard parts and of the op-amp, which join the URL when
+// they differ from their defaults (&pm=nearest&sr=E24&sc=E6&tr=5&tc=10&parts=0&gbw=1&a0=80
+// &ro=75&vpk=2.5&fa=48k).
 
 // Each field: its input element's id, its query parameter, and the text it starts with when
 // the URL names none (the console's own example design).
@@ -11,16 +12,43 @@ export const FIELDS = [
   { id: "band-hz", param: "band", initial: "150", kind: "band" },
 ];
 
-// The standard-parts settings: the two series selectors (option values "E6" to "E192"), the
-// two tolerance fields in percent, and the switch for the standard parts' curves ("1" shown,
-// "0" not). `initial` is the default.
+// The settings: how the set of standard parts is chosen ("best" or "nearest"), the two series
+// selectors (option values "E6" to "E192"), the two tolerance fields in percent, the switch
+// for the set's curves ("1" shown, "0" not), and the op-amp: its gain-bandwidth product in
+// MHz, open-loop gain in dB and output resistance in ohms (the core's defaults), the output
+// amplitude in volts for the slew rate, and the frequency of the attenuation figure in hertz
+// (24 kHz: half the 48 kHz sampling rate of audio converters, where an anti-aliasing filter
+// must have attenuated). `initial` is the default; `kind` says how the field is read.
 export const SETTINGS = [
+  { id: "parts-method", param: "pm", initial: "best", kind: "method" },
   { id: "series-r", param: "sr", initial: "E96", kind: "series" },
   { id: "series-c", param: "sc", initial: "E12", kind: "series" },
   { id: "tol-r", param: "tr", initial: "1", kind: "tolerance" },
   { id: "tol-c", param: "tc", initial: "5", kind: "tolerance" },
   { id: "show-parts", param: "parts", initial: "1", kind: "switch" },
+  { id: "gbw-mhz", param: "gbw", initial: "10", kind: "gbw" },
+  { id: "a0-db", param: "a0", initial: "100", kind: "gain_db" },
+  { id: "rout-ohm", param: "ro", initial: "50", kind: "output_ohm" },
+  { id: "vout-peak", param: "vpk", initial: "1", kind: "amplitude" },
+  { id: "atten-hz", param: "fa", initial: "24000", kind: "frequency" },
 ];
+
+// The kinds of the settings that are typed numbers, read as Core.readField reads them.
+const READ_KINDS = new Set([
+  "design",
+  "band",
+  "tolerance",
+  "gbw",
+  "gain_db",
+  "output_ohm",
+  "amplitude",
+  "frequency",
+]);
+
+// The typed settings of the op-amp, in the order of their fields.
+export const OPAMP_SETTINGS = SETTINGS.filter(
+  (setting) => READ_KINDS.has(setting.kind) && setting.kind !== "tolerance",
+);
 
 const ALL_INPUTS = [...FIELDS, ...SETTINGS];
 
@@ -84,13 +112,13 @@ export function storeInUrl(texts) {
   if (urlTimer === 0) urlTimer = setTimeout(writePendingQuery, URL_DELAY_MS);
 }
 
-// Reads every field as a field of its kind (the cutoff and R1 as "design", the band as
-// "band", the tolerance settings as "tolerance"). Returns, per query parameter, { status,
-// value, message } as Core.readField gives it.
+// Reads every typed field as a field of its kind (the cutoff and R1 as "design", the band as
+// "band", the tolerances as "tolerance", the op-amp's as theirs). Returns, per query
+// parameter, { status, value, message } as Core.readField gives it.
 export function readFields(core, texts) {
   const reads = {};
   for (const input of ALL_INPUTS) {
-    if (input.kind === "design" || input.kind === "band" || input.kind === "tolerance") {
+    if (READ_KINDS.has(input.kind)) {
       reads[input.param] = core.readField(texts[input.param], input.kind);
     }
   }

@@ -12,17 +12,21 @@ function isOk(read) {
   return read?.status === "ok";
 }
 
-// What to show for field reads `reads` (by query parameter: fc, r1, band, tr, tc, each
-// { status }) and `design` (the core's design of fc and r1, or null when they are not
-// numbers): { complete, design, deviation, spread, note }. complete is true when every field
-// holds what it should and the design was made: the page then shows the result at once.
-// Otherwise, once settled, it shows the parts that stand (design, deviation, spread) and the
-// note says what is missing.
+// What to show for field reads `reads` (by query parameter: fc, r1, band, tr, tc, gbw, a0,
+// ro, vpk, fa, each { status }) and `design` (the core's design of fc and r1, or null when they
+// are not numbers): { complete, design, deviation, spread, opamp, amplitude, attenuation,
+// note }. complete is true when every field holds what it should and the design was made:
+// the page then shows the result at once. Otherwise, once settled, it shows the parts that
+// stand (design, deviation, spread of the tolerances, op-amp figures with the amplitude and
+// the attenuation) and the note says what is missing.
 export function resultPlan(reads, design) {
   const designable = isOk(reads.fc) && isOk(reads.r1);
   const designed = designable && Boolean(design?.designed);
   const band = isOk(reads.band);
   const tolerances = isOk(reads.tr) && isOk(reads.tc);
+  const opamp = isOk(reads.gbw) && isOk(reads.a0) && isOk(reads.ro);
+  const amplitude = isOk(reads.vpk);
+  const attenuation = isOk(reads.fa);
   const notes = [];
   if (!designable) {
     const empty = reads.fc?.status === "empty" || reads.r1?.status === "empty";
@@ -40,12 +44,18 @@ export function resultPlan(reads, design) {
     } else if (!tolerances) {
       notes.push("Correct the tolerance to see the spread of the cutoff.");
     }
+    if (!opamp || !amplitude || !attenuation) {
+      notes.push("Complete the op-amp's fields to see the circuit with it.");
+    }
   }
   return {
-    complete: designed && band && tolerances,
+    complete: designed && band && tolerances && opamp && amplitude && attenuation,
     design: designed,
     deviation: designed && band,
     spread: designed && tolerances,
+    opamp: designed && opamp,
+    amplitude: designed && opamp && amplitude,
+    attenuation: designed && opamp && attenuation,
     note: notes.join(" "),
   };
 }
@@ -68,6 +78,35 @@ export function designSummary(design, bandText) {
     `Cutoff ${t.cutoff_hz}, R1 ${t.R1}${band}: R2 ${t.R2}, C1 ${t.C1}, C2 ${t.C2}, ` +
     `passband edge ${t.passband_edge_hz}.`
   );
+}
+
+// The results of the page's steps, each kept with the key of what it was made from, so that a
+// keystroke redoes only the steps whose inputs it changed. `dependents` names, per step, the
+// steps that rest on what it leaves behind (in the module's state as well as in its result):
+// when a step runs again, they, and theirs in turn, are forgotten. run(name, key, compute)
+// returns the kept result when its key is `key`, else compute()'s, which it keeps; clear()
+// forgets every result.
+export function createMemo(dependents = {}) {
+  const entries = new Map();
+  const forget = (name) => {
+    for (const dependent of dependents[name] ?? []) {
+      entries.delete(dependent);
+      forget(dependent);
+    }
+  };
+  return {
+    run(name, key, compute) {
+      const entry = entries.get(name);
+      if (entry && entry.key === key) return entry.value;
+      const value = compute();
+      forget(name);
+      entries.set(name, { key, value });
+      return value;
+    },
+    clear() {
+      entries.clear();
+    },
+  };
 }
 
 // A timer that calls `settle` once `delayMs` after the last schedule(), or at once on now().

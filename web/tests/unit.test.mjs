@@ -8,8 +8,10 @@ import { mock, test } from "node:test";
 
 import { csvName, responseCsv } from "../src/csv.js";
 import { frequencySplits, plotRange, rowCount, stackLabels } from "../src/layout.js";
+import { schematicDescription, schematicSvg } from "../src/schematic.js";
 import { queryFromTexts, textsFromQuery } from "../src/state.js";
 import {
+  createMemo,
   createSettler,
   designSummary,
   resultPlan,
@@ -17,7 +19,21 @@ import {
   throttle,
 } from "../src/view.js";
 
-const DEFAULTS = { fc: "1", r1: "10000", band: "150", sr: "E96", sc: "E12", tr: "1", tc: "5" };
+const DEFAULTS = {
+  fc: "1",
+  r1: "10000",
+  band: "150",
+  pm: "best",
+  sr: "E96",
+  sc: "E12",
+  tr: "1",
+  tc: "5",
+  gbw: "10",
+  a0: "100",
+  ro: "50",
+  vpk: "1",
+  fa: "24000",
+};
 
 test("textsFromQuery: the first of repeated names, escapes, plus signs and defaults", () => {
   assert.deepEqual(textsFromQuery(""), { ...DEFAULTS, parts: "1" });
@@ -44,25 +60,31 @@ test("queryFromTexts: the fields always, the settings only away from their defau
   assert.equal(query, "?fc=1&r1=4.7k&band=1e%2B3&sc=E24&parts=0");
   // What the query says comes back from it.
   assert.equal(textsFromQuery(query).band, "1e+3");
+  // The method and the op-amp's fields join it away from their defaults.
+  const bench = queryFromTexts({ ...DEFAULTS, pm: "nearest", gbw: "0.2", fa: "48k", parts: "1" });
+  assert.equal(bench, "?fc=1&r1=10000&band=150&pm=nearest&gbw=0.2&fa=48k");
+  const back = { ...DEFAULTS, pm: "nearest", gbw: "0.2", fa: "48k", parts: "1" };
+  assert.deepEqual(textsFromQuery(bench), back);
 });
 
 test("csvName keeps letters, digits, point, plus and minus", () => {
   assert.equal(csvName({ fc: "1", r1: "10000" }), "kestrane-fc1kHz-r110000ohm.csv");
   assert.equal(csvName({ fc: " 4.7e+3 ", r1: "2.2µ" }), "kestrane-fc4.7e+3kHz-r12.2-ohm.csv");
   assert.equal(csvName({ fc: "", r1: "a/b\\c" }), "kestrane-fcnonekHz-r1a-b-cohm.csv");
+  assert.equal(csvName({ fc: "1", r1: "10k" }, ".cir"), "kestrane-fc1kHz-r110kohm.cir");
 });
 
 test("responseCsv: the table's columns, decibels after gains, missing groups left out", () => {
   const columns = [
     { group: "samples", name: "hz", csv: "frequency_hz", csv_db: "" },
     { group: "samples", name: "gain", csv: "gain", csv_db: "gain_db" },
-    { group: "parts", name: "gain", csv: "parts_gain", csv_db: "parts_gain_db" },
-    { group: "envelope", name: "gain_lowest", csv: "parts_gain_lowest", csv_db: "" },
+    { group: "circuit", name: "gain", csv: "parts_gain", csv_db: "parts_gain_db" },
+    { group: "bands", name: "gain_lowest", csv: "parts_gain_lowest", csv_db: "" },
   ];
   const samples = { hz: [10, 100], gain: [1, 0.1] };
   // 20 log10(0.1) = -20; a gain of 0 is minus infinity dB, written as an empty field.
   assert.equal(
-    responseCsv(columns, { samples, parts: { gain: [0.5, 0] }, envelope: null }),
+    responseCsv(columns, { samples, circuit: { gain: [0.5, 0] }, bands: null }),
     "frequency_hz,gain,gain_db,parts_gain,parts_gain_db\n" +
       "10,1,0,0.5,-6.020599913279624\n100,0.1,-20,0,\n",
   );
@@ -70,24 +92,29 @@ test("responseCsv: the table's columns, decibels after gains, missing groups lef
     responseCsv(columns, { samples }),
     "frequency_hz,gain,gain_db\n10,1,0\n100,0.1,-20\n",
   );
+  // What the response is of comes first, each comment after "# ".
+  assert.equal(
+    responseCsv(columns, { samples }, ["Kestrane response.", "Q: 0.708"]),
+    "# Kestrane response.\n# Q: 0.708\nfrequency_hz,gain,gain_db\n10,1,0\n100,0.1,-20\n",
+  );
 });
 
-test("plotRange: three decades below the cutoff to two above, widened for the band", () => {
+test("plotRange: three decades each side of the cutoff, widened for the band", () => {
   const close = (got, expected) => assert.ok(Math.abs(got / expected - 1) < 1e-12, `${got}`);
   let range = plotRange(1000, 150);
   close(range.lowHz, 1);
-  close(range.highHz, 1e5);
+  close(range.highHz, 1e6);
   // A band of 1 Hz reaches below: a third of it, 0.333 Hz.
   range = plotRange(1000, 1);
   close(range.lowHz, 1 / 3);
   // A band of 20 kHz stays inside; one of 1 MHz widens the top to 3 MHz; 1e9 Hz stops at
   // four decades above the cutoff.
-  close(plotRange(1000, 20000).highHz, 1e5);
+  close(plotRange(1000, 20000).highHz, 1e6);
   close(plotRange(1000, 1e6).highHz, 3e6);
   close(plotRange(1000, 1e9).highHz, 1e7);
   // A negative cutoff is taken by its magnitude; 0, infinities and not-a-numbers as 1 kHz.
   close(plotRange(-2200, NaN).lowHz, 2.2);
-  for (const cutoff of [0, Infinity, NaN]) close(plotRange(cutoff, NaN).highHz, 1e5);
+  for (const cutoff of [0, Infinity, NaN]) close(plotRange(cutoff, NaN).highHz, 1e6);
   // The largest double does not overflow.
   assert.ok(Number.isFinite(plotRange(1e307, NaN).highHz));
 });
@@ -167,7 +194,19 @@ test("stackLabels: random marks on a phone-wide plot keep their gaps", () => {
 });
 
 const ok = { status: "ok" };
-const reads = (over = {}) => ({ fc: ok, r1: ok, band: ok, tr: ok, tc: ok, ...over });
+const reads = (over = {}) => ({
+  fc: ok,
+  r1: ok,
+  band: ok,
+  tr: ok,
+  tc: ok,
+  gbw: ok,
+  a0: ok,
+  ro: ok,
+  vpk: ok,
+  fa: ok,
+  ...over,
+});
 
 test("resultPlan: whole results at once, and what stands of a part", () => {
   const made = { designed: true };
@@ -176,6 +215,9 @@ test("resultPlan: whole results at once, and what stands of a part", () => {
     design: true,
     deviation: true,
     spread: true,
+    opamp: true,
+    amplitude: true,
+    attenuation: true,
     note: "",
   });
   // Typing 0.05 passes the cutoff 0, which the console refuses: not complete, no design.
@@ -185,6 +227,9 @@ test("resultPlan: whole results at once, and what stands of a part", () => {
     design: false,
     deviation: false,
     spread: false,
+    opamp: false,
+    amplitude: false,
+    attenuation: false,
     note: "Cannot design: the cutoff is 0.",
   });
   const notNumber = resultPlan(reads({ fc: { status: "not_a_number" } }), null);
@@ -202,6 +247,48 @@ test("resultPlan: whole results at once, and what stands of a part", () => {
   assert.equal(emptyTolerance.note, "Type both tolerances to see the spread of the cutoff.");
   const badTolerance = resultPlan(reads({ tr: { status: "out_of_range" } }), made);
   assert.match(badTolerance.note, /^Correct the tolerance/);
+  // A bad op-amp field takes the op-amp's figures; a bad amplitude or attenuation frequency
+  // only its own figure.
+  const badGbw = resultPlan(reads({ gbw: { status: "out_of_range" } }), made);
+  assert.deepEqual([badGbw.complete, badGbw.spread, badGbw.opamp], [false, true, false]);
+  assert.match(badGbw.note, /op-amp/);
+  const badAmplitude = resultPlan(reads({ vpk: { status: "not_a_number" } }), made);
+  const { opamp, amplitude, attenuation } = badAmplitude;
+  assert.deepEqual([opamp, amplitude, attenuation], [true, false, true]);
+});
+
+test("createMemo redoes a step only for a new key, and what rests on a step with it", () => {
+  const memo = createMemo({ parts: ["ranges"], ranges: ["bands"] });
+  const runs = [];
+  const run = (name, key) => memo.run(name, key, () => (runs.push(`${name} ${key}`), key));
+  assert.equal(run("parts", "E96"), "E96");
+  run("ranges", "1 5");
+  run("bands", "1 5");
+  run("parts", "E96");
+  run("ranges", "1 5");
+  assert.deepEqual(runs, ["parts E96", "ranges 1 5", "bands 1 5"]);
+  // A new set forgets the ranges and, through them, the bands, even when their own keys
+  // come back: the module's state they left behind went with the set.
+  run("parts", "E12");
+  run("parts", "E96");
+  run("ranges", "1 5");
+  run("bands", "1 5");
+  assert.deepEqual(runs.slice(3), ["parts E12", "parts E96", "ranges 1 5", "bands 1 5"]);
+  memo.clear();
+  run("bands", "1 5");
+  assert.equal(runs.at(-1), "bands 1 5");
+});
+
+test("schematicSvg draws the circuit with every value, escaped", () => {
+  const parts = { R1: "10 kΩ", R2: "30.1 kΩ", C1: "15 nF", C2: "5.6 nF" };
+  const svg = schematicSvg(parts, schematicDescription(parts));
+  for (const text of ["R1", "R2", "C1", "C2", "U1", "10 kΩ", "30.1 kΩ", "15 nF", "5.6 nF"]) {
+    assert.ok(svg.includes(`>${text}</text>`), text);
+  }
+  assert.match(svg, /<title id="schematic-title">Sallen-Key low-pass: .*C2 5\.6 nF\.<\/title>/);
+  assert.match(svg, /^<svg viewBox="0 0 \d+ \d+" role="img"/);
+  assert.ok(schematicSvg({ R1: "<b>&" }, "x").includes(">&lt;b&gt;&amp;</text>"));
+  assert.equal(schematicDescription(null).endsWith("to ground."), true);
 });
 
 test("seriesMessage names the series a link asked for", () => {
