@@ -140,7 +140,7 @@ std::string dump_opamp(const Design& design, const PartsReport& report, const st
     const OpAmp opamp = opamp_from_fields(gbw, a0, ro).opamp;
     const double amplitude_read = value_of(texts[3], FieldKind::amplitude);
     const double amplitude = std::isnan(amplitude_read) ? 1 : amplitude_read;
-    const PartValues values = part_values(report.shown);
+    const CircuitParts values = circuit_parts(report.shown);
     const OpAmpFigures f = opamp_figures(values, opamp, amplitude);
     std::string out = "op-amp\t";
     out += bits_list({f.cutoff.found ? 1.0 : 0.0, f.cutoff.hz, f.ideal_cutoff.hz, f.q, f.ideal_q,

@@ -298,7 +298,7 @@ std::string netlist_text() {
         parts.report.options.method == PartsMethod::best ? "best set" : "nearest values"};
     const NetlistAnalyses analyses{plot.hz[0], plot.hz[plot.count - 1], 100,
                                    plot.step_t_s[plot.step_count - 1]};
-    return spice_netlist(part_values(shown()), opamp, design, analyses);
+    return spice_netlist(circuit_parts(shown()), opamp, design, analyses);
 }
 
 std::string bom_text() {
@@ -647,7 +647,7 @@ KESTRANE_EXPORT(kestrane_opamp_figures) int kestrane_opamp_figures(double amplit
     amp.attenuation_made = false;
     if (!has_set() || !amp.made) return 0;
     amp.amplitude_v = amplitude_v;
-    amp.figures = opamp_figures(part_values(shown()), amp.opamp, amplitude_v);
+    amp.figures = opamp_figures(circuit_parts(shown()), amp.opamp, amplitude_v);
     amp.lines = opamp_report_lines(shown_design(), amp.opamp, amplitude_v);
     amp.figures_made = true;
     return 1;
@@ -659,7 +659,7 @@ KESTRANE_EXPORT(kestrane_attenuation) int kestrane_attenuation(double hz) {
     amp.attenuation_made = false;
     if (!has_opamp_figures() || !(hz >= 0 && std::isfinite(hz))) return 0;
     amp.attenuation_hz = hz;
-    amp.attenuation_db = attenuation_db(transfer_function(part_values(shown()), amp.opamp), hz);
+    amp.attenuation_db = attenuation_db(transfer_function(circuit_parts(shown()), amp.opamp), hz);
     amp.attenuation_made = true;
     return 1;
 }
@@ -671,7 +671,7 @@ KESTRANE_EXPORT(kestrane_step) int kestrane_step(int points) {
     amp.step_made = false;
     plot.step_count = 0;
     if (!has_set() || !amp.made) return 0;
-    const PartValues values = part_values(shown());
+    const CircuitParts values = circuit_parts(shown());
     amp.step = step_figures(values, amp.opamp);
     amp.ideal_step = step_figures(values, kIdealOpAmp);
     const double span = std::max(amp.step.span_s, amp.ideal_step.span_s);
@@ -763,7 +763,7 @@ KESTRANE_EXPORT(kestrane_plot_bands) int kestrane_plot_bands() {
 // the count of values; 0 without a set, an op-amp or samples.
 KESTRANE_EXPORT(kestrane_plot_opamp) int kestrane_plot_opamp() {
     if (!has_set() || !amp.made) return 0;
-    plot_opamp(transfer_function(part_values(shown()), amp.opamp), plot.hz, plot.count,
+    plot_opamp(transfer_function(circuit_parts(shown()), amp.opamp), plot.hz, plot.count,
                {plot.opamp_gain, plot.opamp_phase_deg, plot.opamp_group_delay_s});
     return plot.count;
 }
