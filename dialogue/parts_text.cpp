@@ -87,9 +87,12 @@ std::string warning_body(const BuildWarning& warning) {
                    (is_resistor(warning.name) ? ": impractical for a resistor"
                                               : ": impractical for a capacitor");
         }
-        default:
-            return value_text(warning.name, warning.value) +
+        default: {
+            // The design's own values go unnamed; a standard set's part is named as such.
+            const std::string owner(warning.set == PartSet::shown ? set_owner(warning.set) : "");
+            return owner + value_text(warning.name, warning.value) +
                    (std::isfinite(warning.value) ? " is not above 0" : " is not finite");
+        }
     }
 }
 

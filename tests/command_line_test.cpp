@@ -213,6 +213,13 @@ TEST(JsonObject, NestsObjectsAndEscapesKeys) {
     EXPECT_EQ(outer.text(),
               "{\"x\":0.1,\"opamp\":{\"gbw_hz\":1e+06,\"a0\":-0.5},\"none\":{},"
               "\"q\\\"\\\\\\u000a\":null}");
+    // Strings are escaped as keys are; arrays hold objects.
+    JsonObject warning;
+    warning.add_string("text", "C1 = \"-2\"\t\xC2\xB5" "F").add_bool("whole_hertz", false);
+    const JsonObject items[] = {warning, JsonObject().add_bool("b", true)};
+    EXPECT_EQ(JsonObject().add_array("w", items).add_array("none", {}).text(),
+              "{\"w\":[{\"text\":\"C1 = \\\"-2\\\"\\u0009\xC2\xB5" "F\",\"whole_hertz\":false},"
+              "{\"b\":true}],\"none\":[]}");
 }
 
 struct ProgramRun {

@@ -110,6 +110,24 @@ TEST(DesignExtras, OpAmpFiguresOfTheShownSet) {
     EXPECT_EQ(r.errors, "");
 }
 
+TEST(DesignExtras, AStandardSetBeyondTheFloatRangeIsNoCircuit) {
+    // R1 of 1e40 is held as the largest float, 3.40282e38; the E48 member nearest to it is
+    // 3.48e38, beyond the float range. Neither set may be taken as a circuit.
+    for (const char* method : {"best", "nearest"}) {
+        SCOPED_TRACE(method);
+        const ProgramRun r = run({"--fc", "1", "--r1", "1e40", "--series", "E48,E6", "--method",
+                                  method, "--opamp", "10"});
+        EXPECT_TRUE(
+            r.output.ends_with("\nNo circuit to build: the standard set's R1 = 1.#INF Ohm "
+                               "is not finite; no standard parts, ranges or yield\n"
+                               "No circuit to build: the standard set's R1 = 1.#INF Ohm "
+                               "is not finite; no op-amp figures\n"))
+            << r.output;
+        EXPECT_EQ(r.output.find("Achieved cutoff"), std::string::npos);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
 TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                          ("kestrane_extras_test_" + std::to_string(getpid()));
