@@ -25,8 +25,6 @@ constexpr double kSlewAmplitudeV = 1;
 constexpr double kSweepReach = 1000;
 constexpr int kSweepPointsPerDecade = 100;
 
-constexpr std::string_view kPartsNotValid = "Op-amp figures: none (parts not all positive)";
-
 // "best set of E96 R and E12 C" or "nearest E96 R and E12 C".
 std::string set_text(const PartsOptions& options) {
     const std::string method = options.method == PartsMethod::best ? "best set of " : "nearest ";
@@ -46,8 +44,7 @@ std::string no_circuit_text(const PartsReport& report, std::string_view what) {
     if (const BuildWarning* warning = no_circuit_warning(report)) {
         return no_circuit_line(*warning, "no " + std::string(what));
     }
-    return "No circuit to build: the standard set's parts are not all positive and finite; no " +
-           std::string(what);
+    return "No circuit to build: no standard set was found; no " + std::string(what);
 }
 
 void add_number_or_null(JsonObject& object, std::string_view key, bool exists, double value) {
@@ -141,11 +138,8 @@ JsonObject opamp_object(const ExtrasReport& report, const OpAmpChoice& choice) {
     object.add_number("gbw_mhz", choice.gbw_mhz)
         .add_number("open_loop_gain_db", choice.open_loop_gain_db)
         .add_number("output_ohm", choice.output_ohm);
-    if (!report.opamp_made) {
-        const std::string why = report.parts.buildable
-                                    ? std::string(kPartsNotValid)
-                                    : no_circuit_text(report.parts, "op-amp figures");
-        return object.add_string("no_circuit", why);
+    if (!report.parts.buildable) {
+        return object.add_string("no_circuit", no_circuit_text(report.parts, "op-amp figures"));
     }
     const OpAmpFigures& f = report.opamp;
     add_number_or_null(object, "cutoff_hz", f.cutoff.found, f.cutoff.hz);
@@ -224,11 +218,8 @@ ExtrasReport extras_report(const Design& design, const DesignExtras& extras) {
     ExtrasReport report;
     report.parts = checked_parts_report(design, extras.parts.value_or(PartsOptions{}));
     if (extras.opamp && report.parts.buildable) {
-        const PartValues parts = part_values(report.parts.shown);
-        if (are_valid_parts(parts)) {
-            report.opamp = opamp_figures(parts, extras.opamp->opamp, kSlewAmplitudeV);
-            report.opamp_made = true;
-        }
+        report.opamp =
+            opamp_figures(part_values(report.parts.shown), extras.opamp->opamp, kSlewAmplitudeV);
     }
     return report;
 }
@@ -248,10 +239,6 @@ std::vector<std::string> extras_lines(const ExtrasReport& report, const DesignEx
         return lines;
     }
     lines.push_back(opamp_heading_line(*extras.opamp, report.parts.options));
-    if (!report.opamp_made) {
-        lines.emplace_back(kPartsNotValid);
-        return lines;
-    }
     for (std::string& line : opamp_figure_lines(report.opamp, kSlewAmplitudeV))
         lines.push_back(std::move(line));
     return lines;
@@ -294,11 +281,6 @@ std::string extras_netlist(const Design& design, const ExtrasReport& report,
                            const DesignExtras& extras) {
     if (!report.parts.buildable) return empty_netlist(no_circuit_text(report.parts, "netlist"));
     const PartValues parts = part_values(report.parts.shown);
-    if (!are_valid_parts(parts)) {
-        return empty_netlist(
-            "No circuit to build: the standard set's parts are not all positive and finite; "
-            "no netlist");
-    }
     const OpAmp opamp = extras.opamp ? extras.opamp->opamp : OpAmp{};
     const PartsOptions& options = report.parts.options;
     const std::string series = std::string(series_name(options.series.resistors)) + " R and " +

@@ -33,12 +33,16 @@ struct DesignExtras {
 
 // Everything the extras of one design show, computed once.
 struct ExtrasReport {
-    PartsReport parts;        // with `extras.parts`, or PartsOptions{} without them
-    bool opamp_made = false;  // false: no op-amp asked for, or the shown set is not valid parts
-    OpAmpFigures opamp;       // of the shown set with `extras.opamp`, for a 1 V input sine
+    // With `extras.parts`, or PartsOptions{} without them. buildable holds only for a shown
+    // set of positive and finite parts; otherwise the warnings end with a no_circuit warning.
+    PartsReport parts;
+    OpAmpFigures opamp;  // with `extras.opamp` and a buildable set: the set's, for 1 V
 };
 
-// The report of `design` (made, from any inputs) for `extras`.
+// The report of `design` (made, from any inputs) for `extras`: parts_report, except that a
+// shown set whose parts are not all positive and finite (the E48 member nearest to a value
+// near the largest float is infinite) is no circuit to build either, with its no_circuit
+// warning (PartSet::shown) and no ranges.
 ExtrasReport extras_report(const Design& design, const DesignExtras& extras);
 
 // "Op-amp GBW 10 MHz, A0 100 dB, Ro 50 Ohm, with the best set of E96 R and E12 C:": the line
