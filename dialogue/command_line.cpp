@@ -117,6 +117,28 @@ ArgumentError set_method(ProgramOptions& options, std::string_view value) {
     return {};
 }
 
+// The problem with an op-amp field that opamp_from_fields refused, or that makes no valid
+// op-amp (a gain in dB so small that 10^(dB/20) rounds to 1); none when all were taken.
+ArgumentError refused_field(const OpAmpReading& reading,
+                            const std::vector<std::string_view>& fields) {
+    OpAmpField refused = reading.refused;
+    if (refused == OpAmpField::none && !is_valid_opamp(reading.opamp)) {
+        refused = OpAmpField::open_loop_gain;
+    }
+    const auto field = [&](std::size_t i) { return i < fields.size() ? fields[i] : ""; };
+    switch (refused) {
+        case OpAmpField::none:
+            break;
+        case OpAmpField::gbw:
+            return bad_value(field(0), "a finite GBW above 0 MHz");
+        case OpAmpField::open_loop_gain:
+            return bad_value(field(1), "a finite A0 above 0 dB, a gain above 1");
+        case OpAmpField::output_resistance:
+            return bad_value(field(2), "a finite Ro of 0 ohm or more");
+    }
+    return {};
+}
+
 ArgumentError set_opamp(ProgramOptions& options, std::string_view value) {
     const std::vector<std::string_view> fields = comma_fields(value);
     if (fields.size() > 3) return bad_value(value, "GBW_MHZ[,A0_DB[,ROUT_OHM]], like 10,100,50");
@@ -128,24 +150,11 @@ ArgumentError set_opamp(ProgramOptions& options, std::string_view value) {
     }
     const OpAmpReading reading =
         opamp_from_fields(choice.gbw_mhz, choice.open_loop_gain_db, choice.output_ohm);
-    OpAmpField refused = reading.refused;
-    // A gain in dB so small that 10^(dB/20) rounds to 1 makes no op-amp either.
-    if (refused == OpAmpField::none && !is_valid_opamp(reading.opamp)) {
-        refused = OpAmpField::open_loop_gain;
-    }
-    switch (refused) {
-        case OpAmpField::none:
-            break;
-        case OpAmpField::gbw:
-            return bad_value(fields[0], "a finite GBW above 0 MHz");
-        case OpAmpField::open_loop_gain:
-            return bad_value(fields[1], "a finite A0 above 0 dB, a gain above 1");
-        case OpAmpField::output_resistance:
-            return bad_value(fields[2], "a finite Ro of 0 ohm or more");
-    }
+    const ArgumentError error = refused_field(reading, fields);
+    if (error.problem != ArgumentProblem::none) return error;
     choice.opamp = reading.opamp;
     options.extras.opamp = choice;
-    options.opamp_gain_text = fields.size() > 1 ? fields[1] : value;
+    options.opamp_gain_text = fields.size() > 1 ? fields[1] : "";
     return {};
 }
 

@@ -61,23 +61,31 @@ struct Answer {
     std::string netlist;  // with a netlist file: its text
 };
 
+// A made design's results with its extras: its result lines and extras_lines, or its JSON
+// object with add_extras_members and a line end.
+std::string results_text(const Design& design, std::optional<double> half_deviation_rad,
+                         const ExtrasReport& report, const ProgramOptions& options) {
+    if (options.json) {
+        JsonObject object = result_object(design, half_deviation_rad);
+        add_extras_members(object, report, options.extras);
+        return object.text() + "\n";
+    }
+    std::string text = result_lines(design, half_deviation_rad);
+    for (const std::string& line : extras_lines(report, options.extras))
+        text.append(line).append(1, '\n');
+    return text;
+}
+
+// The answer to one design; `where` goes into its warning ("line 3: ", or "").
 Answer answer(const DesignRequest& request, const ProgramOptions& options, std::string_view where) {
     const Design design = design_filter(request.fc_khz, request.r1_ohm);
     if (!design.made()) return {false, std::string(refusal_message(design.refusal)), "", ""};
     std::optional<double> half_deviation_rad;
     if (request.band_hz) half_deviation_rad = half_phase_deviation(design, *request.band_hz);
-    Answer result{true, "", design_warning_line(design, where), ""};
     const DesignExtras& extras = options.extras;
     const ExtrasReport report = extras.any() ? extras_report(design, extras) : ExtrasReport{};
-    if (options.json) {
-        JsonObject object = result_object(design, half_deviation_rad);
-        add_extras_members(object, report, extras);
-        result.text = object.text() + "\n";
-    } else {
-        result.text = result_lines(design, half_deviation_rad);
-        for (const std::string& line : extras_lines(report, extras))
-            result.text.append(line).append(1, '\n');
-    }
+    Answer result{true, results_text(design, half_deviation_rad, report, options),
+                  design_warning_line(design, where), ""};
     if (!extras.spice_path.empty()) result.netlist = extras_netlist(design, report, extras);
     return result;
 }
