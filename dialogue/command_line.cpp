@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "messages.h"
@@ -10,7 +11,8 @@ namespace kestrane {
 namespace {
 
 // Applies an option's value (empty for an option without one) to the options; returns the
-// problem with the value, if any (the parser fills in the argument and the option).
+// problem with the value, if any (the parser fills in the option, and the argument when the
+// problem does not name one: a field of the value).
 using ApplyOption = ArgumentError (*)(ProgramOptions& options, std::string_view value);
 
 struct OptionEntry {
@@ -42,6 +44,126 @@ ArgumentError set_number(ProgramOptions& options, std::string_view value) {
     return {};
 }
 
+ArgumentError bad_value(std::string_view argument, std::string_view expected) {
+    ArgumentError error = problem_of(ArgumentProblem::bad_value);
+    error.argument = argument;
+    error.expected = expected;
+    return error;
+}
+
+// The fields of a value separated by commas, empty ones included ("1,,5" has three).
+std::vector<std::string_view> comma_fields(std::string_view value) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = value.find(',', start);
+        if (comma == std::string_view::npos) {
+            fields.push_back(value.substr(start));
+            return fields;
+        }
+        fields.push_back(value.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+// `field` read as a number into `value`; the problem names the field.
+ArgumentError read_field(std::string_view field, double& value) {
+    const ValueRead read = read_value(field, kDesignNumberChars);
+    if (read.problem != ArgumentProblem::none) {
+        ArgumentError error = problem_of(read.problem, kDesignNumberChars);
+        error.argument = field;
+        return error;
+    }
+    value = read.value;
+    return {};
+}
+
+PartsOptions& parts_options(ProgramOptions& options) {
+    if (!options.extras.parts) options.extras.parts = PartsOptions{};
+    return *options.extras.parts;
+}
+
+ArgumentError set_series(ProgramOptions& options, std::string_view value) {
+    const std::vector<std::string_view> names = comma_fields(value);
+    std::optional<PreferredSeries> resistors, capacitors;
+    if (names.size() == 2) {
+        resistors = series_from_name(names[0]);
+        capacitors = series_from_name(names[1]);
+    }
+    if (!resistors || !capacitors) {
+        return bad_value(value, "two of E6 to E192, like E96,E12");
+    }
+    parts_options(options).series = {*resistors, *capacitors};
+    return {};
+}
+
+ArgumentError set_tolerances(ProgramOptions& options, std::string_view value) {
+    const std::vector<std::string_view> fields = comma_fields(value);
+    if (fields.size() != 2) return bad_value(value, "two tolerances in percent, like 1,5");
+    double percent[2] = {0, 0};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const ArgumentError error = read_field(fields[i], percent[i]);
+        if (error.problem != ArgumentProblem::none) return error;
+        if (!are_tolerances({percent[i], 0})) {
+            return bad_value(fields[i], "a tolerance from 0 to below 100 %");
+        }
+    }
+    parts_options(options).tolerances = {percent[0], percent[1]};
+    return {};
+}
+
+ArgumentError set_method(ProgramOptions& options, std::string_view value) {
+    if (value != "best" && value != "nearest") return bad_value(value, "best or nearest");
+    parts_options(options).method = value == "best" ? PartsMethod::best : PartsMethod::nearest;
+    return {};
+}
+
+// The problem with an op-amp field that opamp_from_fields refused, or that makes no valid
+// op-amp (a gain in dB so small that 10^(dB/20) rounds to 1); none when all were taken.
+ArgumentError refused_field(const OpAmpReading& reading,
+                            const std::vector<std::string_view>& fields) {
+    OpAmpField refused = reading.refused;
+    if (refused == OpAmpField::none && !is_valid_opamp(reading.opamp)) {
+        refused = OpAmpField::open_loop_gain;
+    }
+    const auto field = [&](std::size_t i) { return i < fields.size() ? fields[i] : ""; };
+    switch (refused) {
+        case OpAmpField::none:
+            break;
+        case OpAmpField::gbw:
+            return bad_value(field(0), "a finite GBW above 0 MHz");
+        case OpAmpField::open_loop_gain:
+            return bad_value(field(1), "a finite A0 above 0 dB, a gain above 1");
+        case OpAmpField::output_resistance:
+            return bad_value(field(2), "a finite Ro of 0 ohm or more");
+    }
+    return {};
+}
+
+ArgumentError set_opamp(ProgramOptions& options, std::string_view value) {
+    const std::vector<std::string_view> fields = comma_fields(value);
+    if (fields.size() > 3) return bad_value(value, "GBW_MHZ[,A0_DB[,ROUT_OHM]], like 10,100,50");
+    OpAmpChoice choice;
+    double* const values[3] = {&choice.gbw_mhz, &choice.open_loop_gain_db, &choice.output_ohm};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const ArgumentError error = read_field(fields[i], *values[i]);
+        if (error.problem != ArgumentProblem::none) return error;
+    }
+    const OpAmpReading reading =
+        opamp_from_fields(choice.gbw_mhz, choice.open_loop_gain_db, choice.output_ohm);
+    const ArgumentError error = refused_field(reading, fields);
+    if (error.problem != ArgumentProblem::none) return error;
+    choice.opamp = reading.opamp;
+    options.extras.opamp = choice;
+    options.opamp_gain_text = fields.size() > 1 ? fields[1] : "";
+    return {};
+}
+
+ArgumentError set_spice(ProgramOptions& options, std::string_view value) {
+    if (value.empty()) return bad_value(value, "a file name");
+    options.extras.spice_path = std::string(value);
+    return {};
+}
+
 // Every option: a new one is one more entry here (and its field in ProgramOptions).
 constexpr OptionEntry kOptions[] = {
     {"-h", "--help", "", "print this help and exit", set_flag<&ProgramOptions::help>},
@@ -50,9 +172,14 @@ constexpr OptionEntry kOptions[] = {
     {"", "--fc", "KHZ", "the cutoff in kilohertz",
      set_number<&ProgramOptions::fc_khz, kDesignNumberChars>},
     {"", "--r1", "OHM", "R1 in ohms", set_number<&ProgramOptions::r1_ohm, kDesignNumberChars>},
-    {"", "--band", "HZ", "the band of the phase deviation, in hertz (optional)",
+    {"", "--band", "HZ", "the phase deviation's band, in hertz (optional)",
      set_number<&ProgramOptions::band_hz, kBandNumberChars>},
     {"", "--json", "", "one JSON object per design, on one line", set_flag<&ProgramOptions::json>},
+    {"", "--series", "R,C", "standard parts' series, E6 to E192 (E96,E12)", set_series},
+    {"", "--tolerance", "R,C", "their tolerances in percent, 0 to below 100 (1,5)", set_tolerances},
+    {"", "--method", "best|nearest", "the best set, or each part's nearest (best)", set_method},
+    {"", "--opamp", "MHZ[,DB[,OHM]]", "op-amp figures: GBW, A0 (100 dB), Ro (50 ohm)", set_opamp},
+    {"", "--spice", "FILE", "write the shown set's SPICE netlist to FILE", set_spice},
 };
 
 const OptionEntry* find_option(std::string_view name) {
@@ -89,6 +216,12 @@ ArgumentError choose_mode(ProgramOptions& options) {
         return fc ? missing_option("--fc", "--r1") : missing_option("--r1", "--fc");
     } else if (options.band_hz && !fc) {
         return missing_option("--band", "--fc and --r1");
+    } else if (!options.extras.spice_path.empty() && options.extras.opamp &&
+               !std::isfinite(options.extras.opamp->opamp.open_loop_gain)) {
+        ArgumentError error =
+            bad_value(options.opamp_gain_text, "an A0 below about 6165 dB, which --spice needs");
+        error.option = "--opamp";
+        return error;
     } else if (fc) {
         options.mode = ProgramMode::one_design;
     } else if (options.json) {
@@ -109,30 +242,46 @@ std::string option_synopsis(const OptionEntry& option) {
 }
 
 constexpr std::string_view kUsageStart =
-    "Usage: kestrane\n"
-    "       kestrane --fc KHZ --r1 OHM [--band HZ] [--json]\n"
-    "       kestrane --json < DESIGNS\n"
+    "Usage: kestrane [EXTRAS]\n"
+    "       kestrane --fc KHZ --r1 OHM [--band HZ] [--json] [EXTRAS]\n"
+    "       kestrane --json [EXTRAS] < DESIGNS\n"
     "Design a unity-gain Sallen-Key low-pass filter.\n"
     "\n"
-    "With no arguments, the design dialogue runs on standard input and output.\n"
-    "With --fc and --r1, one design's result lines are printed, without prompts.\n"
-    "With --json alone, each line of standard input is one design, \"fc r1 [band]\",\n"
-    "answered by one line of JSON; empty lines are skipped.\n"
+    "Without --fc, --r1 and --json, the design dialogue runs on standard input and\n"
+    "output. With --fc and --r1, one design's result lines are printed, without\n"
+    "prompts. With --json alone, each line of standard input is one design,\n"
+    "\"fc r1 [band]\", answered by one line of JSON; empty lines are skipped.\n"
+    "EXTRAS are --series, --tolerance, --method, --opamp and --spice.\n"
     "\n"
     "Options:\n";
 
 constexpr std::string_view kUsageEnd =
     "\n"
+    "Any of --series, --tolerance and --method prints the parts report after each\n"
+    "design's deviation line (with --fc, after its result lines): the set of\n"
+    "standard parts, its cutoff, Q and f0 on the real circuit, the cutoff and Q\n"
+    "over the tolerances, the yield of 10000 builds, and warnings. --opamp prints\n"
+    "the op-amp's figures for that set (without parts options, the best set of\n"
+    "E96 R and E12 C). --spice writes the netlist of that set with the op-amp\n"
+    "(10,100,50 without --opamp) after each design, so the file holds the last\n"
+    "design made.\n"
+    "\n"
+    "A design whose parts cannot be built as printed (positive inputs gave a part\n"
+    "of 0 or below) or miss the target on the real circuit (the cutoff by more\n"
+    "than 1 %, Q by more than 5 %) gets one \"kestrane: warning: ...\" line on\n"
+    "standard error; standard output and the exit status stay as they are.\n"
+    "\n"
     "JSON keys: r1_ohm, r2_ohm, c1_farad, c2_farad, passband_hz and deviation_rad\n"
     "(half the deviation, as printed; only with a band), each number the exact value\n"
-    "of the result, written as the shortest text that reads back to it.\n"
+    "of the result, written as the shortest text that reads back to it; with parts\n"
+    "options a \"parts\" object, with --opamp an \"opamp\" object (see kestrane(1)).\n"
     "\n"
     "Values are numbers like 1000, -2.5, .5 or 4.7e3, with an optional SI prefix:\n"
     "p, n, u or \u00B5, m, k, M, G (10k is 10000, 4.7n is 4.7e-9).\n"
     "\n"
     "Exit status: 0 done; 1 a design was refused (or, in the dialogue, the input\n"
     "ended in the middle of a design); 2 a usage error, a bad value, or standard\n"
-    "output could not be written.\n";
+    "output or the --spice file could not be written.\n";
 
 // The fields of a design line, split at white space.
 std::vector<std::string_view> split_fields(std::string_view line) {
@@ -193,7 +342,7 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
         }
         result.error = option->apply(result.options, value);
         if (!result.ok()) {
-            result.error.argument = value;
+            if (result.error.argument.data() == nullptr) result.error.argument = value;
             result.error.option = option->long_name;
             return result;
         }
@@ -275,6 +424,9 @@ std::string argument_error_message(const ArgumentError& error) {
             return bad_value_message(error.option, error.argument, error.problem, error.max_chars);
         case ArgumentProblem::missing_option:
             return "kestrane: " + option + " needs " + std::string(error.needs);
+        case ArgumentProblem::bad_value:
+            return quoted_message("kestrane: " + option + " ", error.argument,
+                                  " is not " + std::string(error.expected));
         case ArgumentProblem::none:
             break;
     }

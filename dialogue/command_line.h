@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "design_extras.h"
+
 namespace kestrane {
 
 // What a command line asks the program to do.
 enum class ProgramMode {
-    dialogue,            // no arguments: the console dialogue
+    dialogue,            // neither --fc and --r1 nor --json: the console dialogue
     help,                // -h or --help: the usage text
     version,             // --version: the name and version
     one_design,          // --fc and --r1: one design's results, without prompts
@@ -28,6 +30,10 @@ struct ProgramOptions {
     std::optional<double> fc_khz;
     std::optional<double> r1_ohm;
     std::optional<double> band_hz;
+    // --series, --tolerance, --method, --opamp and --spice: what each design reports besides
+    // its result lines, in every mode that makes designs.
+    DesignExtras extras;
+    std::string_view opamp_gain_text;  // --opamp's A0 field as given, for messages
 };
 
 // Why a command line, or a value, cannot be used.
@@ -40,6 +46,7 @@ enum class ArgumentProblem {
     not_a_number,     // `argument`, the value of `option`, is not one number and nothing else
     number_too_long,  // `argument`, the value of `option`, has more than `max_chars` characters
     missing_option,   // `option` was given without `needs`
+    bad_value,        // `argument`, the value of `option` or a field of it, is not `expected`
 };
 
 struct ArgumentError {
@@ -48,6 +55,7 @@ struct ArgumentError {
     std::string_view option;    // the option concerned, by its long name ("--fc")
     std::string_view needs;     // for missing_option: the options `option` needs
     int max_chars = 0;          // for number_too_long: the longest number allowed
+    std::string_view expected;  // for bad_value: what the value must be, as a phrase
 };
 
 struct CommandLine {
@@ -62,9 +70,16 @@ struct CommandLine {
 // next argument is the value even when it starts with "-" ("--fc -1"). An option given twice
 // keeps its last value. Stops at the first argument that cannot be used and reports it. The
 // mode: help when -h or --help is given, else version when --version is, else one_design
-// with both --fc and --r1, designs_from_input with --json alone, the dialogue with no
-// arguments; --fc or --r1 alone, and --band without both, are missing_option. The string
-// views in the result point into `args`, which must outlive it.
+// with both --fc and --r1, designs_from_input with --json alone, else the dialogue; --fc or
+// --r1 alone, and --band without both, are missing_option. Any of --series, --tolerance and
+// --method turns the parts report on, the others at their defaults (E96,E12; 1,5; best).
+// Values: --series two series names as series_name writes them ("E96,E12", resistors first);
+// --tolerance two numbers as read_value reads them, each from 0 to below 100 (are_tolerances);
+// --method best or nearest; --opamp one to three numbers "GBW_MHZ[,A0_DB[,ROUT_OHM]]" that
+// opamp_from_fields takes and that make a valid op-amp (with --spice, a finite A0 as well);
+// --spice a file name, not empty. Values that are not so are bad_value (a field that is not a
+// number: not_a_number or number_too_long, naming that field). The string views in the
+// result point into `args`, which must outlive it.
 CommandLine parse_command_line(std::span<const std::string_view> args);
 
 struct ValueRead {

@@ -1,10 +1,14 @@
 #include "dialogue.h"
 
+#include <string>
+#include <vector>
+
 #include "console.h"
 #include "design.h"
 #include "figures_report.h"
 #include "messages.h"
 #include "number_scan.h"
+#include "parts_text.h"
 #include "report_text.h"
 
 namespace kestrane {
@@ -46,8 +50,42 @@ void write_components(Console& console, const FilterComponents& c) {
                 << c2_line(c.C2) << '\n';
 }
 
+void complain(std::ostream* err, std::string_view line) {
+    if (err == nullptr) return;
+    *err << line << '\n';
+    err->flush();
+}
+
+// The design's warning, if any, after the output so far; false when that output fails.
+bool warn(Console& console, const Design& design, std::ostream* err) {
+    if (err == nullptr) return true;
+    const std::string warning = design_warning_line(design);
+    if (warning.empty()) return true;
+    if (!flush(console)) return false;
+    complain(err, warning);
+    return true;
+}
+
+// The design's extras: their lines, then the netlist file.
+DesignOutcome write_extras(Console& console, const Design& design, const DialogueOptions& options) {
+    const DesignExtras& extras = options.extras;
+    if (!extras.any()) return DesignOutcome::completed;
+    const ExtrasReport report = extras_report(design, extras);
+    const std::vector<std::string> lines = extras_lines(report, extras);
+    for (const std::string& line : lines)
+        console.out << line << '\n';
+    if (!lines.empty()) console.out << '\n';
+    if (extras.spice_path.empty()) return DesignOutcome::completed;
+    const std::string problem =
+        write_text_file(extras.spice_path, extras_netlist(design, report, extras));
+    if (problem.empty()) return DesignOutcome::completed;
+    if (!flush(console)) return DesignOutcome::output_failed;
+    complain(options.err, problem);
+    return DesignOutcome::output_failed;
+}
+
 // One design from the cutoff prompt to the credit block.
-DesignOutcome run_design(Console& console) {
+DesignOutcome run_design(Console& console, const DialogueOptions& options) {
     const RealAnswer fc_khz = ask_real(console, "vvod fc, kHz: ", kDesignNumberChars);
     if (fc_khz.status != AnswerStatus::ok) {
         return unanswered(fc_khz.status, DesignOutcome::input_ended_at_start);
@@ -62,11 +100,14 @@ DesignOutcome run_design(Console& console) {
         return DesignOutcome::refused;
     }
     write_components(console, design.components);
+    if (!warn(console, design, options.err)) return DesignOutcome::output_failed;
 
     const AnswerStatus figures = report_figures(console, design);
     if (figures != AnswerStatus::ok) {
         return unanswered(figures, DesignOutcome::input_ended_inside);
     }
+    const DesignOutcome extras = write_extras(console, design, options);
+    if (extras != DesignOutcome::completed) return extras;
     console.out << kCredits;
     return DesignOutcome::completed;
 }
@@ -90,7 +131,7 @@ int run_dialogue(std::istream& in, std::ostream& out, const DialogueOptions& opt
     Console console{InputCursor(in), out};
     out << kDrawing;
     for (int designs = 0;;) {
-        const DesignOutcome outcome = run_design(console);
+        const DesignOutcome outcome = run_design(console, options);
         if (outcome == DesignOutcome::refused) continue;
         if (outcome != DesignOutcome::completed || ++designs >= options.max_designs) {
             return closing_status(console, outcome);

@@ -1,7 +1,9 @@
 // A JSON object built member by member and written on one line, as the program's results are:
-// numbers, and objects nested inside for the figures that belong together.
+// numbers, strings, true and false, and objects (alone or in arrays) nested inside for the
+// figures that belong together.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,8 +17,17 @@ class JsonObject {
     // repeats.
     JsonObject& add_number(std::string_view key, double value);
 
+    // Adds "key":"value", `value` (UTF-8) escaped as keys are. `key` as above.
+    JsonObject& add_string(std::string_view key, std::string_view value);
+
+    // Adds "key":true or "key":false. `key` as above.
+    JsonObject& add_bool(std::string_view key, bool value);
+
     // Adds "key":{...}, the members of `inner` as it stands now. `key` as above.
     JsonObject& add_object(std::string_view key, const JsonObject& inner);
+
+    // Adds "key":[{...},...], the objects in order ([] for none). `key` as above.
+    JsonObject& add_array(std::string_view key, std::span<const JsonObject> items);
 
     // The object: "{", the members in the order added, separated by ",", "}"; no spaces and
     // no line end.
@@ -24,6 +35,7 @@ class JsonObject {
 
   private:
     void add_key(std::string_view key);
+    void add_quoted(std::string_view text);
 
     std::string members_;
 };

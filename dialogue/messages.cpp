@@ -34,6 +34,13 @@ std::string quoted_message(std::string_view prefix, std::string_view text,
     return message.append(1, '"').append(shown).append(1, '"').append(suffix);
 }
 
+std::string quoted_whole(std::string_view text) {
+    std::string quoted(1, '"');
+    for (const char c : text)
+        quoted += shown_character(static_cast<unsigned char>(c));
+    return quoted.append(1, '"');
+}
+
 std::string not_a_number_message(std::string_view rejected) {
     return quoted_message("Not a number: ", rejected,
                           ". Numbers look like 1000, -2.5, .5 or 4.7e3.");

@@ -17,6 +17,10 @@ inline constexpr std::size_t kMessageColumns = 80;
 // the whole line would be wider than 80 columns.
 std::string quoted_message(std::string_view prefix, std::string_view text, std::string_view suffix);
 
+// `text` between double quotes, escaped as quoted_message escapes it but never cut short: for
+// file names, which a message must name whole even beyond 80 columns.
+std::string quoted_whole(std::string_view text);
+
 // A field that is not a number: `rejected` is what was dropped, from the start of the field
 // to the end of its line. Quoted with control characters, bytes above 127, backslashes and
 // quotes escaped, and cut short with "..." to keep the line within 80 columns.

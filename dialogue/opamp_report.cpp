@@ -25,7 +25,10 @@ std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& o
     if (!design.made() || !is_buildable(parts)) {
         return {"Op-amp figures: none (parts not all positive)"};
     }
-    const OpAmpFigures f = opamp_figures(parts, opamp, amplitude_v);
+    return opamp_figure_lines(opamp_figures(parts, opamp, amplitude_v), amplitude_v);
+}
+
+std::vector<std::string> opamp_figure_lines(const OpAmpFigures& f, double amplitude_v) {
     const std::string none = "none";
     return {
         "Cutoff with op-amp, Hz: " + (f.cutoff.found ? format_number(f.cutoff.hz) : none),

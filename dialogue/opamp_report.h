@@ -22,4 +22,7 @@ namespace kestrane {
 std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& opamp,
                                             double amplitude_v = 1);
 
+// The five figure lines above of `figures`, which opamp_figures made for `amplitude_v` volts.
+std::vector<std::string> opamp_figure_lines(const OpAmpFigures& figures, double amplitude_v);
+
 }  // namespace kestrane

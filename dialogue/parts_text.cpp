@@ -87,9 +87,12 @@ std::string warning_body(const BuildWarning& warning) {
                    (is_resistor(warning.name) ? ": impractical for a resistor"
                                               : ": impractical for a capacitor");
         }
-        default:
-            return value_text(warning.name, warning.value) +
+        default: {
+            // The design's own values go unnamed; a standard set's part is named as such.
+            const std::string owner(warning.set == PartSet::shown ? set_owner(warning.set) : "");
+            return owner + value_text(warning.name, warning.value) +
                    (std::isfinite(warning.value) ? " is not above 0" : " is not finite");
+        }
     }
 }
 
@@ -148,10 +151,13 @@ std::string yield_line(const CutoffYield& yield) {
 
 std::string warning_line(const BuildWarning& warning) {
     if (warning.kind == WarningKind::no_circuit) {
-        return "No circuit to build: " + warning_body(warning) +
-               "; no standard parts, ranges or yield";
+        return no_circuit_line(warning, "no standard parts, ranges or yield");
     }
     return "Warning: " + warning_body(warning);
+}
+
+std::string no_circuit_line(const BuildWarning& warning, std::string_view missing) {
+    return "No circuit to build: " + warning_body(warning) + "; " + std::string(missing);
 }
 
 std::vector<std::string> parts_report_lines(const PartsReport& report) {
@@ -182,10 +188,10 @@ std::vector<std::string> parts_report_lines(const Design& design, const PartsOpt
     return parts_report_lines(parts_report(design, options));
 }
 
-std::string design_warning_line(const Design& design) {
+std::string design_warning_line(const Design& design, std::string_view where) {
     const std::optional<BuildWarning> warning = design_warning(design);
     if (!warning) return "";
-    return "kestrane: warning: " + warning_body(*warning);
+    return "kestrane: " + std::string(where) + "warning: " + warning_body(*warning);
 }
 
 }  // namespace kestrane

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "build_report.h"
@@ -49,6 +50,10 @@ std::string yield_line(const CutoffYield& yield);
 // ranges or yield".
 std::string warning_line(const BuildWarning& warning);
 
+// "No circuit to build: the cutoff = -1 kHz is not above 0; `missing`" for a no_circuit
+// warning: the line warning_line writes with `missing` "no standard parts, ranges or yield".
+std::string no_circuit_line(const BuildWarning& warning, std::string_view missing);
+
 // Every line of the report in the order the page shows them: the heading and the set's four
 // lines (r1_line to c2_line), its cutoff, Q and f0, the cutoff and Q ranges, the yield, then
 // the warnings. Without a circuit to build only the warnings; with tolerances that fail
@@ -58,8 +63,8 @@ std::vector<std::string> parts_report_lines(const PartsReport& report);
 // parts_report_lines of parts_report(design, options).
 std::vector<std::string> parts_report_lines(const Design& design, const PartsOptions& options);
 
-// The console's standard-error line for design_warning(design), "kestrane: warning: ...";
-// empty when there is none.
-std::string design_warning_line(const Design& design);
+// The console's standard-error line for design_warning(design), "kestrane: warning: ...",
+// with `where` (such as "line 3: ") after "kestrane: "; empty when there is none.
+std::string design_warning_line(const Design& design, std::string_view where = "");
 
 }  // namespace kestrane

@@ -5,10 +5,12 @@
 
 #include "command_line.h"
 #include "design.h"
+#include "design_extras.h"
 #include "dialogue.h"
 #include "input_cursor.h"
 #include "json_object.h"
 #include "messages.h"
+#include "parts_text.h"
 #include "report_text.h"
 
 namespace kestrane {
@@ -54,28 +56,63 @@ JsonObject result_object(const Design& design, std::optional<double> half_deviat
 
 struct Answer {
     bool made = false;
-    std::string text;  // the results, or why the design was refused
+    std::string text;     // the results, or why the design was refused
+    std::string warning;  // the design's warning line for standard error, or ""
+    std::string netlist;  // with a netlist file: its text
 };
 
-Answer answer(const DesignRequest& request, bool json) {
+// A made design's results with its extras: its result lines and extras_lines, or its JSON
+// object with add_extras_members and a line end.
+std::string results_text(const Design& design, std::optional<double> half_deviation_rad,
+                         const ExtrasReport& report, const ProgramOptions& options) {
+    if (options.json) {
+        JsonObject object = result_object(design, half_deviation_rad);
+        add_extras_members(object, report, options.extras);
+        return object.text() + "\n";
+    }
+    std::string text = result_lines(design, half_deviation_rad);
+    for (const std::string& line : extras_lines(report, options.extras))
+        text.append(line).append(1, '\n');
+    return text;
+}
+
+// The answer to one design; `where` goes into its warning ("line 3: ", or "").
+Answer answer(const DesignRequest& request, const ProgramOptions& options, std::string_view where) {
     const Design design = design_filter(request.fc_khz, request.r1_ohm);
-    if (!design.made()) return {false, std::string(refusal_message(design.refusal))};
+    if (!design.made()) return {false, std::string(refusal_message(design.refusal)), "", ""};
     std::optional<double> half_deviation_rad;
     if (request.band_hz) half_deviation_rad = half_phase_deviation(design, *request.band_hz);
-    if (json) return {true, result_object(design, half_deviation_rad).text() + "\n"};
-    return {true, result_lines(design, half_deviation_rad)};
+    const DesignExtras& extras = options.extras;
+    const ExtrasReport report = extras.any() ? extras_report(design, extras) : ExtrasReport{};
+    Answer result{true, results_text(design, half_deviation_rad, report, options),
+                  design_warning_line(design, where), ""};
+    if (!extras.spice_path.empty()) result.netlist = extras_netlist(design, report, extras);
+    return result;
+}
+
+// Puts out a made design's answer: its text, then its warning, then its netlist file. False
+// when the output or the file cannot be written (the file's message is on `err`).
+bool deliver(const Answer& result, const DesignExtras& extras, std::ostream& out,
+             std::ostream& err) {
+    if (!put_out(out, result.text)) return false;
+    if (!result.warning.empty()) complain(err, result.warning);
+    if (extras.spice_path.empty()) return true;
+    const std::string problem = write_text_file(extras.spice_path, result.netlist);
+    if (!problem.empty()) complain(err, problem);
+    return problem.empty();
 }
 
 int one_design(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
-    const Answer result = answer({*options.fc_khz, *options.r1_ohm, options.band_hz}, options.json);
+    const Answer result = answer({*options.fc_khz, *options.r1_ohm, options.band_hz}, options, "");
     if (!result.made) {
         complain(err, "kestrane: " + result.text);
         return kExitRefused;
     }
-    return put_out(out, result.text) ? kExitDone : kExitOutputFailed;
+    return deliver(result, options.extras, out, err) ? kExitDone : kExitOutputFailed;
 }
 
-int designs_from_input(std::istream& in, std::ostream& out, std::ostream& err) {
+int designs_from_input(const ProgramOptions& options, std::istream& in, std::ostream& out,
+                       std::ostream& err) {
     InputCursor input(in);
     int status = kExitDone;
     for (long long line_number = 1; input.peek() != InputCursor::kEnd; ++line_number) {
@@ -86,13 +123,14 @@ int designs_from_input(std::istream& in, std::ostream& out, std::ostream& err) {
             status = kExitUsage;
             continue;
         }
-        const Answer result = answer(line.request, true);
+        const std::string where = "line " + std::to_string(line_number) + ": ";
+        const Answer result = answer(line.request, options, where);
         if (!result.made) {
-            complain(err, "kestrane: line " + std::to_string(line_number) + ": " + result.text);
+            complain(err, "kestrane: " + where + result.text);
             if (status == kExitDone) status = kExitRefused;
             continue;
         }
-        if (!put_out(out, result.text)) return kExitOutputFailed;
+        if (!deliver(result, options.extras, out, err)) return kExitOutputFailed;
     }
     return status;
 }
@@ -107,8 +145,12 @@ int run_program(std::span<const std::string_view> args, std::istream& in, std::o
         return kExitUsage;
     }
     switch (command.options.mode) {
-        case ProgramMode::dialogue:
-            return run_dialogue(in, out);
+        case ProgramMode::dialogue: {
+            DialogueOptions dialogue;
+            dialogue.err = &err;
+            dialogue.extras = command.options.extras;
+            return run_dialogue(in, out, dialogue);
+        }
         case ProgramMode::help:
             return put_out(out, usage_text()) ? kExitDone : kExitOutputFailed;
         case ProgramMode::version:
@@ -116,7 +158,7 @@ int run_program(std::span<const std::string_view> args, std::istream& in, std::o
         case ProgramMode::one_design:
             return one_design(command.options, out, err);
         case ProgramMode::designs_from_input:
-            return designs_from_input(in, out, err);
+            return designs_from_input(command.options, in, out, err);
     }
     return kExitUsage;
 }

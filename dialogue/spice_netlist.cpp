@@ -101,4 +101,9 @@ std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
     return text;
 }
 
+std::string empty_netlist(std::string_view reason) {
+    std::string text = "* Kestrane " KESTRANE_VERSION ": unity-gain Sallen-Key low-pass\n* ";
+    return text.append(reason).append("\n.end\n");
+}
+
 }  // namespace kestrane

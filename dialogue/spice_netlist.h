@@ -40,4 +40,8 @@ struct NetlistAnalyses {
 std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
                           const NetlistDesign& design, const NetlistAnalyses& analyses);
 
+// A netlist without a circuit, for a design that has none to build: the program's version line,
+// "* " and `reason` (one line), and ".end". A simulator reads it as an empty circuit.
+std::string empty_netlist(std::string_view reason);
+
 }  // namespace kestrane

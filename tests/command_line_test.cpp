@@ -108,6 +108,29 @@ TEST(CommandLine, TheFirstUnusableArgumentIsReported) {
         {{"--fc", "1"}, P::missing_option, "--fc", "--fc"},
         {{"--json", "--r1", "1"}, P::missing_option, "--r1", "--r1"},
         {{"--band", "150", "--json"}, P::missing_option, "--band", "--band"},
+        // The extras' values: a field that is not a number is named on its own.
+        {{"--series", "E96"}, P::bad_value, "E96", "--series"},
+        {{"--series", "E96,e12"}, P::bad_value, "E96,e12", "--series"},
+        {{"--series=E6,E12,E24"}, P::bad_value, "E6,E12,E24", "--series"},
+        {{"--tolerance", "1,100"}, P::bad_value, "100", "--tolerance"},
+        {{"--tolerance", "-1,5"}, P::bad_value, "-1", "--tolerance"},
+        {{"--tolerance", "1,5,"}, P::bad_value, "1,5,", "--tolerance"},
+        {{"--tolerance", "1,x"}, P::not_a_number, "x", "--tolerance"},
+        {{"--tolerance", "12345678901234567890,1"},
+         P::number_too_long,
+         "12345678901234567890",
+         "--tolerance"},
+        {{"--method", "Best"}, P::bad_value, "Best", "--method"},
+        {{"--opamp="}, P::not_a_number, "", "--opamp"},
+        {{"--opamp", "0"}, P::bad_value, "0", "--opamp"},
+        {{"--opamp", "10,0"}, P::bad_value, "0", "--opamp"},
+        {{"--opamp", "10,1e-300"}, P::bad_value, "1e-300", "--opamp"},  // a gain of 1
+        {{"--opamp", "10,100,-1"}, P::bad_value, "-1", "--opamp"},
+        {{"--opamp", "10,,50"}, P::not_a_number, "", "--opamp"},
+        {{"--opamp", "10,100,50,1"}, P::bad_value, "10,100,50,1", "--opamp"},
+        {{"--opamp", "10,7000", "--spice", "f.cir"}, P::bad_value, "7000", "--opamp"},
+        {{"--spice="}, P::bad_value, "", "--spice"},
+        {{"--spice"}, P::missing_value, "--spice", "--spice"},
     };
     for (const Case& c : cases) {
         const CommandLine command = parse(c.args);
@@ -118,10 +141,55 @@ TEST(CommandLine, TheFirstUnusableArgumentIsReported) {
     }
 }
 
+TEST(CommandLine, ExtrasInEveryDesignMode) {
+    using enum PreferredSeries;
+    // Any parts option turns the report on with the others at their defaults.
+    CommandLine command = parse({"--series", "E6,E192"});
+    ASSERT_TRUE(command.ok());
+    EXPECT_EQ(command.options.mode, ProgramMode::dialogue);
+    ASSERT_TRUE(command.options.extras.parts);
+    EXPECT_EQ(command.options.extras.parts->series.resistors, e6);
+    EXPECT_EQ(command.options.extras.parts->series.capacitors, e192);
+    EXPECT_EQ(command.options.extras.parts->method, PartsMethod::best);
+    EXPECT_EQ(command.options.extras.parts->tolerances.resistor_percent, 1);
+    EXPECT_EQ(command.options.extras.parts->tolerances.capacitor_percent, 5);
+    EXPECT_FALSE(command.options.extras.opamp);
+
+    command = parse({"--method=nearest", "--tolerance", "500m,99.9", "--json"});
+    ASSERT_TRUE(command.ok());
+    EXPECT_EQ(command.options.mode, ProgramMode::designs_from_input);
+    EXPECT_EQ(command.options.extras.parts->method, PartsMethod::nearest);
+    EXPECT_EQ(command.options.extras.parts->tolerances.resistor_percent, 0.5);
+    EXPECT_EQ(command.options.extras.parts->tolerances.capacitor_percent, 99.9);
+
+    // Omitted op-amp fields take their defaults; 60 dB is a gain of 1000.
+    command = parse({"--fc", "1", "--r1", "1", "--opamp", "2.5", "--spice", "-out.cir"});
+    ASSERT_TRUE(command.ok());
+    EXPECT_EQ(command.options.mode, ProgramMode::one_design);
+    EXPECT_FALSE(command.options.extras.parts);
+    ASSERT_TRUE(command.options.extras.opamp);
+    EXPECT_EQ(command.options.extras.opamp->opamp.gbw_hz, 2.5e6);
+    EXPECT_EQ(command.options.extras.opamp->opamp.open_loop_gain, 1e5);
+    EXPECT_EQ(command.options.extras.opamp->opamp.output_resistance, 50);
+    EXPECT_EQ(command.options.extras.spice_path, "-out.cir");
+    command = parse({"--opamp", "1,60,0"});
+    ASSERT_TRUE(command.ok());
+    EXPECT_EQ(command.options.extras.opamp->opamp.open_loop_gain, 1000);
+    EXPECT_EQ(command.options.extras.opamp->opamp.output_resistance, 0);
+    EXPECT_TRUE(parse({"--opamp", "1,7000"}).ok());  // an infinite A0, without a netlist
+
+    EXPECT_EQ(argument_error_message(parse({"--series", "E97,E12"}).error),
+              "kestrane: --series \"E97,E12\" is not two of E6 to E192, like E96,E12");
+    EXPECT_EQ(argument_error_message(parse({"--opamp", "10,100,-1"}).error),
+              "kestrane: --opamp \"-1\" is not a finite Ro of 0 ohm or more");
+}
+
 TEST(CommandLine, UsageTextNamesEveryOptionWithinEightyColumns) {
     const std::string text = usage_text();
-    for (const char* option : {"-h, --help", "--version", "--fc KHZ", "--r1 OHM", "--band HZ",
-                               "--json", "deviation_rad", "Exit status"}) {
+    for (const char* option :
+         {"-h, --help", "--version", "--fc KHZ", "--r1 OHM", "--band HZ", "--json", "--series R,C",
+          "--tolerance R,C", "--method best|nearest", "--opamp MHZ[,DB[,OHM]]", "--spice FILE",
+          "deviation_rad", "kestrane: warning:", "Exit status"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
     std::istringstream lines(text);
@@ -143,6 +211,18 @@ TEST(JsonObject, NestsObjectsAndEscapesKeys) {
     EXPECT_EQ(outer.text(),
               "{\"x\":0.1,\"opamp\":{\"gbw_hz\":1e+06,\"a0\":-0.5},\"none\":{},"
               "\"q\\\"\\\\\\u000a\":null}");
+    // Strings are escaped as keys are; arrays hold objects.
+    JsonObject warning;
+    warning
+        .add_string("text",
+                    "C1 = \"-2\"\t\xC2\xB5"
+                    "F")
+        .add_bool("whole_hertz", false);
+    const JsonObject items[] = {warning, JsonObject().add_bool("b", true)};
+    EXPECT_EQ(JsonObject().add_array("w", items).add_array("none", {}).text(),
+              "{\"w\":[{\"text\":\"C1 = \\\"-2\\\"\\u0009\xC2\xB5"
+              "F\",\"whole_hertz\":false},"
+              "{\"b\":true}],\"none\":[]}");
 }
 
 struct ProgramRun {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +35,26 @@ ProcessResult run_shell(const std::string& command, const std::string& input = "
     return run_program({"/bin/bash", "-c", "KESTRANE='" + kKestrane + "'; " + command}, input);
 }
 
+// The golden designs whose parts cannot be built as printed or miss the target, and their
+// warnings. The figures are mpmath's real -3 dB cutoff and Q of the parts the transcripts print
+// (six digits): design06 +2.1699 % and -0.1083 %; design10 -0.0020 % and -14.3259 %;
+// design11's second design -18.8498 % and -2.8288 %, its fifth -31.7937 % and -5.8609 %.
+// design05's 1e36 kHz cutoff makes C1 and C2 0 nF. The wording is the warnings' own.
+const std::map<std::string, std::string> kGoldenWarnings = {
+    {"design05.in", "kestrane: warning: positive inputs gave C1 = 0 nF, not above 0\n"},
+    {"design06.in",
+     "kestrane: warning: on the real circuit the printed parts miss: cutoff +2.17 %, Q -0.11 % "
+     "(limits 1 %, 5 %)\n"},
+    {"design10.in",
+     "kestrane: warning: the whole-hertz design model misses: real cutoff 0.00 %, Q -14.33 % "
+     "(limits 1 %, 5 %)\n"},
+    {"design11.in",
+     "kestrane: warning: the whole-hertz design model misses: real cutoff -18.85 %, Q -2.83 % "
+     "(limits 1 %, 5 %)\n"
+     "kestrane: warning: the whole-hertz design model misses: real cutoff -31.79 %, Q -5.86 % "
+     "(limits 1 %, 5 %)\n"},
+};
+
 TEST(Program, GoldenTranscripts) {
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(KESTRANE_GOLDEN_DIR)) {
@@ -43,7 +64,8 @@ TEST(Program, GoldenTranscripts) {
         expected_path.replace_extension(".out");
         const ProcessResult result = run_program({kKestrane}, read_file(entry.path()));
         EXPECT_EQ(result.output, read_file(expected_path));
-        EXPECT_EQ(result.errors, "");
+        const auto warnings = kGoldenWarnings.find(entry.path().filename().string());
+        EXPECT_EQ(result.errors, warnings == kGoldenWarnings.end() ? "" : warnings->second);
         EXPECT_EQ(result.exit_status, 0);
         ++seen;
     }
