@@ -144,7 +144,16 @@ PartsReport parts_report(const Design& design, const PartsOptions& options) {
     const double target_hz = design.targets.cutoff_hz;
     const std::optional<FilterComponents> shown =
         shown_set(design.components, target_hz, options.method, options.series);
-    if (!shown) return report;
+    if (!shown) {
+        // With buildable search parts, only the best set can be missing: R1's nearest member,
+        // which it keeps, lies beyond the largest float.
+        FilterComponents set = design.components;
+        set.R1 = nearest_preferred(set.R1, options.series.resistors);
+        if (const std::optional<BuildWarning> beyond = unbuildable_set(set)) {
+            report.warnings.push_back(*beyond);
+        }
+        return report;
+    }
     if (const std::optional<BuildWarning> beyond = unbuildable_set(*shown)) {
         report.warnings.push_back(*beyond);
         return report;

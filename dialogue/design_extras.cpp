@@ -169,57 +169,14 @@ NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s) {
     return analyses;
 }
 
-// The no_circuit warning for the first part of a standard set that is not positive and finite.
-BuildWarning unbuildable_set_warning(const FilterComponents& set) {
-    const std::pair<DesignValue, float> parts[] = {{DesignValue::R1, set.R1},
-                                                   {DesignValue::R2, set.R2},
-                                                   {DesignValue::C1, set.C1},
-                                                   {DesignValue::C2, set.C2}};
-    BuildWarning warning;
-    warning.set = PartSet::shown;
-    for (const auto& [name, value] : parts) {
-        if (value > 0 && std::isfinite(value)) continue;
-        warning.name = name;
-        warning.value = value;
-        break;
-    }
-    return warning;
-}
-
-// parts_report, kept from a standard set that is no circuit. Near the largest float the E48
-// member nearest to a resistor is infinite: the nearest set then holds it, and parts_report
-// would take the tolerance ranges of that set; the best set is not found, and parts_report
-// would not say why. Either way the report gets the set's no_circuit warning instead.
-PartsReport checked_parts_report(const Design& design, const PartsOptions& options) {
-    const std::optional<FilterComponents> shown =
-        shown_set(design.components, design.targets.cutoff_hz, options.method, options.series);
-    if (shown && is_buildable(circuit_parts(*shown))) return parts_report(design, options);
-    PartsOptions without_ranges = options;
-    without_ranges.tolerances = {100, 100};  // fails are_tolerances: no ranges taken
-    PartsReport report = parts_report(design, without_ranges);
-    report.options = options;
-    if (no_circuit_warning(report) != nullptr) return report;
-    FilterComponents set = design.components;
-    if (!shown) {
-        set.R1 = nearest_preferred(set.R1, options.series.resistors);
-        if (is_buildable(circuit_parts(set))) return report;  // no cause known to name
-    } else {
-        set = *shown;
-    }
-    report.buildable = false;
-    report.ranges_made = false;
-    report.warnings.push_back(unbuildable_set_warning(set));
-    return report;
-}
-
 }  // namespace
 
 ExtrasReport extras_report(const Design& design, const DesignExtras& extras) {
     ExtrasReport report;
-    report.parts = checked_parts_report(design, extras.parts.value_or(PartsOptions{}));
+    report.parts = parts_report(design, extras.parts.value_or(PartsOptions{}));
     if (extras.opamp && report.parts.buildable) {
         report.opamp =
-            opamp_figures(part_values(report.parts.shown), extras.opamp->opamp, kSlewAmplitudeV);
+            opamp_figures(circuit_parts(report.parts.shown), extras.opamp->opamp, kSlewAmplitudeV);
     }
     return report;
 }
@@ -280,7 +237,7 @@ JsonObject warning_object(const BuildWarning& warning) {
 std::string extras_netlist(const Design& design, const ExtrasReport& report,
                            const DesignExtras& extras) {
     if (!report.parts.buildable) return empty_netlist(no_circuit_text(report.parts, "netlist"));
-    const PartValues parts = part_values(report.parts.shown);
+    const CircuitParts parts = circuit_parts(report.parts.shown);
     const OpAmp opamp = extras.opamp ? extras.opamp->opamp : OpAmp{};
     const PartsOptions& options = report.parts.options;
     const std::string series = std::string(series_name(options.series.resistors)) + " R and " +
