@@ -314,39 +314,40 @@ ClosedFormTerms closed_form_terms(const StepModel& m, double t) {
 
 }  // namespace
 
-double step_value_at(const StepModel& model, double t) {
-    if (model.closed_form) {
-        const ClosedFormTerms terms = closed_form_terms(model, t);
-        return model.final_value * (1 - (terms.even - model.decay * terms.odd));
-    }
-    double value = model.final_value;
+namespace {
+
+// start + the real part of the sum over the poles of each cluster's e^(p t) divided
+// differences times the cluster's `factors` (its value or slope factors).
+double pole_sum(const StepModel& model, double t, double start,
+                Complex (PoleCluster::*factors)[3]) {
+    double total = start;
     for (int c = 0; c < model.cluster_count; ++c) {
         const PoleCluster& cluster = model.cluster[c];
         Complex e[3];
         exp_prefix_differences(cluster, t, e);
         Complex sum;
         for (int l = 0; l < cluster.size; ++l)
-            sum = sum + e[l] * cluster.value_factor[l];
-        value += sum.re;
+            sum = sum + e[l] * (cluster.*factors)[l];
+        total += sum.re;
     }
-    return value;
+    return total;
+}
+
+}  // namespace
+
+double step_value_at(const StepModel& model, double t) {
+    if (model.closed_form) {
+        const ClosedFormTerms terms = closed_form_terms(model, t);
+        return model.final_value * (1 - (terms.even - model.decay * terms.odd));
+    }
+    return pole_sum(model, t, model.final_value, &PoleCluster::value_factor);
 }
 
 double step_slope_at(const StepModel& model, double t) {
     if (model.closed_form) {
         return model.final_value * model.pair_c * closed_form_terms(model, t).odd;
     }
-    double slope = 0;
-    for (int c = 0; c < model.cluster_count; ++c) {
-        const PoleCluster& cluster = model.cluster[c];
-        Complex e[3];
-        exp_prefix_differences(cluster, t, e);
-        Complex sum;
-        for (int l = 0; l < cluster.size; ++l)
-            sum = sum + e[l] * cluster.slope_factor[l];
-        slope += sum.re;
-    }
-    return slope;
+    return pole_sum(model, t, 0, &PoleCluster::slope_factor);
 }
 
 double step_tail_bound(const StepModel& model, double t) {

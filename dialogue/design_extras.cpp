@@ -65,22 +65,6 @@ std::string_view kind_key(WarningKind kind) {
     return "impractical_part";
 }
 
-std::string_view name_key(DesignValue name) {
-    switch (name) {
-        case DesignValue::cutoff:
-            return "cutoff";
-        case DesignValue::R1:
-            return "R1";
-        case DesignValue::R2:
-            return "R2";
-        case DesignValue::C1:
-            return "C1";
-        case DesignValue::C2:
-            break;
-    }
-    return "C2";
-}
-
 std::string_view limit_key(GbwLimit limit) {
     switch (limit) {
         case GbwLimit::reached:
@@ -213,7 +197,7 @@ JsonObject warning_object(const BuildWarning& warning) {
     switch (warning.kind) {
         case WarningKind::impractical_part:
             object.add_string("set", warning.set == PartSet::search ? "design" : "standard")
-                .add_string("name", name_key(warning.name))
+                .add_string("name", design_value_name(warning.name))
                 .add_number("value", warning.value)
                 .add_number("limit", warning.limit);
             break;
@@ -223,12 +207,13 @@ JsonObject warning_object(const BuildWarning& warning) {
                 .add_bool("whole_hertz", warning.whole_hertz);
             break;
         case WarningKind::nonpositive_part:
-            object.add_string("name", name_key(warning.name))
+            object.add_string("name", design_value_name(warning.name))
                 .add_number("value", warning.value)
                 .add_bool("whole_hertz", warning.whole_hertz);
             break;
         case WarningKind::no_circuit:
-            object.add_string("name", name_key(warning.name)).add_number("value", warning.value);
+            object.add_string("name", design_value_name(warning.name))
+                .add_number("value", warning.value);
             break;
     }
     return object;

@@ -26,19 +26,8 @@ bool is_resistor(DesignValue name) {
     return name == DesignValue::R1 || name == DesignValue::R2;
 }
 
-std::string_view subject(DesignValue name) {
-    switch (name) {
-        case DesignValue::cutoff:
-            return "the cutoff";
-        case DesignValue::R1:
-            return "R1";
-        case DesignValue::R2:
-            return "R2";
-        case DesignValue::C1:
-            return "C1";
-        default:
-            return "C2";
-    }
+std::string subject(DesignValue name) {
+    return name == DesignValue::cutoff ? "the cutoff" : std::string(design_value_name(name));
 }
 
 // "C1 = -2514.3 nF": in the console's units, kilohertz, ohms and nanofarads.

@@ -13,12 +13,13 @@
 #include "full_buffer.h"
 #include "json_object.h"
 #include "program.h"
+#include "program_run.h"
 
 namespace kestrane {
 namespace {
 
+using testing::Args;
 using testing_support::FullBuffer;
-using Args = std::vector<std::string_view>;
 
 CommandLine parse(const Args& args) {
     return parse_command_line(args);
@@ -225,18 +226,8 @@ TEST(JsonObject, NestsObjectsAndEscapesKeys) {
               "{\"b\":true}],\"none\":[]}");
 }
 
-struct ProgramRun {
-    std::string output;
-    std::string errors;
-    int status;
-};
-
-ProgramRun run(const Args& args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = run_program(args, in, out, err);
-    return {out.str(), err.str(), status};
-}
+using testing::ProgramRun;
+using testing::run;
 
 const std::string kTryHelp = "Try 'kestrane --help'.\n";
 

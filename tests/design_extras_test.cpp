@@ -17,24 +17,15 @@
 #include "dialogue.h"
 #include "parts_text.h"
 #include "program.h"
+#include "program_run.h"
 
 namespace kestrane {
 namespace {
 
-using Args = std::vector<std::string_view>;
+using testing::Args;
 
-struct ProgramRun {
-    std::string output;
-    std::string errors;
-    int status;
-};
-
-ProgramRun run(const Args& args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = run_program(args, in, out, err);
-    return {out.str(), err.str(), status};
-}
+using testing::ProgramRun;
+using testing::run;
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;

@@ -4,6 +4,8 @@
 // written from this (dialogue/parts_text.h).
 #pragma once
 
+#include <string_view>
+
 #include <optional>
 #include <vector>
 
@@ -34,6 +36,12 @@ struct PartsOptions {
 
 // The values a warning can name: the typed cutoff and R1, and the search's R2, C1 and C2.
 enum class DesignValue { cutoff, R1, R2, C1, C2 };
+
+// The value's name: "cutoff", "R1", "R2", "C1" or "C2".
+inline std::string_view design_value_name(DesignValue value) {
+    constexpr std::string_view kNames[] = {"cutoff", "R1", "R2", "C1", "C2"};
+    return kNames[static_cast<std::size_t>(value)];
+}
 // Whose part a warning names.
 enum class PartSet { search, shown };
 
