@@ -127,11 +127,12 @@ inline double total_to_compare(double flatness_sum, double cutoff_term, double u
         if (every_lane_reaches(totals, best)) return;
     }
     for (int lane = 0; lane < kLanes; ++lane) {
-        FilterComponents k = centre;
-        k.*swept_member(sweep) = candidates[lane];
-        verdict.objectives[lane] = unsure[lane] != 0
-                                       ? objective_at(k, frequencies)
-                                       : objective_total(sums[lane], cutoff_terms[lane]);
+        verdict.objectives[lane] = objective_total(sums[lane], cutoff_terms[lane]);
+        if (unsure[lane] != 0) {
+            FilterComponents k = centre;
+            k.*swept_member(sweep) = candidates[lane];
+            verdict.objectives[lane] = objective_at(k, frequencies);
+        }
         if (verdict.objectives[lane] < best) verdict.below |= 1u << lane;
     }
 }

@@ -8,6 +8,7 @@
 import uPlot from "uplot";
 
 import { frequencySplits, rowCount, stackLabels } from "./layout.js";
+import { themeColors } from "./theme.js";
 import { throttle } from "./view.js";
 
 // The curves of a plot in the order drawn, as uPlot numbers its series (0 is frequency): the
@@ -22,25 +23,6 @@ const READOUT_INTERVAL_MS = 250;
 // The plots' width on a printed A4 page, in CSS pixels, with the results above them.
 const PRINT_WIDTH_PX = 600;
 
-// The plot colours of the scheme in force: the style sheet's --plot-* and --mark-* properties.
-function themeColors() {
-  const style = getComputedStyle(document.documentElement);
-  const read = (name) => style.getPropertyValue(name).trim();
-  return {
-    gain: read("--plot-gain"),
-    phase: read("--plot-phase"),
-    delay: read("--plot-delay"),
-    parts: read("--plot-parts"),
-    opamp: read("--plot-opamp"),
-    grid: read("--plot-grid"),
-    axis: read("--plot-axis"),
-    bandFill: read("--plot-band-fill"),
-    cutoff: read("--mark-cutoff"),
-    flatTop: read("--mark-flat-top"),
-    edge: read("--mark-edge"),
-    band: read("--mark-band"),
-  };
-}
 
 // "#rrggbb" at `alpha`, as a CSS colour.
 function withAlpha(hex, alpha) {

@@ -3,18 +3,9 @@
 // colours.
 import uPlot from "uplot";
 
-const NO_DATA = [[], [], []];
+import { themeColors } from "./theme.js";
 
-function themeColors() {
-  const style = getComputedStyle(document.documentElement);
-  const read = (name) => style.getPropertyValue(name).trim();
-  return {
-    model: read("--plot-opamp"),
-    ideal: read("--plot-parts"),
-    grid: read("--plot-grid"),
-    axis: read("--plot-axis"),
-  };
-}
+const NO_DATA = [[], [], []];
 
 // Creates the plot inside `container` and returns its controller:
 //   show(step)       plots step.arrays ({ t_s, ideal, model }) and says in the label what the
@@ -50,8 +41,8 @@ export function createStepPlot(container, core) {
     ],
     series: [
       {},
-      { stroke: () => colors.ideal, width: 1.5, dash: [6, 4], points: { show: false } },
-      { stroke: () => colors.model, width: 2, points: { show: false } },
+      { stroke: () => colors.parts, width: 1.5, dash: [6, 4], points: { show: false } },
+      { stroke: () => colors.opamp, width: 2, points: { show: false } },
     ],
   };
   const plot = new uPlot(options, NO_DATA, area);
