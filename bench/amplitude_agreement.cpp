@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
+#include "kestrane/model/response.h"
+#include "kestrane/model/search.h"
 #include "random_designs.h"
-#include "response.h"
 #include "response_model.h"
-#include "search.h"
 #include "sweep_block.h"
 
 namespace kestrane {

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "design.h"
-#include "opamp.h"
-#include "portable_math.h"
-#include "step_response.h"
+#include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/step_response.h"
+#include "kestrane/model/design.h"
+#include "kestrane/numeric/portable_math.h"
 
 namespace kestrane {
 namespace {

@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "build_report.h"
-#include "design.h"
-#include "standard_sets.h"
-#include "tolerance_ranges.h"
+#include "kestrane/circuit/standard_sets.h"
+#include "kestrane/circuit/tolerance_ranges.h"
+#include "kestrane/model/design.h"
+#include "kestrane/report/build_report.h"
 
 namespace kestrane {
 namespace {

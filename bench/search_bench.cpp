@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "kestrane/model/response.h"
+#include "kestrane/model/search.h"
 #include "random_designs.h"
 #include "reference_model.h"
-#include "response.h"
 #include "response_model.h"
-#include "search.h"
 #include "search_effort.h"
 #include "search_paths.h"
 #include "sweep_block.h"

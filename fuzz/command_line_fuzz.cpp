@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line.h"
-#include "program.h"
+#include "kestrane/console/command_line.h"
+#include "kestrane/console/program.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "console_texts.h"
-#include "dialogue.h"
-#include "number_scan.h"
+#include "kestrane/console/dialogue.h"
+#include "kestrane/text/number_scan.h"
 #include "number_shape.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "number_reader.h"
-#include "number_scan.h"
+#include "kestrane/console/number_reader.h"
+#include "kestrane/text/number_scan.h"
 
 namespace {
 

@@ -37,22 +37,22 @@
 #include <string_view>
 #include <vector>
 
-#include "bill_of_materials.h"
-#include "build_report.h"
-#include "design.h"
-#include "field_read.h"
-#include "messages.h"
-#include "number_writer.h"
-#include "opamp.h"
-#include "opamp_report.h"
-#include "page_text.h"
-#include "parts_text.h"
-#include "plot_response.h"
-#include "preferred_values.h"
-#include "report_text.h"
-#include "response.h"
-#include "spice_netlist.h"
-#include "step_response.h"
+#include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/preferred_values.h"
+#include "kestrane/circuit/step_response.h"
+#include "kestrane/model/design.h"
+#include "kestrane/model/response.h"
+#include "kestrane/report/build_report.h"
+#include "kestrane/session/plot_response.h"
+#include "kestrane/text/bill_of_materials.h"
+#include "kestrane/text/field_read.h"
+#include "kestrane/text/messages.h"
+#include "kestrane/text/number_writer.h"
+#include "kestrane/text/opamp_report.h"
+#include "kestrane/text/page_text.h"
+#include "kestrane/text/parts_text.h"
+#include "kestrane/text/report_text.h"
+#include "kestrane/text/spice_netlist.h"
 
 #define KESTRANE_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 

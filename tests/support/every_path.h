@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "search.h"
+#include "kestrane/model/search.h"
 #include "search_paths.h"
 
 namespace kestrane::test {

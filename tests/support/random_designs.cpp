@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "response.h"
+#include "kestrane/model/response.h"
 
 namespace kestrane::test {
 

@@ -1,0 +1,76 @@
+// Sets of standard parts to build a design with, and what such a set does on the real circuit
+// (circuit.h). Two ways to make the set: the best set, chosen together so that the real
+// cutoff and Q come as close to the target as the series allow, and each part rounded to its
+// nearest member on its own (standard_parts).
+#pragma once
+
+#include <optional>
+
+#include "kestrane/circuit/circuit.h"
+#include "kestrane/circuit/preferred_values.h"
+#include "kestrane/numeric/filter_records.h"
+
+namespace kestrane {
+
+enum class PartsMethod { best, nearest };
+
+// R1 and R2 rounded to the nearest members of `resistor_series`, C1 and C2 to the nearest
+// members of `capacitor_series` (nearest_preferred, in ohms and farads), each on its own.
+FilterComponents standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
+                                PreferredSeries capacitor_series);
+
+// The series the resistors and the capacitors are bought from.
+struct SeriesPair {
+    PreferredSeries resistors = PreferredSeries::e96;
+    PreferredSeries capacitors = PreferredSeries::e12;
+};
+
+// How far the best set looks around the search's parts: R2 within a factor of 5 of the
+// search's R2, C1 and C2 each within a factor of 4 of the search's.
+inline constexpr double kR2Reach = 5;
+inline constexpr double kCapacitorReach = 4;
+
+// The figure the best set minimises: the larger of the relative cutoff error
+// |fc/target - 1| and the relative Q error |Q/(1/sqrt 2) - 1| on the real circuit, from
+// real_cutoff_hz and quality_factor as they compute them. `target_hz` must be positive and
+// finite; parts that are not buildable give not-a-number.
+double set_error(const CircuitParts& parts, double target_hz);
+
+struct BestSet {
+    bool found = false;      // false when there is no circuit to build (see best_standard_set)
+    FilterComponents parts;  // the chosen set, each the float nearest to its member
+    double error = 0;        // its set_error
+    int evaluated = 0;       // how many sets had their error computed on the way
+};
+
+// The set of standard parts with the least set_error against `target_hz` (the design's
+// cutoff_hz): R1 the member of series.resistors nearest to the search's R1
+// (nearest_preferred); R2 any member of series.resistors from R2/5 to 5 R2 of the search's R2;
+// C1 and C2 any members of series.capacitors from a quarter to four times the search's C1 and
+// C2 (preferred_members). The true optimum over that neighbourhood, not an approximation; of
+// sets with equal set_error the one with the smallest R2, then the smallest C1, then the
+// smallest C2. Not found when a search part is not positive and finite or the target is not.
+// Allocates nothing; a few thousand set evaluations for E192 resistors and capacitors.
+BestSet best_standard_set(const FilterComponents& search_parts, double target_hz,
+                          SeriesPair series);
+
+// The set a person is shown for `method`: best_standard_set's parts, or standard_parts
+// (nearest rounding, unchanged). No value when there is no circuit to build: a search part or
+// the target is zero, negative or not finite.
+std::optional<FilterComponents> shown_set(const FilterComponents& search_parts, double target_hz,
+                                          PartsMethod method, SeriesPair series);
+
+// The figures of a set on the real circuit against the design's target cutoff.
+struct SetFigures {
+    double cutoff_hz = 0;             // real_cutoff_hz
+    double cutoff_error_percent = 0;  // 100 (cutoff - target) / target
+    double q = 0;                     // quality_factor
+    double q_error_percent = 0;       // 100 (Q - 1/sqrt 2) / (1/sqrt 2)
+    double natural_hz = 0;            // natural_frequency_hz
+};
+
+// The figures of `parts` against `target_hz`; not-a-number figures for parts that are not
+// buildable, and errors that are infinite or not a number for a target of 0.
+SetFigures set_figures(const CircuitParts& parts, double target_hz);
+
+}  // namespace kestrane

@@ -1,0 +1,97 @@
+// Everything about building a design: the set shown (best or nearest standard parts), its
+// figures on the real circuit, the ranges its tolerances allow, the yield, and the warnings
+// about the design's own parts and the set. The console's and the page's parts report are
+// written from this (dialogue/parts_text.h).
+#pragma once
+
+#include <string_view>
+
+#include <optional>
+#include <vector>
+
+#include "kestrane/circuit/cutoff_yield.h"
+#include "kestrane/circuit/standard_sets.h"
+#include "kestrane/circuit/tolerance_ranges.h"
+#include "kestrane/model/design.h"
+
+namespace kestrane {
+
+// A design's parts miss the target on the real circuit beyond these, in percent.
+inline constexpr double kMissCutoffPercent = 1;
+inline constexpr double kMissQPercent = 5;
+// Practical ranges of parts: resistors in ohms, capacitors in farads.
+inline constexpr double kSmallestResistor = 100;
+inline constexpr double kLargestResistor = 10e6;
+inline constexpr double kSmallestCapacitor = 10e-12;
+inline constexpr double kLargestCapacitor = 100e-6;
+// Below this flat band top the design model's 20 flatness points, truncated to whole hertz,
+// move by more than their spacing (2.5 % of it).
+inline constexpr double kWholeHertzFlatTopHz = 40;
+
+struct PartsOptions {
+    SeriesPair series;
+    PartsMethod method = PartsMethod::best;
+    PartTolerances tolerances{1, 5};
+};
+
+// The values a warning can name: the typed cutoff and R1, and the search's R2, C1 and C2.
+enum class DesignValue { cutoff, R1, R2, C1, C2 };
+
+// The value's name: "cutoff", "R1", "R2", "C1" or "C2".
+inline std::string_view design_value_name(DesignValue value) {
+    constexpr std::string_view kNames[] = {"cutoff", "R1", "R2", "C1", "C2"};
+    return kNames[static_cast<std::size_t>(value)];
+}
+// Whose part a warning names.
+enum class PartSet { search, shown };
+
+enum class WarningKind {
+    no_circuit,        // a value is zero, negative or not finite: nothing to build
+    nonpositive_part,  // positive inputs gave a part of zero or below
+    misses_target,     // the search's parts miss the target cutoff or Q on the real circuit
+    impractical_part,  // a part outside the practical range
+};
+
+struct BuildWarning {
+    WarningKind kind = WarningKind::no_circuit;
+    // no_circuit, nonpositive_part, impractical_part: the value and whose it is; the cutoff
+    // in kilohertz as stored, resistors in ohms, capacitors in farads.
+    DesignValue name = DesignValue::cutoff;
+    double value = 0;
+    PartSet set = PartSet::search;
+    // impractical_part: the limit passed, kSmallest... or kLargest..., in ohms or farads.
+    double limit = 0;
+    // misses_target: the search's parts on the real circuit, in percent.
+    double cutoff_error_percent = 0;
+    double q_error_percent = 0;
+    // nonpositive_part, misses_target: the design model's whole hertz is the likely cause:
+    // the cutoff is not a whole number of hertz or the flat band top is below
+    // kWholeHertzFlatTopHz.
+    bool whole_hertz = false;
+};
+
+struct PartsReport {
+    PartsOptions options;
+    bool buildable = false;    // false: no set, figures, ranges or yield (see the warnings)
+    FilterComponents shown;    // the set for options.method
+    SetFigures figures;        // of the shown set against the design's cutoff_hz
+    bool ranges_made = false;  // false when the tolerances fail are_tolerances
+    ValueRange cutoff_range_hz;
+    ValueRange q_range;
+    CutoffYield yield;
+    std::vector<BuildWarning> warnings;  // the design's parts first, then the shown set's
+};
+
+// The report of `design` (made or refused; any inputs) with `options`. A refused design, an
+// input or a search part of zero or below gives a no_circuit warning and nothing else to
+// build with, and so does a standard set with a part that is not finite (the nearest member
+// of a value near the largest float can lie beyond it; the warning names that part, set
+// shown); tolerances that fail are_tolerances give no ranges and no yield.
+PartsReport parts_report(const Design& design, const PartsOptions& options);
+
+// The one warning for the console's standard error about a made design from positive inputs:
+// a part of zero or below (nonpositive_part), or else parts that miss the target on the real
+// circuit (misses_target); no value when neither.
+std::optional<BuildWarning> design_warning(const Design& design);
+
+}  // namespace kestrane

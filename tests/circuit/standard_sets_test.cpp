@@ -1,0 +1,166 @@
+#include "kestrane/circuit/standard_sets.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "kestrane/model/design.h"
+#include "standard_set_search.h"
+
+namespace kestrane {
+namespace {
+
+using enum PreferredSeries;
+
+// The search's parts of the 1 kHz, 10 kohm design (the search's own tests hold them).
+const FilterComponents kDesign1k{10000, 10253.1006f, 2.31319959e-08f, 1.11089999e-08f};
+
+// Every set of the neighbourhood, in the opposite order to the search's (C1 outermost, each
+// list falling), with the same tie rule: the least error, then the smallest R2, C1, C2.
+BestSet exhaustive_best(const FilterComponents& search, double target_hz, SeriesPair series) {
+    const Neighbourhood n = neighbourhood(search, series);
+    BestSet best;
+    best.error = INFINITY;
+    for (std::size_t i = n.c1.count; i-- > 0;) {
+        for (std::size_t j = n.c2.count; j-- > 0;) {
+            for (std::size_t k = n.r2.count; k-- > 0;) {
+                const FilterComponents set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
+                const double error = set_error(circuit_parts(set), target_hz);
+                if (goes_before(error, set, best.error, best.parts)) {
+                    best.error = error;
+                    best.parts = set;
+                }
+            }
+        }
+    }
+    best.found = true;
+    return best;
+}
+
+void expect_same_set(const BestSet& actual, const BestSet& expected) {
+    ASSERT_TRUE(actual.found);
+    EXPECT_EQ(actual.error, expected.error);
+    EXPECT_EQ(actual.parts.R1, expected.parts.R1);
+    EXPECT_EQ(actual.parts.R2, expected.parts.R2);
+    EXPECT_EQ(actual.parts.C1, expected.parts.C1);
+    EXPECT_EQ(actual.parts.C2, expected.parts.C2);
+}
+
+TEST(BestStandardSet, OneKilohertzDesignAgainstAnIndependentExhaustiveSearch) {
+    // python3: every set of the neighbourhood (members as the floats nearest the exact
+    // decimals), the cutoff by the plain quadratic formula in doubles, ties by R2, C1, C2.
+    const struct {
+        SeriesPair series;
+        float r2, c1, c2;
+        double error;
+    } expected[] = {
+        {{e96, e12}, 30100, 15e-9f, 5.6e-9f, 0.0023095866511799734},
+        {{e6, e6}, 4700, 33e-9f, 15e-9f, 0.021731803591356846},
+        {{e12, e12}, 18000, 18e-9f, 8.2e-9f, 0.019705818578772627},
+        {{e24, e48}, 20000, 16.9e-9f, 7.5e-9f, 0.0007404732572393602},
+        {{e192, e192}, 21500, 16.5e-9f, 7.15e-9f, 0.0006479111733578291},
+    };
+    for (const auto& e : expected) {
+        const BestSet best = best_standard_set(kDesign1k, 1000, e.series);
+        ASSERT_TRUE(best.found);
+        EXPECT_EQ(best.parts.R1, 10000.0f);
+        EXPECT_EQ(best.parts.R2, e.r2);
+        EXPECT_EQ(best.parts.C1, e.c1);
+        EXPECT_EQ(best.parts.C2, e.c2);
+        EXPECT_NEAR(best.error, e.error, 1e-14);
+    }
+    // Within 0.5 % on both the cutoff and Q, where nearest rounding misses by 7.3 %.
+    const SetFigures figures =
+        set_figures(circuit_parts(best_standard_set(kDesign1k, 1000, {e96, e12}).parts), 1000);
+    EXPECT_LT(std::fabs(figures.cutoff_error_percent), 0.5);
+    EXPECT_LT(std::fabs(figures.q_error_percent), 0.5);
+}
+
+TEST(BestStandardSet, NoWorseThanEveryOtherSetOfTheNeighbourhood) {
+    const SeriesPair pairs[] = {{e6, e6}, {e12, e12}, {e24, e6}, {e96, e12}, {e48, e24}};
+    std::mt19937_64 random(0x70617274);
+    std::uniform_real_distribution<double> fc_decades(-2, 2), r1_decades(2, 6);
+    for (std::size_t i = 0; i < 12; ++i) {
+        const Design design =
+            design_filter(std::pow(10.0, fc_decades(random)), std::pow(10.0, r1_decades(random)));
+        ASSERT_TRUE(design.made());
+        const double target = design.targets.cutoff_hz;
+        const SeriesPair series = pairs[i % std::size(pairs)];
+        SCOPED_TRACE(target);
+        expect_same_set(best_standard_set(design.components, target, series),
+                        exhaustive_best(design.components, target, series));
+    }
+}
+
+TEST(BestStandardSet, NoWorseThanEveryOtherSetInE192) {
+    // About 14 million sets each.
+    for (const double fc_khz : {0.0377, 12.5}) {
+        const Design design = design_filter(fc_khz, 4700);
+        const double target = design.targets.cutoff_hz;
+        expect_same_set(best_standard_set(design.components, target, {e192, e192}),
+                        exhaustive_best(design.components, target, {e192, e192}));
+    }
+}
+
+TEST(BestStandardSet, SearchPartsFarFromTheTargetStillGiveTheOptimum) {
+    // The 1 kHz parts against a 20 Hz target: no set of the neighbourhood comes within a
+    // factor of 2, so the error is above 1, where the windows hold the whole neighbourhood.
+    const BestSet best = best_standard_set(kDesign1k, 20, {e12, e6});
+    expect_same_set(best, exhaustive_best(kDesign1k, 20, {e12, e6}));
+    EXPECT_GT(best.error, 1);
+}
+
+TEST(BestStandardSet, NoSetWithoutACircuit) {
+    const FilterComponents negative{10000, 10000, -2.5143e-6f, 7.33311e-6f};
+    EXPECT_FALSE(best_standard_set(negative, 1.5, {e96, e12}).found);
+    EXPECT_FALSE(best_standard_set(kDesign1k, 0, {e96, e12}).found);
+    EXPECT_FALSE(best_standard_set(kDesign1k, NAN, {e96, e12}).found);
+    EXPECT_FALSE(shown_set(negative, 1.5, PartsMethod::nearest, {e96, e12}));
+    EXPECT_FALSE(shown_set(kDesign1k, -1000, PartsMethod::best, {e96, e12}));
+}
+
+TEST(ShownSet, EachMethodGivesItsSet) {
+    // Nearest on a log scale, each part alone: E96 near 10.25 kohm are 10.2 and 10.5
+    // (midpoint sqrt(10.2 * 10.5) = 10.349); E12 near 23.13 nF are 22 and 27 (midpoint
+    // 24.372), near 11.109 nF 10 and 12 (midpoint sqrt(120) = 10.954).
+    const std::optional<FilterComponents> nearest =
+        shown_set(kDesign1k, 1000, PartsMethod::nearest, {e96, e12});
+    ASSERT_TRUE(nearest);
+    EXPECT_EQ(nearest->R1, 10000.0f);
+    EXPECT_EQ(nearest->R2, 10200.0f);
+    EXPECT_EQ(nearest->C1, 22e-9f);
+    EXPECT_EQ(nearest->C2, 12e-9f);
+    const std::optional<FilterComponents> best =
+        shown_set(kDesign1k, 1000, PartsMethod::best, {e96, e12});
+    ASSERT_TRUE(best);
+    EXPECT_EQ(best->R2, 30100.0f);
+}
+
+TEST(PreferredMembers, RangesOfMembersAsFloats) {
+    float members[32];
+    // 0.99 nF to 10 nF in E12: twelve members and 10 nF itself. (From 1e-9 on it would be
+    // twelve: the float nearest 1 nF is 9.99999972e-10.)
+    ASSERT_EQ(preferred_members(e12, 0.99e-9, 1e-8, members), 13u);
+    EXPECT_EQ(preferred_members(e12, 1e-9, 1e-8, members), 12u);
+    ASSERT_EQ(preferred_members(e12, 0.99e-9, 1e-8, members), 13u);
+    EXPECT_EQ(members[0], 1e-9f);
+    EXPECT_EQ(members[5], 2.7e-9f);
+    EXPECT_EQ(members[12], 1e-8f);
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(nearest_preferred(members[i], e12), members[i]);
+    // Bounds between members; more members than room.
+    ASSERT_EQ(preferred_members(e6, 1.6, 460, members), 14u);
+    EXPECT_EQ(members[0], 2.2f);
+    EXPECT_EQ(members[13], 330.0f);
+    float few[2];
+    EXPECT_EQ(preferred_members(e192, 100, 1000, few), 193u);
+    EXPECT_EQ(few[1], 101.0f);
+    EXPECT_EQ(preferred_members(e6, 0, 10, members), 0u);
+    EXPECT_EQ(preferred_members(e6, 10, 1, members), 0u);
+    EXPECT_EQ(preferred_members(e6, 1, INFINITY, members), 0u);
+}
+
+}  // namespace
+}  // namespace kestrane

@@ -1,0 +1,250 @@
+// The extras the command line adds to each design (the parts report, the op-amp figures, the
+// netlist file) and the warnings on standard error, with the program run in-process.
+#include "kestrane/session/design_extras.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kestrane/console/dialogue.h"
+#include "kestrane/console/program.h"
+#include "kestrane/text/parts_text.h"
+#include "program_run.h"
+
+namespace kestrane {
+namespace {
+
+using testing::Args;
+
+using testing::ProgramRun;
+using testing::run;
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text.append(line).append(1, '\n');
+    return text;
+}
+
+// The number after `key` in a JSON text; not-a-number when the key is missing.
+double json_number(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find("\"" + key + "\":");
+    if (at == std::string::npos) return std::nan("");
+    return std::strtod(text.c_str() + at + key.size() + 3, nullptr);
+}
+
+const std::string kResultLines1k =
+    "R1, Ohm: 10000\nR2, Ohm: 10253.1\nC1, nF: 23.132\nC2, nF: 11.109\n"
+    "Passband, Hz: 0-300 (amplitude pulsation 0.005dB)\n";
+const std::string kDesign1kInput = "1 10000 150 0";
+
+// The best E96/E12 set of the 1 kHz, 10 kohm design by python3's exhaustive search of the same
+// neighbourhood (R2 within a factor 5, C1 and C2 within a factor 4 of the search's parts), its
+// figures on the real circuit by mpmath: cutoff 1002.30958665118 Hz (+0.230958665117979 %),
+// Q 0.708093296099094 (+0.13951427688069 %). C1 and C2 are the floats nearest 15 nF and 5.6 nF.
+const std::string kBestSet1k =
+    "R1, Ohm: 10000\nR2, Ohm: 30100\nC1, nF: 15\nC2, nF: 5.6\n"
+    "Achieved cutoff: 1002.31 Hz (+0.23 %)\nQ: 0.708093 (+0.14 %)\n";
+
+TEST(DesignExtras, PartsReportAfterTheResultLinesAndTheDeviationLine) {
+    const std::string report = joined(parts_report_lines(design_filter(1, 10000), {}));
+    EXPECT_NE(report.find("E12 C:\n" + kBestSet1k), std::string::npos) << report;
+
+    ProgramRun r = run({"--fc", "1", "--r1", "10k", "--series", "E96,E12"});
+    EXPECT_EQ(r.output, kResultLines1k + report);
+    EXPECT_EQ(r.errors, "");
+    EXPECT_EQ(r.status, 0);
+
+    // The dialogue: the block and an empty line between the deviation line and the credits.
+    const std::string plain = run({}, kDesign1kInput).output;
+    const std::string deviation = "+/-0.000979251 radian.\n\n";
+    const std::size_t credits = plain.find(deviation) + deviation.size();
+    r = run({"--method", "best"}, kDesign1kInput);
+    EXPECT_EQ(r.output, plain.substr(0, credits) + report + "\n" + plain.substr(credits));
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(DesignExtras, OpAmpFiguresOfTheShownSet) {
+    // mpmath on the best set's third-order response with 10 MHz, 100 dB and 50 ohm
+    // (tests/tools/opamp_expected.py's tf and findroot): cutoff 1002.30268066 Hz, slew rate
+    // 0.00445307811709 V/us for 1 V.
+    ProgramRun r = run({"--fc", "1", "--r1", "10k", "--opamp", "10"});
+    EXPECT_TRUE(r.output.starts_with(
+        kResultLines1k +
+        "Op-amp GBW 10 MHz, A0 100 dB, Ro 50 Ohm, with the best set of E96 R and E12 C:\n"
+        "Cutoff with op-amp, Hz: 1002.3\nNeeded GBW, MHz: "))
+        << r.output;
+    EXPECT_NE(r.output.find("\nSlew rate for 1 V, V/us: 0.00445308\nStopband floor, dB: -"),
+              std::string::npos);
+    EXPECT_EQ(r.output.find("Standard parts"), std::string::npos);
+
+    r = run({"--fc", "1", "--r1", "10k", "--opamp", "1,80,0", "--method", "nearest"});
+    EXPECT_NE(r.output.find("\nOp-amp GBW 1 MHz, A0 80 dB, Ro 0 Ohm, with the nearest E96 R and "
+                            "E12 C:\n"),
+              std::string::npos);
+
+    // Without a circuit to build, both say so instead of figures.
+    r = run({"--fc", "-1", "--r1", "10k", "--opamp", "10", "--series", "E96,E12"});
+    EXPECT_TRUE(r.output.ends_with(
+        "\nNo circuit to build: the cutoff = -1 kHz is not above 0; no standard parts, ranges or "
+        "yield\nNo circuit to build: the cutoff = -1 kHz is not above 0; no op-amp figures\n"))
+        << r.output;
+    EXPECT_EQ(r.errors, "");
+}
+
+TEST(DesignExtras, AStandardSetBeyondTheFloatRangeIsNoCircuit) {
+    // R1 of 1e40 is held as the largest float, 3.40282e38; the E48 member nearest to it is
+    // 3.48e38, beyond the float range. Neither set may be taken as a circuit.
+    for (const char* method : {"best", "nearest"}) {
+        SCOPED_TRACE(method);
+        const ProgramRun r = run({"--fc", "1", "--r1", "1e40", "--series", "E48,E6", "--method",
+                                  method, "--opamp", "10"});
+        EXPECT_TRUE(
+            r.output.ends_with("\nNo circuit to build: the standard set's R1 = 1.#INF Ohm "
+                               "is not finite; no standard parts, ranges or yield\n"
+                               "No circuit to build: the standard set's R1 = 1.#INF Ohm "
+                               "is not finite; no op-amp figures\n"))
+            << r.output;
+        EXPECT_EQ(r.output.find("Achieved cutoff"), std::string::npos);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("kestrane_extras_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "design.cir").string();
+    const auto file_text = [&] {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+
+    // Two designs in the dialogue: the file holds the second; standard output is unchanged.
+    const std::string input = "2.2 4700 1000 1 1 10000 150 0";
+    ProgramRun r = run({"--spice", path}, input);
+    EXPECT_EQ(r.output, run({}, input).output);
+    EXPECT_EQ(r.status, 0);
+    const Design design = design_filter(1, 10000);
+    const DesignExtras extras{std::nullopt, std::nullopt, path};
+    const std::string netlist = file_text();
+    EXPECT_EQ(netlist, extras_netlist(design, extras_report(design, extras), extras));
+    // The best set (see kBestSet1k) with the default op-amp, as the design names it.
+    for (const char* line :
+         {"\n* Design: cutoff 1000 Hz, R1 10000 ohm, parts E96 R and E12 C, best set\n",
+          "\nR2 x p 3.0100000000000000e+04\n", "\nC1 x out 1.4999999464748726e-08\n",
+          "\nRA a 0 1.0000000000000000e+05\n", "\nRO b out 5.0000000000000000e+01\n"}) {
+        EXPECT_NE(netlist.find(line), std::string::npos) << line;
+    }
+    EXPECT_TRUE(netlist.ends_with("\n.end\n"));
+
+    r = run({"--fc", "-1", "--r1", "10k", "--spice", path});
+    EXPECT_TRUE(file_text().ends_with(
+        "\n* No circuit to build: the cutoff = -1 kHz is not above 0; no netlist\n.end\n"));
+
+    // A file that cannot be written: the results stand, the message and status 2 follow.
+    const std::string missing = (folder / "missing" / "design.cir").string();
+    r = run({"--fc", "1", "--r1", "10k", "--spice", missing});
+    EXPECT_EQ(r.output, kResultLines1k);
+    EXPECT_EQ(r.errors, "kestrane: cannot write \"" + missing + "\": No such file or directory\n");
+    EXPECT_EQ(r.status, kExitOutputFailed);
+    r = run({"--spice", missing}, input);
+    EXPECT_TRUE(r.output.ends_with(" radian.\n\n")) << r.output;  // stopped before the credits
+    EXPECT_EQ(r.status, kExitOutputFailed);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(DesignExtras, JsonNestsThePartsAndTheOpAmp) {
+    ProgramRun r =
+        run({"--fc", "1", "--r1", "10k", "--json", "--tolerance", "1,5", "--opamp", "10"});
+    // The search's parts as in command_line_test, then the best set's floats (kBestSet1k).
+    EXPECT_TRUE(r.output.starts_with(
+        "{\"r1_ohm\":10000,\"r2_ohm\":10253.1005859375,\"c1_farad\":2.3131995874337008e-08,"
+        "\"c2_farad\":1.110899994216652e-08,\"passband_hz\":300,\"parts\":{\"method\":\"best\","
+        "\"resistor_series\":\"E96\",\"capacitor_series\":\"E12\","
+        "\"resistor_tolerance_percent\":1,\"capacitor_tolerance_percent\":5,\"r1_ohm\":10000,"
+        "\"r2_ohm\":30100,\"c1_farad\":1.4999999464748726e-08,\"c2_farad\":5.600000019256868e-09,"
+        "\"cutoff_hz\":"))
+        << r.output;
+    const std::size_t opamp = r.output.find(
+        ",\"opamp\":{\"gbw_mhz\":10,\"open_loop_gain_db\":100,"
+        "\"output_ohm\":50,\"cutoff_hz\":");
+    ASSERT_NE(opamp, std::string::npos) << r.output;
+    const std::string parts = r.output.substr(0, opamp);
+    EXPECT_NEAR(json_number(parts, "cutoff_error_percent"), 0.230958665117979, 1e-12);
+    EXPECT_NEAR(json_number(parts, "q_error_percent"), 0.13951427688069, 1e-12);
+    // Yield counts of an independent implementation (parts_text_test): 2050, 4089, 9513.
+    EXPECT_TRUE(
+        parts.ends_with("\"yield\":{\"draws\":10000,\"within_1_percent\":20.5,"
+                        "\"within_2_percent\":40.89,\"within_5_percent\":95.13},"
+                        "\"warnings\":[]}"))
+        << parts;
+    EXPECT_NEAR(json_number(r.output.substr(opamp), "cutoff_hz"), 1002.30268066, 1e-8);
+    EXPECT_TRUE(r.output.ends_with("}}\n"));
+
+    // The warnings as objects; the design's search parts have none to show.
+    r = run({"--fc", "1.5m", "--r1", "10k", "--json", "--method", "nearest"});
+    EXPECT_NE(r.output.find("\"warnings\":[{\"kind\":\"nonpositive_part\",\"text\":\"Warning: "
+                            "positive inputs gave C1 = -2514.3 nF"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("\"name\":\"C1\",\"value\":-2.5143"), std::string::npos);
+    EXPECT_NE(r.output.find(",\"whole_hertz\":true},{\"kind\":\"no_circuit\""), std::string::npos);
+    EXPECT_EQ(r.output.find("\"r2_ohm\":", r.output.find("\"parts\"")), std::string::npos);
+    EXPECT_EQ(r.errors, design_warning_line(design_filter(0.0015, 10000)) + "\n");
+    // Without parts options the object stays as it was, and the warning is still written.
+    r = run({"--fc", "1.5m", "--r1", "10k", "--json"});
+    EXPECT_EQ(r.output.find("parts"), std::string::npos);
+    EXPECT_EQ(r.errors, design_warning_line(design_filter(0.0015, 10000)) + "\n");
+    // Designs from standard input name the line of a warning.
+    r = run({"--json", "--series", "E96,E12"}, "1 10k\n5.5m 10k\n");
+    const std::size_t second_line = r.output.find('\n') + 1;
+    EXPECT_LT(r.output.find("\"parts\":{"), second_line);
+    EXPECT_NE(r.output.find("\"parts\":{", second_line), std::string::npos);
+    EXPECT_TRUE(r.errors.starts_with("kestrane: line 2: warning: the whole-hertz design model"))
+        << r.errors;
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(DesignExtras, WarningOnStandardErrorAfterTheComponentLines) {
+    for (const double fc_khz : {0.0055, 0.0015}) {
+        const std::string input = std::to_string(fc_khz) + " 10000 2 0";
+        SCOPED_TRACE(input);
+        const std::string warning = design_warning_line(design_filter(fc_khz, 10000)) + "\n";
+        ASSERT_NE(warning, "\n");
+        // Standard output as the dialogue writes it without anywhere for warnings.
+        std::istringstream plain_in(input);
+        std::ostringstream plain;
+        run_dialogue(plain_in, plain);
+        const ProgramRun r = run({}, input);
+        EXPECT_EQ(r.output, plain.str());
+        EXPECT_EQ(r.errors, warning);
+        EXPECT_EQ(r.status, 0);
+
+        // Both streams into one: the warning comes right after the C2 line.
+        std::stringbuf shared;
+        std::ostream out(&shared), err(&shared);
+        std::istringstream in(input);
+        const Args none;
+        run_program(none, in, out, err);
+        const std::size_t after_c2 = plain.str().find('\n', plain.str().find("C2, nF: ")) + 1;
+        EXPECT_EQ(shared.str(), plain.str().insert(after_c2, warning));
+
+        const std::string fc = std::to_string(fc_khz);
+        const ProgramRun one = run({"--fc", fc, "--r1", "10000"});
+        EXPECT_EQ(one.errors, warning);
+        EXPECT_EQ(one.output.find("warning"), std::string::npos);
+        EXPECT_EQ(one.status, 0);
+    }
+}
+
+}  // namespace
+}  // namespace kestrane

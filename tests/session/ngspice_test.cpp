@@ -1,0 +1,163 @@
+// ngspice, an independent circuit simulator, runs the netlists Kestrane writes and its results
+// are held against the core's op-amp model: the netlist and the model check each other.
+// ngspice is required (scripts/install-packages.sh installs it): without it the test fails.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/step_response.h"
+#include "kestrane/model/design.h"
+#include "kestrane/text/spice_netlist.h"
+#include "process_runner.h"
+
+namespace kestrane {
+namespace {
+
+struct SimulatedCase {
+    double fc_khz;
+    double r1_ohm;
+    double gbw_mhz;
+    double a0_db;
+    double ro_ohm;
+};
+
+// Designs from 200 Hz to 20 kHz with various R1, op-amps from 50 kHz to 100 GHz.
+constexpr SimulatedCase kCases[] = {
+    {0.2, 47000, 0.05, 80, 100}, {0.2, 1000, 1e5, 140, 0}, {1, 10000, 10, 100, 50},
+    {1, 10000, 0.2, 60, 500},    {5, 2200, 1, 100, 75},    {20, 1000, 0.05, 100, 50},
+    {20, 100000, 1e5, 100, 10},  {20, 4700, 10, 120, 0},
+};
+
+// Columns of numbers, one row a line, as ngspice's wrdata writes them.
+std::vector<std::vector<double>> read_rows(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::vector<double>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::vector<double> row;
+        double value = 0;
+        while (fields >> value)
+            row.push_back(value);
+        if (!row.empty()) rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string number(double value) {
+    std::ostringstream text;
+    text.precision(17);
+    text << value;
+    return text.str();
+}
+
+// The netlist with a control block that runs its analyses and three more sweeps and writes
+// every result into `dir`: ac (the plotted band), tran (the step), wide (cutoff/100 to
+// 1000 x cutoff), fine (+-2 % around the model's cutoff) and dc (near 0 Hz).
+std::string with_control(std::string netlist, const std::filesystem::path& dir, double fc_hz) {
+    netlist.erase(netlist.rfind(".end"));
+    const std::string d = dir.string() + "/";
+    netlist += ".control\nset wr_singlescale\nset numdgt=17\nrun\n";
+    netlist += "setplot ac1\nwrdata " + d + "ac.txt vm(out)\n";
+    netlist += "setplot tran1\nwrdata " + d + "tran.txt v(out)\n";
+    netlist += "ac dec 100 " + number(fc_hz / 100) + " " + number(fc_hz * 1000) + "\n";
+    netlist += "wrdata " + d + "wide.txt vm(out)\n";
+    netlist += "ac lin 4001 " + number(fc_hz * 0.98) + " " + number(fc_hz * 1.02) + "\n";
+    netlist += "wrdata " + d + "fine.txt vm(out)\n";
+    netlist += "ac lin 2 " + number(fc_hz * 1e-6) + " " + number(fc_hz * 2e-6) + "\n";
+    netlist += "wrdata " + d + "dc.txt vm(out)\n";
+    netlist += "quit\n.endc\n.end\n";
+    return netlist;
+}
+
+double largest_db_difference(const std::vector<std::vector<double>>& rows,
+                             const TransferFunction& h) {
+    double largest = 0;
+    for (const auto& row : rows) {
+        const double core_db = decibels(response_at(h, row[0]).gain);
+        largest = std::fmax(largest, std::fabs(decibels(row[1]) - core_db));
+    }
+    return largest;
+}
+
+// The first frequency of the fine sweep where the gain falls to 1/sqrt(2) of `dc_gain`,
+// interpolated linearly between the points around it; 0 when it does not.
+double simulated_cutoff(const std::vector<std::vector<double>>& rows, double dc_gain) {
+    const double level = dc_gain / std::sqrt(2.0);
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        if (rows[k][1] <= level && rows[k - 1][1] > level) {
+            const double fraction = (rows[k - 1][1] - level) / (rows[k - 1][1] - rows[k][1]);
+            return rows[k - 1][0] + fraction * (rows[k][0] - rows[k - 1][0]);
+        }
+    }
+    return 0;
+}
+
+TEST(Ngspice, SimulatorAgreesWithTheOpAmpModel) {
+    const std::filesystem::path root =
+        std::filesystem::path(::testing::TempDir()) / "kestrane_ngspice";
+    std::filesystem::remove_all(root);
+    ASSERT_EQ(root.string().find(' '), std::string::npos) << "ngspice's wrdata needs " << root;
+    int index = 0;
+    for (const SimulatedCase& c : kCases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "fc " << c.fc_khz << " kHz, R1 " << c.r1_ohm << ", GBW " << c.gbw_mhz
+                     << " MHz, A0 " << c.a0_db << " dB, Ro " << c.ro_ohm);
+        const Design design = design_filter(c.fc_khz, c.r1_ohm);
+        const CircuitParts parts = circuit_parts(design.components);
+        const OpAmpReading reading = opamp_from_fields(c.gbw_mhz, c.a0_db, c.ro_ohm);
+        ASSERT_EQ(reading.refused, OpAmpField::none);
+        const OpAmp& opamp = reading.opamp;
+        const TransferFunction h = transfer_function(parts, opamp);
+        const Cutoff cutoff = cutoff_3db(h);
+        ASSERT_TRUE(cutoff.found);
+        const StepFigures step = step_figures(parts, opamp);
+        const double fc = c.fc_khz * 1000;
+
+        const std::filesystem::path dir = root / std::to_string(index++);
+        std::filesystem::create_directories(dir);
+        const NetlistAnalyses analyses{fc / 1000, fc * 100, 100, step.span_s};
+        const std::string netlist = spice_netlist(parts, opamp, {fc, c.r1_ohm, "", ""}, analyses);
+        std::ofstream(dir / "filter.cir") << with_control(netlist, dir, cutoff.hz);
+        const testing_support::ProcessResult run = testing_support::run_program(
+            {KESTRANE_NGSPICE, "-b", (dir / "filter.cir").string()}, "", 120);
+        ASSERT_EQ(run.exit_status, 0) << "ngspice (" << KESTRANE_NGSPICE
+                                      << ") did not run: scripts/install-packages.sh installs it\n"
+                                      << run.output << run.errors;
+
+        const auto ac = read_rows(dir / "ac.txt");
+        const auto wide = read_rows(dir / "wide.txt");
+        const auto fine = read_rows(dir / "fine.txt");
+        const auto dc = read_rows(dir / "dc.txt");
+        const auto tran = read_rows(dir / "tran.txt");
+        ASSERT_GT(ac.size(), 400u);
+        ASSERT_GT(wide.size(), 400u);
+        ASSERT_FALSE(dc.empty());
+        ASSERT_GT(tran.size(), 100u);
+
+        EXPECT_LT(largest_db_difference(ac, h), 0.01) << "plotted band";
+        EXPECT_LT(largest_db_difference(wide, h), 0.1) << "cutoff/100 to 1000 x cutoff";
+        EXPECT_NEAR(simulated_cutoff(fine, dc[0][1]), cutoff.hz, 5e-4 * cutoff.hz);
+
+        // The source rises in 1e-7 of the span; past a hundred rise times the ramp and the
+        // step differ by far less than the tolerance.
+        const double settled_rise = 1e-5 * step.span_s;
+        double largest_step_error = 0;
+        for (const auto& row : tran) {
+            if (row[0] < settled_rise) continue;
+            const double error = std::fabs(row[1] - step_value(parts, opamp, row[0]));
+            largest_step_error = std::fmax(largest_step_error, error);
+        }
+        EXPECT_LT(largest_step_error, 1e-3 * step.final_value);
+    }
+    std::filesystem::remove_all(root);
+}
+
+}  // namespace
+}  // namespace kestrane

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kestrane/model/design.h"
+#include "kestrane/text/bill_of_materials.h"
+#include "kestrane/text/opamp_report.h"
+#include "kestrane/text/spice_netlist.h"
+
+namespace kestrane {
+namespace {
+
+// The 1 kHz, 10 kohm design's parts, as the console prints them: R2 10253.1, C1 23.132 nF,
+// C2 11.109 nF (R2 is 10253.1005859375 exactly in single precision).
+const FilterComponents kDesign1k{10000, 10253.1005859375f, 2.31319959e-08f, 1.11089999e-08f};
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool has_line(const std::vector<std::string>& lines, const std::string& wanted) {
+    for (const std::string& line : lines) {
+        if (line == wanted) return true;
+    }
+    return false;
+}
+
+TEST(SpiceNetlist, ElementsValuesAndAnalyses) {
+    const CircuitParts parts = circuit_parts(kDesign1k);
+    const NetlistAnalyses analyses{1, 1e6, 100, 2.5e-3};
+    const NetlistDesign design{1000, 10000, "E96/E12", "nearest on a log scale"};
+    const std::string text = spice_netlist(parts, {1e7, 1e5, 50}, design, analyses);
+    const std::vector<std::string> lines = lines_of(text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("* Kestrane " KESTRANE_VERSION ": ", 0), 0u) << lines.front();
+    EXPECT_EQ(lines.back(), ".end");
+    EXPECT_NE(text.find("* Design: cutoff 1000 Hz, R1 10000 ohm, parts E96/E12, nearest"),
+              std::string::npos);
+    // 17 significant digits of the single-precision values.
+    EXPECT_TRUE(has_line(lines, "R1 in x 1.0000000000000000e+04"));
+    EXPECT_TRUE(has_line(lines, "R2 x p 1.0253100585937500e+04"));
+    EXPECT_TRUE(has_line(lines, "C1 x out 2.3131995874337008e-08"));
+    EXPECT_TRUE(has_line(lines, "C2 p 0 1.1108999942166520e-08"));
+    EXPECT_TRUE(has_line(lines, "GA 0 a p out 1"));
+    EXPECT_TRUE(has_line(lines, "RA a 0 1.0000000000000000e+05"));
+    EXPECT_TRUE(has_line(lines, "EB b 0 a 0 1"));
+    EXPECT_TRUE(has_line(lines, "RO b out 5.0000000000000000e+01"));
+    EXPECT_TRUE(has_line(lines, ".ac dec 100 1.0000000000000000e+00 1.0000000000000000e+06"));
+    // CA = 1/(2 pi GBW): 1.5915494309189533577e-08 F (mpmath).
+    const auto ca = text.find("CA a 0 ");
+    ASSERT_NE(ca, std::string::npos);
+    EXPECT_NEAR(std::strtod(text.c_str() + ca + 7, nullptr), 1.5915494309189533577e-08, 1e-23);
+    // Only R, C, E, G and the source V; comments and dot commands besides.
+    for (const std::string& line : lines) {
+        EXPECT_NE(std::string("*.RCEGV").find(line.at(0)), std::string::npos) << line;
+    }
+}
+
+TEST(SpiceNetlist, WithoutOutputResistanceAndIdeal) {
+    const CircuitParts parts = circuit_parts(kDesign1k);
+    const NetlistAnalyses analyses{1, 1e6, 10, 1e-3};
+    const auto direct = lines_of(spice_netlist(parts, {1e7, 1e5, 0}, {}, analyses));
+    EXPECT_TRUE(has_line(direct, "EB out 0 a 0 1"));
+    for (const std::string& line : direct)
+        EXPECT_NE(line.rfind("RO ", 0), 0u) << line;
+    const auto ideal = lines_of(spice_netlist(parts, kIdealOpAmp, {}, analyses));
+    EXPECT_TRUE(has_line(ideal, "EB out 0 p 0 1"));
+    EXPECT_TRUE(has_line(ideal, "* Op-amp: ideal"));
+    for (const std::string& line : ideal)
+        EXPECT_NE(line.rfind("GA ", 0), 0u) << line;
+}
+
+TEST(BillOfMaterials, RowsForThePartsAndTheOpAmp) {
+    EXPECT_EQ(bill_of_materials_csv(kDesign1k, {"E96", "E12", 1, 5}, {1e7, 1e5, 50}),
+              "Reference,Value,Unit,Series,Tolerance,Quantity\n"
+              "R1,10000,ohm,E96,1%,1\n"
+              "R2,10253.1,ohm,E96,1%,1\n"
+              "C1,23.132,nF,E12,5%,1\n"
+              "C2,11.109,nF,E12,5%,1\n"
+              "U1,10,MHz GBW,,,1\n");
+    EXPECT_EQ(lines_of(bill_of_materials_csv(kDesign1k, {}, {2.5e5, 1e5, 50}))[1],
+              "R1,10000,ohm,,,1");
+}
+
+TEST(OpAmpReport, LinesOfTheOneKilohertzDesign) {
+    // Figures from mpmath (tests/tools/opamp_expected.py): cutoff 999.97261776 Hz, slew
+    // 0.00444451788 V/us, floor -81.40951 dB from 139230.62 Hz.
+    const Design design = design_filter(1, 10000);
+    const std::vector<std::string> lines = opamp_report_lines(design, {1e7, 1e5, 50});
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "Cutoff with op-amp, Hz: 999.973");
+    EXPECT_EQ(lines[1].rfind("Needed GBW, MHz: 0.0697", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "Slew rate for 1 V, V/us: 0.00444452");
+    EXPECT_EQ(lines[3], "Stopband floor, dB: -81.4095");
+    EXPECT_EQ(lines[4], "Stopband rises from, Hz: 139231");
+
+    const auto no_ro = opamp_report_lines(design, {1e7, 1e5, 0}, 2);
+    EXPECT_EQ(no_ro[2].rfind("Slew rate for 2 V, V/us: ", 0), 0u);
+    EXPECT_EQ(no_ro[3], "Stopband floor, dB: none");
+    EXPECT_EQ(no_ro[4], "Stopband rises from, Hz: none");
+    EXPECT_EQ(opamp_report_lines(design, {1e7, 10, 0})[1], "Needed GBW, MHz: none (A0 too low)");
+    EXPECT_EQ(opamp_report_lines(design, {1e7, 200, 1e4})[1],
+              "Needed GBW, MHz: none (Ro too high for this A0)");
+    EXPECT_EQ(opamp_report_lines(design_filter(0, 10000), {1e7, 1e5, 50}),
+              std::vector<std::string>{"Op-amp figures: none (parts not all positive)"});
+}
+
+}  // namespace
+}  // namespace kestrane

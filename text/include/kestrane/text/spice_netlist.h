@@ -1,0 +1,47 @@
+// A SPICE netlist (*.cir) of a component set with the op-amp model, for ngspice, LTspice and
+// other simulators: only R, C, E and G elements.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "kestrane/circuit/opamp.h"
+
+namespace kestrane {
+
+// What the design was made from, for the netlist's comments.
+struct NetlistDesign {
+    double cutoff_hz = 0;     // the cutoff asked for
+    double r1_ohm = 0;        // R1 as given
+    std::string_view series;  // the preferred-number series of the parts, "" for exact values
+    std::string_view method;  // how the values were chosen, "" when not to be said
+};
+
+// The analyses: an AC sweep over the plotted range and a transient of the step.
+struct NetlistAnalyses {
+    double ac_start_hz = 1;          // > 0
+    double ac_stop_hz = 1e6;         // > ac_start_hz
+    int ac_points_per_decade = 100;  // > 0
+    double step_span_s = 1e-3;       // > 0: the transient's end (StepFigures::span_s)
+};
+
+// The netlist of `parts` (valid) with `opamp` (valid, with a finite A0, or ideal):
+// - the input node `in`, driven by VIN with AC 1 and a 0 to 1 V step at t = 0 rising in
+//   1e-7 of the span; the output node `out`; R1 in-x, R2 x-p, C1 x-out, C2 p-0;
+// - the op-amp: GA, a transconductance of 1 S driven by V(p) - V(out), into RA = A0 ohms in
+//   parallel with CA = 1/(2 pi GBW) farads, gives A0 / (1 + s A0 / (2 pi GBW)) on node `a`;
+//   EB buffers it, RO = Ro connects it to `out` (EB drives `out` itself when Ro = 0; no CA
+//   with an infinite GBW; the ideal op-amp is EB from `p`);
+// - `.ac dec` over the analyses' range and `.tran` to the step span (at most 2000 steps of the
+//   span apart), with tolerances tight enough for 0.1 % of the final value;
+// - comments with the program's version, the design's inputs, the op-amp in the page's units
+//   and the model's -3 dB cutoff. Values are written with 17 significant digits, so that the
+//   simulator sees the same circuit as the model. Lines end in "\n"; the last is ".end".
+std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
+                          const NetlistDesign& design, const NetlistAnalyses& analyses);
+
+// A netlist without a circuit, for a design that has none to build: the program's version line,
+// "* " and `reason` (one line), and ".end". A simulator reads it as an empty circuit.
+std::string empty_netlist(std::string_view reason);
+
+}  // namespace kestrane

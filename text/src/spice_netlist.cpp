@@ -1,0 +1,109 @@
+#include "kestrane/text/spice_netlist.h"
+
+#include <charconv>
+#include <cmath>
+#include <numbers>
+
+#include "kestrane/numeric/contract.h"
+#include "kestrane/text/number_writer.h"
+
+namespace kestrane {
+namespace {
+
+// 17 significant digits in exponent form: "1.0253100585937500e+04".
+std::string exact_text(double value) {
+    char text[32];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 16);
+    return std::string(text, result.ptr);
+}
+
+std::string line(std::string_view name, std::string_view nodes, double value) {
+    std::string text(name);
+    text += ' ';
+    text += nodes;
+    text += ' ';
+    text += exact_text(value);
+    text += '\n';
+    return text;
+}
+
+std::string comments(const CircuitParts& parts, const OpAmp& opamp, const NetlistDesign& design) {
+    std::string text =
+        "* Kestrane " KESTRANE_VERSION ": unity-gain Sallen-Key low-pass with an op-amp model\n";
+    text += "* Design: cutoff " + format_number(design.cutoff_hz) + " Hz, R1 " +
+            format_number(design.r1_ohm) + " ohm";
+    if (!design.series.empty()) text += ", parts " + std::string(design.series);
+    if (!design.method.empty()) text += ", " + std::string(design.method);
+    text += '\n';
+    if (std::isinf(opamp.gbw_hz) && std::isinf(opamp.open_loop_gain) &&
+        opamp.output_resistance == 0) {
+        text += "* Op-amp: ideal\n";
+    } else {
+        text += "* Op-amp: GBW " + format_number(opamp.gbw_hz / 1e6) + " MHz, A0 " +
+                format_number(opamp.open_loop_gain) + " (" +
+                format_number(open_loop_gain_db(opamp)) + " dB), Ro " +
+                format_number(opamp.output_resistance) +
+                " ohm: single-pole gain, output resistance\n";
+    }
+    const Cutoff cutoff = cutoff_3db(transfer_function(parts, opamp));
+    if (cutoff.found) {
+        text += "* Model: -3 dB cutoff " + format_number(cutoff.hz) + " Hz\n";
+    }
+    text += "* Input node in (AC 1; a 1 V step at t = 0), output node out\n";
+    return text;
+}
+
+std::string opamp_elements(const OpAmp& opamp) {
+    const bool ideal = std::isinf(opamp.gbw_hz) && std::isinf(opamp.open_loop_gain) &&
+                       opamp.output_resistance == 0;
+    if (ideal) return "* Ideal op-amp: a unity buffer of p\nEB out 0 p 0 1\n";
+    std::string text =
+        "* Op-amp: GA (1 S) into RA || CA gives A0 / (1 + s A0 / (2 pi GBW)) on a;\n"
+        "* EB buffers it, RO is the output resistance\n";
+    text += "GA 0 a p out 1\n";
+    text += line("RA", "a 0", opamp.open_loop_gain);
+    if (std::isfinite(opamp.gbw_hz)) {
+        text += line("CA", "a 0", 1 / (2 * std::numbers::pi * opamp.gbw_hz));
+    }
+    if (opamp.output_resistance == 0) return text + "EB out 0 a 0 1\n";
+    text += "EB b 0 a 0 1\n";
+    return text + line("RO", "b out", opamp.output_resistance);
+}
+
+constexpr double kRiseFraction = 1e-7;
+constexpr int kTransientSteps = 2000;
+
+}  // namespace
+
+std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
+                          const NetlistDesign& design, const NetlistAnalyses& analyses) {
+    KESTRANE_EXPECT(is_buildable(parts) && is_valid_opamp(opamp));
+    KESTRANE_EXPECT(std::isfinite(opamp.open_loop_gain) || std::isinf(opamp.gbw_hz));
+    KESTRANE_EXPECT(analyses.ac_start_hz > 0 && analyses.ac_stop_hz > analyses.ac_start_hz &&
+                    analyses.ac_points_per_decade > 0 && analyses.step_span_s > 0);
+    const double span = analyses.step_span_s;
+    const double rise = kRiseFraction * span;
+    std::string text = comments(parts, opamp, design);
+    text += "VIN in 0 DC 0 AC 1 PULSE(0 1 0 " + exact_text(rise) + " " + exact_text(rise) + " " +
+            exact_text(1e3 * span) + " " + exact_text(2e3 * span) + ")\n";
+    text += line("R1", "in x", parts.R1);
+    text += line("R2", "x p", parts.R2);
+    text += line("C1", "x out", parts.C1);
+    text += line("C2", "p 0", parts.C2);
+    text += opamp_elements(opamp);
+    text += ".ac dec " + std::to_string(analyses.ac_points_per_decade) + " " +
+            exact_text(analyses.ac_start_hz) + " " + exact_text(analyses.ac_stop_hz) + "\n";
+    text += ".tran " + exact_text(span / kTransientSteps) + " " + exact_text(span) + " 0 " +
+            exact_text(span / kTransientSteps) + "\n";
+    text += ".options reltol=1e-6 abstol=1e-15 vntol=1e-12 chgtol=1e-20 method=gear\n";
+    text += ".end\n";
+    return text;
+}
+
+std::string empty_netlist(std::string_view reason) {
+    std::string text = "* Kestrane " KESTRANE_VERSION ": unity-gain Sallen-Key low-pass\n* ";
+    return text.append(reason).append("\n.end\n");
+}
+
+}  // namespace kestrane
