@@ -33,7 +33,7 @@ struct Agreement {
         ++arguments;
         reciprocal_differs += reciprocal != power;
         rounded_differs += rounded != power;
-        for (const double target : {1.0, kCutoffAmplitude}) {
+        for (const double target : {1.0, kModelCutoffAmplitude}) {
             const double term = abs_single(target - power);
             reciprocal_terms_differ += abs_single(target - reciprocal) != term;
             rounded_terms_differ += abs_single(target - rounded) != term;

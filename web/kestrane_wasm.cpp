@@ -434,7 +434,7 @@ std::string entry_json(std::string_view group, std::string_view name) {
 }
 
 std::string constants_json() {
-    return "{\"cutoff_gain\":" + shortest_text(kCutoffAmplitude) +
+    return "{\"cutoff_gain\":" + shortest_text(kModelCutoffAmplitude) +
            ",\"max_plot_points\":" + std::to_string(kMaxPlotPoints) +
            ",\"default_gbw_mhz\":" + shortest_text(kDefaultGbwMhz) +
            ",\"default_a0_db\":" + shortest_text(kDefaultOpenLoopGainDb) +

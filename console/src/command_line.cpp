@@ -6,6 +6,7 @@
 
 #include "kestrane/text/messages.h"
 #include "kestrane/text/number_scan.h"
+#include "kestrane/text/spice_netlist.h"
 
 namespace kestrane {
 namespace {
@@ -78,8 +79,8 @@ ArgumentError read_field(std::string_view field, double& value) {
 }
 
 PartsOptions& parts_options(ProgramOptions& options) {
-    if (!options.extras.parts) options.extras.parts = PartsOptions{};
-    return *options.extras.parts;
+    if (!options.extras.asks.parts) options.extras.asks.parts = PartsOptions{};
+    return *options.extras.asks.parts;
 }
 
 ArgumentError set_series(ProgramOptions& options, std::string_view value) {
@@ -112,8 +113,9 @@ ArgumentError set_tolerances(ProgramOptions& options, std::string_view value) {
 }
 
 ArgumentError set_method(ProgramOptions& options, std::string_view value) {
-    if (value != "best" && value != "nearest") return bad_value(value, "best or nearest");
-    parts_options(options).method = value == "best" ? PartsMethod::best : PartsMethod::nearest;
+    const std::optional<PartsMethod> method = method_from_name(value);
+    if (!method) return bad_value(value, "best or nearest");
+    parts_options(options).method = *method;
     return {};
 }
 
@@ -153,14 +155,15 @@ ArgumentError set_opamp(ProgramOptions& options, std::string_view value) {
     const ArgumentError error = refused_field(reading, fields);
     if (error.problem != ArgumentProblem::none) return error;
     choice.opamp = reading.opamp;
-    options.extras.opamp = choice;
+    options.extras.asks.opamp = choice;
     options.opamp_gain_text = fields.size() > 1 ? fields[1] : "";
     return {};
 }
 
-ArgumentError set_spice(ProgramOptions& options, std::string_view value) {
+template <std::string DesignExtras::*path>
+ArgumentError set_path(ProgramOptions& options, std::string_view value) {
     if (value.empty()) return bad_value(value, "a file name");
-    options.extras.spice_path = std::string(value);
+    options.extras.*path = std::string(value);
     return {};
 }
 
@@ -179,7 +182,10 @@ constexpr OptionEntry kOptions[] = {
     {"", "--tolerance", "R,C", "their tolerances in percent, 0 to below 100 (1,5)", set_tolerances},
     {"", "--method", "best|nearest", "the best set, or each part's nearest (best)", set_method},
     {"", "--opamp", "MHZ[,DB[,OHM]]", "op-amp figures: GBW, A0 (100 dB), Ro (50 ohm)", set_opamp},
-    {"", "--spice", "FILE", "write the shown set's SPICE netlist to FILE", set_spice},
+    {"", "--spice", "FILE", "write the shown set's SPICE netlist to FILE",
+     set_path<&DesignExtras::spice_path>},
+    {"", "--bom", "FILE", "write the shown set's bill of materials to FILE",
+     set_path<&DesignExtras::bom_path>},
 };
 
 const OptionEntry* find_option(std::string_view name) {
@@ -216,8 +222,8 @@ ArgumentError choose_mode(ProgramOptions& options) {
         return fc ? missing_option("--fc", "--r1") : missing_option("--r1", "--fc");
     } else if (options.band_hz && !fc) {
         return missing_option("--band", "--fc and --r1");
-    } else if (!options.extras.spice_path.empty() && options.extras.opamp &&
-               !std::isfinite(options.extras.opamp->opamp.open_loop_gain)) {
+    } else if (!options.extras.spice_path.empty() && options.extras.asks.opamp &&
+               !netlist_refusal_of(options.extras.asks.opamp->opamp).empty()) {
         ArgumentError error =
             bad_value(options.opamp_gain_text, "an A0 below about 6165 dB, which --spice needs");
         error.option = "--opamp";
@@ -251,7 +257,7 @@ constexpr std::string_view kUsageStart =
     "output. With --fc and --r1, one design's result lines are printed, without\n"
     "prompts. With --json alone, each line of standard input is one design,\n"
     "\"fc r1 [band]\", answered by one line of JSON; empty lines are skipped.\n"
-    "EXTRAS are --series, --tolerance, --method, --opamp and --spice.\n"
+    "EXTRAS are --series, --tolerance, --method, --opamp, --spice and --bom.\n"
     "\n"
     "Options:\n";
 
@@ -264,7 +270,7 @@ constexpr std::string_view kUsageEnd =
     "the op-amp's figures for that set (without parts options, the best set of\n"
     "E96 R and E12 C). --spice writes the netlist of that set with the op-amp\n"
     "(10,100,50 without --opamp) after each design, so the file holds the last\n"
-    "design made.\n"
+    "design made; --bom its bill of materials likewise.\n"
     "\n"
     "A design whose parts cannot be built as printed (positive inputs gave a part\n"
     "of 0 or below) or miss the target on the real circuit (the cutoff by more\n"

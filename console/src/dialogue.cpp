@@ -25,6 +25,9 @@ constexpr std::string_view kDrawing =
     "                    _|_\n"
     "\n";
 
+// The credit block closes every design as it always has. Its "Kestrane 1.0" is part of the
+// dialogue that scripts and the golden transcripts match byte for byte, so it stays as it
+// was first written whatever version --version reports.
 constexpr std::string_view kCredits =
     "Soft by Quillfen\n"
     "quillfen@example.com\n"
@@ -66,18 +69,16 @@ bool warn(Console& console, const Design& design, std::ostream* err) {
     return true;
 }
 
-// The design's extras: their lines, then the netlist file.
-DesignOutcome write_extras(Console& console, const Design& design, const DialogueOptions& options) {
+// The design's extras: their lines, then the files.
+DesignOutcome write_extras(Console& console, Session& session, const DialogueOptions& options) {
     const DesignExtras& extras = options.extras;
     if (!extras.any()) return DesignOutcome::completed;
-    const ExtrasReport report = extras_report(design, extras);
-    const std::vector<std::string> lines = extras_lines(report, extras);
+    apply_asks(session, extras.asks);
+    const std::vector<std::string> lines = extras_lines(session, extras.asks);
     for (const std::string& line : lines)
         console.out << line << '\n';
     if (!lines.empty()) console.out << '\n';
-    if (extras.spice_path.empty()) return DesignOutcome::completed;
-    const std::string problem =
-        write_text_file(extras.spice_path, extras_netlist(design, report, extras));
+    const std::string problem = write_extras_files(session, extras);
     if (problem.empty()) return DesignOutcome::completed;
     if (!flush(console)) return DesignOutcome::output_failed;
     complain(options.err, problem);
@@ -94,7 +95,9 @@ DesignOutcome run_design(Console& console, const DialogueOptions& options) {
     if (r1_ohm.status != AnswerStatus::ok) {
         return unanswered(r1_ohm.status, DesignOutcome::input_ended_inside);
     }
-    const Design design = design_filter(fc_khz.value, r1_ohm.value);
+    Session session;
+    session.set_design(fc_khz.value, r1_ohm.value);
+    const Design& design = session.design();
     if (!design.made()) {
         write_message(console, refusal_message(design.refusal));
         return DesignOutcome::refused;
@@ -106,7 +109,7 @@ DesignOutcome run_design(Console& console, const DialogueOptions& options) {
     if (figures != AnswerStatus::ok) {
         return unanswered(figures, DesignOutcome::input_ended_inside);
     }
-    const DesignOutcome extras = write_extras(console, design, options);
+    const DesignOutcome extras = write_extras(console, session, options);
     if (extras != DesignOutcome::completed) return extras;
     console.out << kCredits;
     return DesignOutcome::completed;

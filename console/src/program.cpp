@@ -7,7 +7,8 @@
 #include "kestrane/console/dialogue.h"
 #include "kestrane/console/input_cursor.h"
 #include "kestrane/model/design.h"
-#include "kestrane/session/design_extras.h"
+#include "kestrane/session/outputs.h"
+#include "kestrane/session/session.h"
 #include "kestrane/text/json_object.h"
 #include "kestrane/text/messages.h"
 #include "kestrane/text/parts_text.h"
@@ -30,90 +31,65 @@ void complain(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
-// The console's result lines of a made design, each with its line end; the deviation line
-// only with a band.
-std::string result_lines(const Design& design, std::optional<double> half_deviation_rad) {
-    const FilterComponents& parts = design.components;
-    std::string text = r1_line(parts.R1) + "\n" + r2_line(parts.R2) + "\n" + c1_line(parts.C1) +
-                       "\n" + c2_line(parts.C2) + "\n" + passband_line(design.passband_edge_hz) +
-                       "\n";
-    if (half_deviation_rad) text += deviation_line(*half_deviation_rad) + "\n";
-    return text;
-}
-
-// The JSON object of a made design: the single-precision results as the doubles they are.
-JsonObject result_object(const Design& design, std::optional<double> half_deviation_rad) {
-    const FilterComponents& parts = design.components;
-    JsonObject object;
-    object.add_number("r1_ohm", parts.R1)
-        .add_number("r2_ohm", parts.R2)
-        .add_number("c1_farad", parts.C1)
-        .add_number("c2_farad", parts.C2)
-        .add_number("passband_hz", design.passband_edge_hz);
-    if (half_deviation_rad) object.add_number("deviation_rad", *half_deviation_rad);
-    return object;
-}
-
 struct Answer {
     bool made = false;
     std::string text;     // the results, or why the design was refused
     std::string warning;  // the design's warning line for standard error, or ""
-    std::string netlist;  // with a netlist file: its text
 };
 
 // A made design's results with its extras: its result lines and extras_lines, or its JSON
 // object with add_extras_members and a line end.
-std::string results_text(const Design& design, std::optional<double> half_deviation_rad,
-                         const ExtrasReport& report, const ProgramOptions& options) {
+std::string results_text(Session& session, const ProgramOptions& options) {
+    const ReportAsks& asks = options.extras.asks;
     if (options.json) {
-        JsonObject object = result_object(design, half_deviation_rad);
-        add_extras_members(object, report, options.extras);
+        JsonObject object = result_object(session);
+        add_extras_members(object, session, asks);
         return object.text() + "\n";
     }
-    std::string text = result_lines(design, half_deviation_rad);
-    for (const std::string& line : extras_lines(report, options.extras))
+    std::string text = result_lines(session);
+    for (const std::string& line : extras_lines(session, asks))
         text.append(line).append(1, '\n');
     return text;
 }
 
-// The answer to one design; `where` goes into its warning ("line 3: ", or "").
-Answer answer(const DesignRequest& request, const ProgramOptions& options, std::string_view where) {
-    const Design design = design_filter(request.fc_khz, request.r1_ohm);
-    if (!design.made()) return {false, std::string(refusal_message(design.refusal)), "", ""};
-    std::optional<double> half_deviation_rad;
-    if (request.band_hz) half_deviation_rad = half_phase_deviation(design, *request.band_hz);
-    const DesignExtras& extras = options.extras;
-    const ExtrasReport report = extras.any() ? extras_report(design, extras) : ExtrasReport{};
-    Answer result{true, results_text(design, half_deviation_rad, report, options),
-                  design_warning_line(design, where), ""};
-    if (!extras.spice_path.empty()) result.netlist = extras_netlist(design, report, extras);
-    return result;
+// The answer to one design, made in `session`; `where` goes into its warning ("line 3: ", or
+// "").
+Answer answer(Session& session, const DesignRequest& request, const ProgramOptions& options,
+              std::string_view where) {
+    session.set_design(request.fc_khz, request.r1_ohm);
+    session.set_band(request.band_hz);
+    apply_asks(session, options.extras.asks);
+    const Design& design = session.design();
+    if (!design.made()) return {false, std::string(refusal_message(design.refusal)), ""};
+    return {true, results_text(session, options), design_warning_line(design, where)};
 }
 
-// Puts out a made design's answer: its text, then its warning, then its netlist file. False
-// when the output or the file cannot be written (the file's message is on `err`).
-bool deliver(const Answer& result, const DesignExtras& extras, std::ostream& out,
+// Puts out a made design's answer: its text, then its warning, then its files. False when the
+// output or a file cannot be written (the file's message is on `err`).
+bool deliver(const Answer& result, Session& session, const DesignExtras& extras, std::ostream& out,
              std::ostream& err) {
     if (!put_out(out, result.text)) return false;
     if (!result.warning.empty()) complain(err, result.warning);
-    if (extras.spice_path.empty()) return true;
-    const std::string problem = write_text_file(extras.spice_path, result.netlist);
+    const std::string problem = write_extras_files(session, extras);
     if (!problem.empty()) complain(err, problem);
     return problem.empty();
 }
 
 int one_design(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
-    const Answer result = answer({*options.fc_khz, *options.r1_ohm, options.band_hz}, options, "");
+    Session session;
+    const Answer result =
+        answer(session, {*options.fc_khz, *options.r1_ohm, options.band_hz}, options, "");
     if (!result.made) {
         complain(err, "kestrane: " + result.text);
         return kExitRefused;
     }
-    return deliver(result, options.extras, out, err) ? kExitDone : kExitOutputFailed;
+    return deliver(result, session, options.extras, out, err) ? kExitDone : kExitOutputFailed;
 }
 
 int designs_from_input(const ProgramOptions& options, std::istream& in, std::ostream& out,
                        std::ostream& err) {
     InputCursor input(in);
+    Session session;
     int status = kExitDone;
     for (long long line_number = 1; input.peek() != InputCursor::kEnd; ++line_number) {
         const DesignLine line = parse_design_line(input.drop_line(), line_number);
@@ -124,13 +100,13 @@ int designs_from_input(const ProgramOptions& options, std::istream& in, std::ost
             continue;
         }
         const std::string where = "line " + std::to_string(line_number) + ": ";
-        const Answer result = answer(line.request, options, where);
+        const Answer result = answer(session, line.request, options, where);
         if (!result.made) {
             complain(err, "kestrane: " + where + result.text);
             if (status == kExitDone) status = kExitRefused;
             continue;
         }
-        if (!deliver(result, options.extras, out, err)) return kExitOutputFailed;
+        if (!deliver(result, session, options.extras, out, err)) return kExitOutputFailed;
     }
     return status;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "kestrane/model/response.h"
+#include "kestrane/numeric/portable_math.h"
 
 namespace kestrane {
 namespace {
@@ -23,10 +24,10 @@ void put_range(const PlotBounds& bounds, std::size_t index, const ValueRange& ra
 }  // namespace
 
 void plot_frequencies(double low_hz, double high_hz, int points, double* hz) {
-    const double log_low = std::log(low_hz);
-    const double log_step = (std::log(high_hz) - log_low) / (points - 1);
+    const double log_low = portable::log(low_hz);
+    const double log_step = (portable::log(high_hz) - log_low) / (points - 1);
     for (int i = 0; i < points; ++i) {
-        hz[i] = i == 0 ? low_hz : i == points - 1 ? high_hz : std::exp(log_low + log_step * i);
+        hz[i] = i == 0 ? low_hz : i == points - 1 ? high_hz : portable::exp(log_low + log_step * i);
     }
 }
 

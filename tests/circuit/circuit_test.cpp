@@ -81,12 +81,12 @@ TEST(Circuit, ResponseOfTheBestSet) {
         {3000, 0.11066514718854973996, -152.06758913701508828, 0.000027456119250804312168},
     };
     for (const auto& e : expected) {
-        const CircuitPoint point = circuit_point(kBest1k, e.hz);
+        const ResponsePoint point = circuit_point(kBest1k, e.hz);
         expect_relative(point.gain, e.gain, 1e-14);
         expect_relative(point.phase_deg, e.phase_deg, 1e-14);
         expect_relative(point.group_delay_s, e.delay_s, 1e-13);
     }
-    const CircuitPoint at_zero = circuit_point(kBest1k, 0);
+    const ResponsePoint at_zero = circuit_point(kBest1k, 0);
     EXPECT_EQ(at_zero.gain, 1);
     EXPECT_EQ(at_zero.phase_deg, 0);
 }

@@ -280,7 +280,7 @@ TEST(ToleranceRanges, ManyFrequenciesAtOnceAndNoTolerance) {
     const ToleranceBox point = tolerance_box(kReadmeSet, {0, 0});
     const double cutoff = real_cutoff_hz(kReadmeSet);
     expect_holds_and_tight(box_cutoff_range(point), {cutoff, cutoff}, 2e-9);
-    const CircuitPoint at = circuit_point(kReadmeSet, 970);
+    const ResponsePoint at = circuit_point(kReadmeSet, 970);
     const ResponseBand band = box_response_band(point, 970);
     expect_holds_and_tight(band.gain, {at.gain, at.gain}, 2e-9);
     expect_holds_and_tight(band.phase_deg, {at.phase_deg, at.phase_deg}, 2e-9);

@@ -148,35 +148,35 @@ TEST(CommandLine, ExtrasInEveryDesignMode) {
     CommandLine command = parse({"--series", "E6,E192"});
     ASSERT_TRUE(command.ok());
     EXPECT_EQ(command.options.mode, ProgramMode::dialogue);
-    ASSERT_TRUE(command.options.extras.parts);
-    EXPECT_EQ(command.options.extras.parts->series.resistors, e6);
-    EXPECT_EQ(command.options.extras.parts->series.capacitors, e192);
-    EXPECT_EQ(command.options.extras.parts->method, PartsMethod::best);
-    EXPECT_EQ(command.options.extras.parts->tolerances.resistor_percent, 1);
-    EXPECT_EQ(command.options.extras.parts->tolerances.capacitor_percent, 5);
-    EXPECT_FALSE(command.options.extras.opamp);
+    ASSERT_TRUE(command.options.extras.asks.parts);
+    EXPECT_EQ(command.options.extras.asks.parts->series.resistors, e6);
+    EXPECT_EQ(command.options.extras.asks.parts->series.capacitors, e192);
+    EXPECT_EQ(command.options.extras.asks.parts->method, PartsMethod::best);
+    EXPECT_EQ(command.options.extras.asks.parts->tolerances.resistor_percent, 1);
+    EXPECT_EQ(command.options.extras.asks.parts->tolerances.capacitor_percent, 5);
+    EXPECT_FALSE(command.options.extras.asks.opamp);
 
     command = parse({"--method=nearest", "--tolerance", "500m,99.9", "--json"});
     ASSERT_TRUE(command.ok());
     EXPECT_EQ(command.options.mode, ProgramMode::designs_from_input);
-    EXPECT_EQ(command.options.extras.parts->method, PartsMethod::nearest);
-    EXPECT_EQ(command.options.extras.parts->tolerances.resistor_percent, 0.5);
-    EXPECT_EQ(command.options.extras.parts->tolerances.capacitor_percent, 99.9);
+    EXPECT_EQ(command.options.extras.asks.parts->method, PartsMethod::nearest);
+    EXPECT_EQ(command.options.extras.asks.parts->tolerances.resistor_percent, 0.5);
+    EXPECT_EQ(command.options.extras.asks.parts->tolerances.capacitor_percent, 99.9);
 
     // Omitted op-amp fields take their defaults; 60 dB is a gain of 1000.
     command = parse({"--fc", "1", "--r1", "1", "--opamp", "2.5", "--spice", "-out.cir"});
     ASSERT_TRUE(command.ok());
     EXPECT_EQ(command.options.mode, ProgramMode::one_design);
-    EXPECT_FALSE(command.options.extras.parts);
-    ASSERT_TRUE(command.options.extras.opamp);
-    EXPECT_EQ(command.options.extras.opamp->opamp.gbw_hz, 2.5e6);
-    EXPECT_EQ(command.options.extras.opamp->opamp.open_loop_gain, 1e5);
-    EXPECT_EQ(command.options.extras.opamp->opamp.output_resistance, 50);
+    EXPECT_FALSE(command.options.extras.asks.parts);
+    ASSERT_TRUE(command.options.extras.asks.opamp);
+    EXPECT_EQ(command.options.extras.asks.opamp->opamp.gbw_hz, 2.5e6);
+    EXPECT_EQ(command.options.extras.asks.opamp->opamp.open_loop_gain, 1e5);
+    EXPECT_EQ(command.options.extras.asks.opamp->opamp.output_resistance, 50);
     EXPECT_EQ(command.options.extras.spice_path, "-out.cir");
     command = parse({"--opamp", "1,60,0"});
     ASSERT_TRUE(command.ok());
-    EXPECT_EQ(command.options.extras.opamp->opamp.open_loop_gain, 1000);
-    EXPECT_EQ(command.options.extras.opamp->opamp.output_resistance, 0);
+    EXPECT_EQ(command.options.extras.asks.opamp->opamp.open_loop_gain, 1000);
+    EXPECT_EQ(command.options.extras.asks.opamp->opamp.output_resistance, 0);
     EXPECT_TRUE(parse({"--opamp", "1,7000"}).ok());  // an infinite A0, without a netlist
 
     EXPECT_EQ(argument_error_message(parse({"--series", "E97,E12"}).error),

@@ -1,6 +1,7 @@
 // The extras the command line adds to each design (the parts report, the op-amp figures, the
-// netlist file) and the warnings on standard error, with the program run in-process.
-#include "kestrane/session/design_extras.h"
+// netlist and bill-of-materials files) and the warnings on standard error, with the program run
+// in-process.
+#include "kestrane/console/design_extras.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "kestrane/console/dialogue.h"
 #include "kestrane/console/program.h"
+#include "kestrane/session/session.h"
 #include "kestrane/text/parts_text.h"
 #include "program_run.h"
 
@@ -118,7 +120,7 @@ TEST(DesignExtras, AStandardSetBeyondTheFloatRangeIsNoCircuit) {
     }
 }
 
-TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
+TEST(DesignExtras, FilesHoldTheLastDesign) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                          ("kestrane_extras_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -133,10 +135,11 @@ TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
     ProgramRun r = run({"--spice", path}, input);
     EXPECT_EQ(r.output, run({}, input).output);
     EXPECT_EQ(r.status, 0);
-    const Design design = design_filter(1, 10000);
-    const DesignExtras extras{std::nullopt, std::nullopt, path};
+    Session session;
+    session.set_design(1, 10000);
+    apply_asks(session, {});
     const std::string netlist = file_text();
-    EXPECT_EQ(netlist, extras_netlist(design, extras_report(design, extras), extras));
+    EXPECT_EQ(netlist, session.netlist());
     // The best set (see kBestSet1k) with the default op-amp, as the design names it.
     for (const char* line :
          {"\n* Design: cutoff 1000 Hz, R1 10000 ohm, parts E96 R and E12 C, best set\n",
@@ -149,6 +152,14 @@ TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
     r = run({"--fc", "-1", "--r1", "10k", "--spice", path});
     EXPECT_TRUE(file_text().ends_with(
         "\n* No circuit to build: the cutoff = -1 kHz is not above 0; no netlist\n.end\n"));
+
+    // The bill of materials of the best set (see kBestSet1k) at the tolerances asked for.
+    r = run({"--fc", "1", "--r1", "10k", "--tolerance", "2,10", "--bom", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(file_text(),
+              "Reference,Value,Unit,Series,Tolerance,Quantity\nR1,10000,ohm,E96,2%,1\n"
+              "R2,30100,ohm,E96,2%,1\nC1,15,nF,E12,10%,1\nC2,5.6,nF,E12,10%,1\n"
+              "U1,10,MHz GBW,,,1\n");
 
     // A file that cannot be written: the results stand, the message and status 2 follow.
     const std::string missing = (folder / "missing" / "design.cir").string();

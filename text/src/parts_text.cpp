@@ -98,10 +98,32 @@ std::string percent_text(double percent) {
     return (percent < 0 ? "-" : "+") + magnitude;
 }
 
+std::string series_pair_text(SeriesPair series) {
+    return std::string(series_name(series.resistors)) + " R and " +
+           std::string(series_name(series.capacitors)) + " C";
+}
+
+std::string_view method_phrase(PartsMethod method) {
+    return method == PartsMethod::best ? "best set" : "nearest";
+}
+
+std::string set_text(const PartsOptions& options) {
+    const std::string_view joint = options.method == PartsMethod::best ? " of " : " ";
+    return std::string(method_phrase(options.method)) + std::string(joint) +
+           series_pair_text(options.series);
+}
+
 std::string parts_heading_line(const PartsOptions& options) {
-    const std::string method = options.method == PartsMethod::best ? "best set of " : "nearest ";
-    return "Standard parts, " + method + std::string(series_name(options.series.resistors)) +
-           " R and " + std::string(series_name(options.series.capacitors)) + " C:";
+    return "Standard parts, " + set_text(options) + ":";
+}
+
+std::string no_circuit_text(const PartsReport& report, std::string_view what) {
+    for (const BuildWarning& warning : report.warnings) {
+        if (warning.kind == WarningKind::no_circuit) {
+            return no_circuit_line(warning, "no " + std::string(what));
+        }
+    }
+    return "No circuit to build: no standard set was found; no " + std::string(what);
 }
 
 std::string real_cutoff_line(const SetFigures& figures) {

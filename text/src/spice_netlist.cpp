@@ -76,10 +76,18 @@ constexpr int kTransientSteps = 2000;
 
 }  // namespace
 
+std::string_view netlist_refusal_of(const OpAmp& opamp) {
+    if (std::isinf(opamp.open_loop_gain) && std::isfinite(opamp.gbw_hz)) {
+        return "No netlist: an A0 beyond the double range (above about 6165 dB) with a finite "
+               "GBW has no element to hold it";
+    }
+    return "";
+}
+
 std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
                           const NetlistDesign& design, const NetlistAnalyses& analyses) {
     KESTRANE_EXPECT(is_buildable(parts) && is_valid_opamp(opamp));
-    KESTRANE_EXPECT(std::isfinite(opamp.open_loop_gain) || std::isinf(opamp.gbw_hz));
+    KESTRANE_EXPECT(netlist_refusal_of(opamp).empty());
     KESTRANE_EXPECT(analyses.ac_start_hz > 0 && analyses.ac_stop_hz > analyses.ac_start_hz &&
                     analyses.ac_points_per_decade > 0 && analyses.step_span_s > 0);
     const double span = analyses.step_span_s;

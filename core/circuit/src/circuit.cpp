@@ -47,7 +47,7 @@ double cutoff_over_natural(double q) {
     return ratio_of_cutoff(q);
 }
 
-CircuitPoint circuit_point(const CircuitParts& parts, double hz) {
+ResponsePoint circuit_point(const CircuitParts& parts, double hz) {
     if (!is_buildable(parts) || !(hz >= 0) || !std::isfinite(hz)) {
         return {kNotANumber, kNotANumber, kNotANumber};
     }

@@ -103,8 +103,6 @@ double natural_angular_frequency(const TransferFunction& h) {
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
-
 // arg p(j w), continuous in w from 0 at w = 0, for a cubic with p0 > 0 and non-negative
 // coefficients. The imaginary part w (p1 - p3 w^2) turns negative once, at w^2 = p1/p3; when
 // the real part p0 - p2 w^2 has turned negative before (p1 p2 > p0 p3, all zeros in the left
@@ -113,7 +111,7 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 double unwrapped_argument(const Cubic& p, double w) {
     const Complex v = value_at_jw(p, w);
     double angle = portable::atan2(v.im, v.re);
-    if (v.im < 0 && p.c[1] * p.c[2] > p.c[0] * p.c[3]) angle += kTwoPi;
+    if (v.im < 0 && p.c[1] * p.c[2] > p.c[0] * p.c[3]) angle += kExactTwoPi;
     return angle;
 }
 
@@ -136,7 +134,7 @@ double gain_at_angular(const TransferFunction& h, double w) {
 }
 
 ResponsePoint response_at(const TransferFunction& h, double hz) {
-    const double w = kTwoPi * hz;
+    const double w = kExactTwoPi * hz;
     const Cubic n = numerator_of(h);
     const Cubic d = denominator_of(h);
     const Complex nv = value_at_jw(n, w);
@@ -149,7 +147,7 @@ ResponsePoint response_at(const TransferFunction& h, double hz) {
 }
 
 double attenuation_db(const TransferFunction& h, double hz) {
-    return -decibels(gain_at_angular(h, kTwoPi * hz) / dc_gain(h));
+    return -decibels(gain_at_angular(h, kExactTwoPi * hz) / dc_gain(h));
 }
 
 namespace {
@@ -191,7 +189,7 @@ Cutoff cutoff_3db(const TransferFunction& h) {
     const double f_below = f(below);
     const double f_above = f(above);
     if ((f_below < 0) != (f_above < 0)) least = bracketed_root(f, below, above, f_below, f_above);
-    return {true, std::sqrt(least * scale) / kTwoPi};
+    return {true, std::sqrt(least * scale) / kExactTwoPi};
 }
 
 PolynomialRoots poles_of(const TransferFunction& h) {
@@ -330,7 +328,7 @@ SlewRate needed_slew_rate(const TransferFunction& h, double amplitude_v) {
         if (s_next <= 0) {
             const double peak = bracketed_root(slope, w, next, s, s_next);
             const double rate = peak * gain_at_angular(h, peak) * amplitude_v;
-            return {true, rate * 1e-6, peak / kTwoPi};
+            return {true, rate * 1e-6, peak / kExactTwoPi};
         }
         w = next;
         s = s_next;
@@ -340,7 +338,7 @@ SlewRate needed_slew_rate(const TransferFunction& h, double amplitude_v) {
 
 StopbandFloor stopband_floor(const TransferFunction& h) {
     const Cutoff cutoff = cutoff_3db(h);
-    const double start = cutoff.found ? kTwoPi * cutoff.hz : natural_angular_frequency(h);
+    const double start = cutoff.found ? kExactTwoPi * cutoff.hz : natural_angular_frequency(h);
     const double end = 1e3 * std::fmax(largest_root_magnitude(h), start);
     const auto slope = [&h](double w) { return log_gain_slope(h, w); };
 
@@ -370,7 +368,7 @@ StopbandFloor stopband_floor(const TransferFunction& h) {
         w = next;
         s = s_next;
     }
-    if (found && least_gain <= top_gain) return {true, least_gain, least_w / kTwoPi};
+    if (found && least_gain <= top_gain) return {true, least_gain, least_w / kExactTwoPi};
     return {false, top_gain, 0};
 }
 

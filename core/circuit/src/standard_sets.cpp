@@ -43,6 +43,17 @@
 // sets with that error since they are all inside. From b = 1 on the next bound is infinite:
 // the windows then hold the whole neighbourhood, so the search always ends.
 namespace kestrane {
+
+std::string_view method_name(PartsMethod method) {
+    return method == PartsMethod::best ? "best" : "nearest";
+}
+
+std::optional<PartsMethod> method_from_name(std::string_view name) {
+    for (const PartsMethod method : kPartsMethods) {
+        if (method_name(method) == name) return method;
+    }
+    return std::nullopt;
+}
 namespace {
 
 constexpr double kFirstBound = 0x1p-14;

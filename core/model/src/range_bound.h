@@ -271,7 +271,7 @@ template <bool kSettled>
         1.0 / std::sqrt(denominator_square(inner_is_low ? re_low : re_high,
                                            inner_is_low ? im2_low : im2_high));
     // Q' = f^2 * 39.478 * (dc2c2ss/dx - 2 re dp/dx) at each end, with its rounding allowance.
-    const double scale = f * f * kTwoPiSquared;
+    const double scale = f * f * kModelTwoPiSquared;
     const double dp_low = l.dp_low[lane], dp_high = l.dp_high[lane];
     const double dc_low = l.dc_low[lane], dc_high = l.dc_high[lane];
     const double q_low = scale * (dc_low - 2.0 * re_low * dp_low);
@@ -347,7 +347,7 @@ inline double mean_value_bound(const Lanes& l, int lane) {
 inline void settle_lane(const FilterComponents& centre, SweepIndex sweep, float low, float high,
                         const ObjectiveFrequencies& frequencies, int lane, Lanes& l) {
     set_up_lane(centre, sweep, low, high, lane, l);
-    add_term_bounds<true>(frequencies.cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
+    add_term_bounds<true>(frequencies.cutoff_hz, kModelCutoffAmplitude, true, 1, lane, l);
     for (int run = 0; run < frequencies.runs; ++run) {
         add_term_bounds<true>(frequencies.run_hz[run], 1.0, false, frequencies.run_length[run],
                               lane, l);
@@ -372,7 +372,7 @@ inline void settle_lane(const FilterComponents& centre, SweepIndex sweep, float 
 #pragma omp simd
     for (int lane = 0; lane < kRangeLanes; ++lane) {
         set_up_lane(centre, sweep, low[lane], high[lane], lane, l);
-        add_term_bounds<false>(cutoff_hz, kCutoffAmplitude, true, 1, lane, l);
+        add_term_bounds<false>(cutoff_hz, kModelCutoffAmplitude, true, 1, lane, l);
     }
     for (int run = 0; run < frequencies.runs; ++run) {
         // An unsure lane never counts as having reached the level.

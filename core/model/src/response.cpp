@@ -26,19 +26,19 @@ double phase_at(const FilterComponents& components, std::int32_t hertz) {
     return portable::atan2(quotient, 1.0);
 }
 
-ModelPoint model_point(const FilterComponents& components, double hz) {
+ResponsePoint model_point(const FilterComponents& components, double hz) {
     const ResponseProducts products = response_products(components);
     // H = 1 / (den + j num), each as phase_at forms it; the lag atan2(num, den) grows with
     // frequency, and its slope per hertz over 6.28318 is the group delay.
     const double num = phase_numerator(products.sc2, hz);
     const double den = real_part(products.p, hz);
     const double num_slope = phase_numerator(products.sc2, 1.0);
-    const double den_slope = -2.0 * products.p * hz * kTwoPiSquared;
+    const double den_slope = -2.0 * products.p * hz * kModelTwoPiSquared;
     const double lag = portable::atan2(num, den);
     const double lag_slope = (num_slope * den - num * den_slope) / (num * num + den * den);
     constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
     return {amplitude(products.p, products.c2c2ss, hz), -lag * kDegreesPerRadian,
-            lag_slope / kTwoPi};
+            lag_slope / kModelTwoPi};
 }
 
 DesignTargets make_targets(float fc_khz) {

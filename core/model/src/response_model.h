@@ -34,15 +34,15 @@ inline ResponseProducts response_products(const FilterComponents& c) {
 // double). Each is a chain of correctly rounded steps, so each rises or falls with its
 // product and never turns back: the range bound relies on that.
 inline double real_part(double p, double f) {
-    return 1.0 - p * f * f * kTwoPiSquared;
+    return 1.0 - p * f * f * kModelTwoPiSquared;
 }
 inline double imaginary_squared(double c2c2ss, double f) {
-    return c2c2ss * f * f * kTwoPiSquared;
+    return c2c2ss * f * f * kModelTwoPiSquared;
 }
 
 // The numerator of the phase, num = sc2*f*6.28318: the imaginary part of the denominator.
 inline double phase_numerator(double sc2, double f) {
-    return sc2 * f * kTwoPi;
+    return sc2 * f * kModelTwoPi;
 }
 
 // The squared magnitude of the denominator, im^2 + re^2, from its two parts.
@@ -120,7 +120,7 @@ inline double add_flatness_term(double sum, double magnitude) {
 
 // The cutoff term of the objective: |0.7071 - |H|| at the cutoff.
 inline double cutoff_term(double cutoff_magnitude) {
-    return abs_single(kCutoffAmplitude - cutoff_magnitude);
+    return abs_single(kModelCutoffAmplitude - cutoff_magnitude);
 }
 
 // The objective from the flatness sum (a single-precision value) and the cutoff term, in

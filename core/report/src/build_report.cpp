@@ -137,18 +137,20 @@ bool check_design(const Design& design, std::vector<BuildWarning>& warnings) {
 
 }  // namespace
 
-PartsReport parts_report(const Design& design, const PartsOptions& options) {
+PartsReport set_report_of(const Design& design, PartsMethod method, SeriesPair series) {
     PartsReport report;
-    report.options = options;
+    report.options.method = method;
+    report.options.series = series;
+    report.options.tolerances = {NAN, NAN};
     if (!check_design(design, report.warnings)) return report;
     const double target_hz = design.targets.cutoff_hz;
     const std::optional<FilterComponents> shown =
-        shown_set(design.components, target_hz, options.method, options.series);
+        shown_set(design.components, target_hz, method, series);
     if (!shown) {
         // With buildable search parts, only the best set can be missing: R1's nearest member,
         // which it keeps, lies beyond the largest float.
         FilterComponents set = design.components;
-        set.R1 = nearest_preferred(set.R1, options.series.resistors);
+        set.R1 = nearest_preferred(set.R1, series.resistors);
         if (const std::optional<BuildWarning> beyond = unbuildable_set(set)) {
             report.warnings.push_back(*beyond);
         }
@@ -160,15 +162,29 @@ PartsReport parts_report(const Design& design, const PartsOptions& options) {
     }
     report.buildable = true;
     report.shown = *shown;
-    const CircuitParts parts = circuit_parts(*shown);
-    report.figures = set_figures(parts, target_hz);
+    report.figures = set_figures(circuit_parts(*shown), target_hz);
     check_practical(*shown, PartSet::shown, report.warnings);
-    if (!are_tolerances(options.tolerances)) return report;
+    return report;
+}
+
+std::optional<ToleranceBox> add_tolerance_ranges(PartsReport& report,
+                                                 const PartTolerances& tolerances,
+                                                 double target_hz) {
+    report.options.tolerances = tolerances;
+    report.ranges_made = false;
+    if (!report.buildable || !are_tolerances(tolerances)) return std::nullopt;
     report.ranges_made = true;
-    const ToleranceBox box = tolerance_box(parts, options.tolerances);
+    const CircuitParts parts = circuit_parts(report.shown);
+    const ToleranceBox box = tolerance_box(parts, tolerances);
     report.cutoff_range_hz = box_cutoff_range(box);
     report.q_range = box_q_range(box);
-    report.yield = cutoff_yield(parts, options.tolerances, target_hz);
+    report.yield = cutoff_yield(parts, tolerances, target_hz);
+    return box;
+}
+
+PartsReport parts_report(const Design& design, const PartsOptions& options) {
+    PartsReport report = set_report_of(design, options.method, options.series);
+    add_tolerance_ranges(report, options.tolerances, design.targets.cutoff_hz);
     return report;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "kestrane/session/design_extras.h"
+#include "kestrane/console/design_extras.h"
 
 namespace kestrane {
 
@@ -30,9 +30,7 @@ struct ProgramOptions {
     std::optional<double> fc_khz;
     std::optional<double> r1_ohm;
     std::optional<double> band_hz;
-    // --series, --tolerance, --method, --opamp and --spice: what each design reports besides
-    // its result lines, in every mode that makes designs.
-    DesignExtras extras;
+    DesignExtras extras;  // what each design reports besides its result lines, in every mode
     std::string_view opamp_gain_text;  // --opamp's A0 field as given, for messages
 };
 
@@ -75,11 +73,11 @@ struct CommandLine {
 // --method turns the parts report on, the others at their defaults (E96,E12; 1,5; best).
 // Values: --series two series names as series_name writes them ("E96,E12", resistors first);
 // --tolerance two numbers as read_value reads them, each from 0 to below 100 (are_tolerances);
-// --method best or nearest; --opamp one to three numbers "GBW_MHZ[,A0_DB[,ROUT_OHM]]" that
-// opamp_from_fields takes and that make a valid op-amp (with --spice, a finite A0 as well);
-// --spice a file name, not empty. Values that are not so are bad_value (a field that is not a
-// number: not_a_number or number_too_long, naming that field). The string views in the
-// result point into `args`, which must outlive it.
+// --method best or nearest (method_from_name); --opamp one to three numbers
+// "GBW_MHZ[,A0_DB[,ROUT_OHM]]" that opamp_from_fields takes and that make a valid op-amp (with
+// --spice, one whose netlist_refusal_of is empty); --spice and --bom a file name, not empty. Values
+// that are not so are bad_value (a field that is not a number: not_a_number or number_too_long,
+// naming that field). The string views in the result point into `args`, which must outlive it.
 CommandLine parse_command_line(std::span<const std::string_view> args);
 
 struct ValueRead {

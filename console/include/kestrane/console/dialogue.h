@@ -5,7 +5,7 @@
 #include <istream>
 #include <ostream>
 
-#include "kestrane/session/design_extras.h"
+#include "kestrane/console/design_extras.h"
 
 namespace kestrane {
 
@@ -23,7 +23,7 @@ struct DialogueOptions {
     // Where each design's warning (design_warning_line) and the messages about the netlist
     // file go; nowhere when null.
     std::ostream* err = nullptr;
-    // What each design reports after its deviation line, and the netlist it writes.
+    // What each design reports after its deviation line, and the files it writes.
     DesignExtras extras;
 };
 
@@ -32,10 +32,10 @@ struct DialogueOptions {
 // as the end of input. Output is put out before every read and at the end; when putting it
 // out fails the dialogue ends at once. A design with a warning puts its output out after the
 // component lines and writes the warning on `options.err`. With extras, each design's lines
-// (extras_lines) follow its deviation line, then an empty line; with a netlist file, the
-// netlist of each design (extras_netlist) replaces the file's text before the credit block,
-// and when the file cannot be written its message goes to `options.err` and the dialogue
-// ends at once with kExitOutputFailed. Returns the exit status (kExitDone, kExitInputEnded or
+// (extras_lines) follow its deviation line, then an empty line; with files, each design's
+// (write_extras_files) replace their text before the credit block, and when a file cannot be
+// written its message goes to `options.err` and the dialogue ends at once with
+// kExitOutputFailed. Returns the exit status (kExitDone, kExitInputEnded or
 // kExitOutputFailed). Never throws on any input.
 int run_dialogue(std::istream& in, std::ostream& out, const DialogueOptions& options = {});
 

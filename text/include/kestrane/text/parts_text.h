@@ -19,6 +19,15 @@ namespace kestrane {
 // console's format_number text instead.
 std::string percent_text(double percent);
 
+// "E96 R and E12 C": the series of the resistors and of the capacitors.
+std::string series_pair_text(SeriesPair series);
+
+// "best set" or "nearest": how a set of standard parts was chosen.
+std::string_view method_phrase(PartsMethod method);
+
+// "best set of E96 R and E12 C" or "nearest E96 R and E12 C": the set `options` choose.
+std::string set_text(const PartsOptions& options);
+
 // "Standard parts, best set of E96 R and E12 C:", or "..., nearest E96 R and E12 C:".
 std::string parts_heading_line(const PartsOptions& options);
 
@@ -53,6 +62,11 @@ std::string warning_line(const BuildWarning& warning);
 // "No circuit to build: the cutoff = -1 kHz is not above 0; `missing`" for a no_circuit
 // warning: the line warning_line writes with `missing` "no standard parts, ranges or yield".
 std::string no_circuit_line(const BuildWarning& warning, std::string_view missing);
+
+// The line that says why `report` (without a set to build) has no `what` ("op-amp figures",
+// "netlist"): its no_circuit warning's line (no_circuit_line with "no " and `what`), or
+// "No circuit to build: no standard set was found; no `what`" when it has none.
+std::string no_circuit_text(const PartsReport& report, std::string_view what);
 
 // Every line of the report in the order the page shows them: the heading and the set's four
 // lines (r1_line to c2_line), its cutoff, Q and f0, the cutoff and Q ranges, the yield, then

@@ -9,6 +9,12 @@
 
 namespace kestrane {
 
+// Why the netlist's elements cannot hold `opamp` (valid), or "" when they can: a gain beyond the
+// double range (an A0 above about 6165 dB) with a finite GBW would need an infinite resistor
+// beside the capacitor that sets the pole. The one rule for an infinite open-loop gain: the
+// ideal op-amp and an infinite gain without a pole are written as buffers, this one not at all.
+std::string_view netlist_refusal_of(const OpAmp& opamp);
+
 // What the design was made from, for the netlist's comments.
 struct NetlistDesign {
     double cutoff_hz = 0;     // the cutoff asked for
@@ -25,7 +31,7 @@ struct NetlistAnalyses {
     double step_span_s = 1e-3;       // > 0: the transient's end (StepFigures::span_s)
 };
 
-// The netlist of `parts` (valid) with `opamp` (valid, with a finite A0, or ideal):
+// The netlist of `parts` (valid) with `opamp` (valid, and netlist_refusal_of it empty):
 // - the input node `in`, driven by VIN with AC 1 and a 0 to 1 V step at t = 0 rising in
 //   1e-7 of the span; the output node `out`; R1 in-x, R2 x-p, C1 x-out, C2 p-0;
 // - the op-amp: GA, a transconductance of 1 S driven by V(p) - V(out), into RA = A0 ohms in

@@ -8,7 +8,7 @@
 // |H|^-2 = (1 - v^2)^2 + v^2/Q^2.
 //
 // Every function is meant for buildable parts (is_buildable: all four positive and finite);
-// for any other set it returns not-a-number (all fields of a CircuitPoint), never a figure of
+// for any other set it returns not-a-number (all fields of a ResponsePoint), never a figure of
 // a circuit that does not exist. The figures are accurate to a few units in the last place
 // while A and B are normal doubles (for parts that are floats they lie between 1e-180 and
 // 1e154), and built only from + - * / and sqrt, so they are the same bits natively and in the
@@ -18,6 +18,7 @@
 #include <numbers>
 
 #include "kestrane/numeric/filter_records.h"
+#include "kestrane/numeric/response_point.h"
 
 namespace kestrane {
 
@@ -56,14 +57,8 @@ double real_cutoff_hz(const CircuitParts& parts);
 // rising towards sqrt(1 + sqrt(2)) for large Q.
 double cutoff_over_natural(double q);
 
-// The response at one frequency.
-struct CircuitPoint {
-    double gain;           // |H|, 1 at 0 Hz
-    double phase_deg;      // arg H in degrees: 0 at 0 Hz, falling towards -180
-    double group_delay_s;  // -d(arg H)/d(omega), analytic: B (1 + w^2 A) / |D|^2, seconds
-};
-
-// The response of `parts` at `hz` hertz (0 or above, finite; not-a-number otherwise).
-CircuitPoint circuit_point(const CircuitParts& parts, double hz);
+// The response of `parts` at `hz` hertz (0 or above, finite; not-a-number otherwise): the
+// phase falls from 0 towards -180 degrees, the group delay is analytic, B (1 + w^2 A) / |D|^2.
+ResponsePoint circuit_point(const CircuitParts& parts, double hz);
 
 }  // namespace kestrane

@@ -85,17 +85,11 @@ TransferFunction transfer_function(const CircuitParts& parts, const OpAmp& opamp
 // The DC gain N(0)/D(0) = A0 / (1 + A0) (1 with an infinite A0).
 double dc_gain(const TransferFunction& h);
 
-// The response at a frequency, for the plots.
-struct ResponsePoint {
-    double gain;           // |H(j 2 pi f)|
-    double phase_deg;      // arg H in degrees: 0 at 0 Hz, continuous in f (unwrapped)
-    double group_delay_s;  // -d(phase)/d(omega) in seconds, Re(D'/D) - Re(N'/N) at j omega
-};
-
-// The response of `h` at `hz` >= 0 (finite). The phase follows each polynomial's argument
-// continuously from 0 Hz (D's rises to 270 degrees; N's, whose zeros may lie in the right
-// half-plane, need not rise), with no unwrapping over a sweep: any frequency alone gives the
-// same value.
+// The response of `h` at `hz` >= 0 (finite), for the plots: |H(j 2 pi f)|, the phase
+// continuous in f (unwrapped), the group delay Re(D'/D) - Re(N'/N) at j omega. The phase follows
+// each polynomial's argument continuously from 0 Hz (D's rises to 270 degrees; N's, whose zeros may
+// lie in the right half-plane, need not rise), with no unwrapping over a sweep: any frequency alone
+// gives the same value.
 ResponsePoint response_at(const TransferFunction& h, double hz);
 
 // The attenuation at `hz`, in dB, against the DC gain: -20 log10(|H(f)| / |H(0)|). 0 at

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "kestrane/circuit/circuit.h"
 #include "kestrane/circuit/preferred_values.h"
@@ -13,6 +14,15 @@
 namespace kestrane {
 
 enum class PartsMethod { best, nearest };
+
+// Every method, in the order of the enum.
+inline constexpr PartsMethod kPartsMethods[] = {PartsMethod::best, PartsMethod::nearest};
+
+// The method's name as the command line and the page write it: "best" or "nearest".
+std::string_view method_name(PartsMethod method);
+
+// The method that `name` names, exactly as method_name writes it; no value for any other text.
+std::optional<PartsMethod> method_from_name(std::string_view name);
 
 // R1 and R2 rounded to the nearest members of `resistor_series`, C1 and C2 to the nearest
 // members of `capacitor_series` (nearest_preferred, in ohms and farads), each on its own.

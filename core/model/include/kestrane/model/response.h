@@ -10,14 +10,18 @@
 #include <cstdint>
 
 #include "kestrane/numeric/filter_records.h"
+#include "kestrane/numeric/response_point.h"
 
 namespace kestrane {
 
-// The model's stand-ins for 2*pi and (2*pi)^2, used exactly as written.
-inline constexpr double kTwoPi = 6.28318;
-inline constexpr double kTwoPiSquared = 39.478;
+// The design model's stand-ins for 2*pi and (2*pi)^2, used exactly as these decimals: 6.28318
+// is 2*pi cut to six digits (2*pi = 6.2831853...), 39.478 its square cut to five (39.4784...).
+// They are the model's, not the circuit's: the real circuit uses kExactTwoPi, the double
+// nearest 2*pi. The names say so, so that nobody takes them for two pi.
+inline constexpr double kModelTwoPi = 6.28318;
+inline constexpr double kModelTwoPiSquared = 39.478;
 // The amplitude the objective asks for at the cutoff (not 1/sqrt(2)).
-inline constexpr double kCutoffAmplitude = 0.7071;
+inline constexpr double kModelCutoffAmplitude = 0.7071;
 // The single-precision constant nearest one third.
 inline constexpr float kOneThird = 0.33333334f;
 
@@ -42,19 +46,14 @@ double magnitude_at(const FilterComponents& components, std::int32_t hertz);
 double phase_at(const FilterComponents& components, std::int32_t hertz);
 
 // The model's response at any real frequency `hz` (not truncated to whole hertz), for the
-// plots of a design.
-struct ModelPoint {
-    double gain;           // |H|; at a whole number of hertz it is magnitude_at, bit for bit
-    double phase_deg;      // the phase of H in degrees, 0 at 0 Hz falling towards -180
-    double group_delay_s;  // -d(phase)/d(omega) in seconds, omega = 6.28318 x frequency
-};
-
-// The response of `components` at `hz`. The phase has the numerator and denominator of
+// plots of a design: the gain is magnitude_at at a whole number of hertz, bit for bit; the
+// phase falls from 0 at 0 Hz towards -180 degrees; the group delay is taken with
+// omega = 6.28318 x frequency, the model's stand-in. The phase has the numerator and denominator of
 // phase_at but a two-argument arctangent, so it runs on past the natural frequency instead of
 // jumping from +90 to -90 degrees; below the natural frequency it is phase_at in degrees with
 // the sign turned to the usual one (a lag is negative). Values that overflow come out
 // infinite or not a number.
-ModelPoint model_point(const FilterComponents& components, double hz);
+ResponsePoint model_point(const FilterComponents& components, double hz);
 
 // The design's targets from the cutoff in kilohertz (single precision, as typed).
 DesignTargets make_targets(float fc_khz);

@@ -82,7 +82,21 @@ struct PartsReport {
     std::vector<BuildWarning> warnings;  // the design's parts first, then the shown set's
 };
 
-// The report of `design` (made or refused; any inputs) with `options`. A refused design, an
+// The report of `design` (made or refused; any inputs) for `method` and `series`, without
+// ranges: the shown set, its figures and the warnings, as parts_report makes them, with
+// not-a-number tolerances and ranges_made false.
+PartsReport set_report_of(const Design& design, PartsMethod method, SeriesPair series);
+
+// Adds to `report` the ranges and the yield that `tolerances` give its set, against
+// `target_hz` (the design's cutoff_hz), and puts the tolerances in its options. Returns the
+// tolerance box the ranges were found over; no value, and no ranges, without a set to build or
+// for tolerances that fail are_tolerances.
+std::optional<ToleranceBox> add_tolerance_ranges(PartsReport& report,
+                                                 const PartTolerances& tolerances,
+                                                 double target_hz);
+
+// The report of `design` (made or refused; any inputs) with `options`: set_report_of, then
+// add_tolerance_ranges. A refused design, an
 // input or a search part of zero or below gives a no_circuit warning and nothing else to
 // build with, and so does a standard set with a part that is not finite (the nearest member
 // of a value near the largest float can lie beyond it; the warning names that part, set

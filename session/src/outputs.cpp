@@ -1,51 +1,16 @@
-#include "kestrane/session/design_extras.h"
+#include "kestrane/session/outputs.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cfloat>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 
-#include "kestrane/circuit/step_response.h"
-#include "kestrane/text/messages.h"
 #include "kestrane/text/number_writer.h"
 #include "kestrane/text/opamp_report.h"
 #include "kestrane/text/parts_text.h"
-#include "kestrane/text/spice_netlist.h"
+#include "kestrane/text/report_text.h"
 
 namespace kestrane {
 namespace {
-
-// The input sine of the slew-rate figure, in volts.
-constexpr double kSlewAmplitudeV = 1;
-// The netlist's AC sweep reaches this factor below and above the set's real cutoff.
-constexpr double kSweepReach = 1000;
-constexpr int kSweepPointsPerDecade = 100;
-
-// "best set of E96 R and E12 C" or "nearest E96 R and E12 C".
-std::string set_text(const PartsOptions& options) {
-    const std::string method = options.method == PartsMethod::best ? "best set of " : "nearest ";
-    return method + std::string(series_name(options.series.resistors)) + " R and " +
-           std::string(series_name(options.series.capacitors)) + " C";
-}
-
-const BuildWarning* no_circuit_warning(const PartsReport& report) {
-    for (const BuildWarning& warning : report.warnings) {
-        if (warning.kind == WarningKind::no_circuit) return &warning;
-    }
-    return nullptr;
-}
-
-// The line that says why there are no op-amp figures or netlist (`what`) for the report.
-std::string no_circuit_text(const PartsReport& report, std::string_view what) {
-    if (const BuildWarning* warning = no_circuit_warning(report)) {
-        return no_circuit_line(*warning, "no " + std::string(what));
-    }
-    return "No circuit to build: no standard set was found; no " + std::string(what);
-}
 
 void add_number_or_null(JsonObject& object, std::string_view key, bool exists, double value) {
     object.add_number(key, exists ? value : std::numeric_limits<double>::quiet_NaN());
@@ -80,7 +45,7 @@ std::string_view limit_key(GbwLimit limit) {
 JsonObject parts_object(const PartsReport& report) {
     const PartsOptions& options = report.options;
     JsonObject object;
-    object.add_string("method", options.method == PartsMethod::best ? "best" : "nearest")
+    object.add_string("method", method_name(options.method))
         .add_string("resistor_series", series_name(options.series.resistors))
         .add_string("capacitor_series", series_name(options.series.capacitors))
         .add_number("resistor_tolerance_percent", options.tolerances.resistor_percent)
@@ -117,15 +82,16 @@ JsonObject parts_object(const PartsReport& report) {
     return object.add_array("warnings", warnings);
 }
 
-JsonObject opamp_object(const ExtrasReport& report, const OpAmpChoice& choice) {
+JsonObject opamp_object(Session& session, const OpAmpChoice& choice) {
     JsonObject object;
     object.add_number("gbw_mhz", choice.gbw_mhz)
         .add_number("open_loop_gain_db", choice.open_loop_gain_db)
         .add_number("output_ohm", choice.output_ohm);
-    if (!report.parts.buildable) {
-        return object.add_string("no_circuit", no_circuit_text(report.parts, "op-amp figures"));
+    const OpAmpFigures* figures = session.opamp_figures();
+    if (!figures) {
+        return object.add_string("no_circuit", no_circuit_text(*session.parts(), "op-amp figures"));
     }
-    const OpAmpFigures& f = report.opamp;
+    const OpAmpFigures& f = *figures;
     add_number_or_null(object, "cutoff_hz", f.cutoff.found, f.cutoff.hz);
     add_number_or_null(object, "needed_gbw_hz", f.needed_gbw.limit == GbwLimit::reached,
                        f.needed_gbw.gbw_hz);
@@ -136,33 +102,40 @@ JsonObject opamp_object(const ExtrasReport& report, const OpAmpChoice& choice) {
     return object;
 }
 
-// The netlist's analyses around `cutoff_hz` (the set's real cutoff), kept within the double
-// range, and over the step's span.
-NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s) {
-    const double centre = cutoff_hz > 0 && std::isfinite(cutoff_hz) ? cutoff_hz : 1000;
-    NetlistAnalyses analyses;
-    analyses.ac_start_hz = std::max(centre / kSweepReach, DBL_MIN);
-    analyses.ac_stop_hz = std::min(centre * kSweepReach, DBL_MAX);
-    if (!(analyses.ac_stop_hz > analyses.ac_start_hz)) {
-        analyses.ac_stop_hz = analyses.ac_start_hz * kSweepReach;
-    }
-    analyses.ac_points_per_decade = kSweepPointsPerDecade;
-    double span = step_span_s;
-    if (!(span > 0 && std::isfinite(span))) span = 1 / centre;
-    analyses.step_span_s = span > 0 && std::isfinite(span) ? span : 1;
-    return analyses;
-}
-
 }  // namespace
 
-ExtrasReport extras_report(const Design& design, const DesignExtras& extras) {
-    ExtrasReport report;
-    report.parts = parts_report(design, extras.parts.value_or(PartsOptions{}));
-    if (extras.opamp && report.parts.buildable) {
-        report.opamp =
-            opamp_figures(circuit_parts(report.parts.shown), extras.opamp->opamp, kSlewAmplitudeV);
+void apply_asks(Session& session, const ReportAsks& asks) {
+    const PartsOptions options = asks.parts.value_or(PartsOptions{});
+    session.set_parts(options.method, options.series);
+    session.set_tolerances(options.tolerances);
+    session.set_opamp(asks.opamp.value_or(OpAmpChoice{}));
+}
+
+std::string result_lines(Session& session) {
+    const Design& design = session.design();
+    const FilterComponents& parts = design.components;
+    std::string text = r1_line(parts.R1) + "\n" + r2_line(parts.R2) + "\n" + c1_line(parts.C1) +
+                       "\n" + c2_line(parts.C2) + "\n" + passband_line(design.passband_edge_hz) +
+                       "\n";
+    if (const std::optional<double> half = session.half_deviation()) {
+        text += deviation_line(*half) + "\n";
     }
-    return report;
+    return text;
+}
+
+JsonObject result_object(Session& session) {
+    const Design& design = session.design();
+    const FilterComponents& parts = design.components;
+    JsonObject object;
+    object.add_number("r1_ohm", parts.R1)
+        .add_number("r2_ohm", parts.R2)
+        .add_number("c1_farad", parts.C1)
+        .add_number("c2_farad", parts.C2)
+        .add_number("passband_hz", design.passband_edge_hz);
+    if (const std::optional<double> half = session.half_deviation()) {
+        object.add_number("deviation_rad", *half);
+    }
+    return object;
 }
 
 std::string opamp_heading_line(const OpAmpChoice& choice, const PartsOptions& options) {
@@ -171,24 +144,25 @@ std::string opamp_heading_line(const OpAmpChoice& choice, const PartsOptions& op
            " Ohm, with the " + set_text(options) + ":";
 }
 
-std::vector<std::string> extras_lines(const ExtrasReport& report, const DesignExtras& extras) {
+std::vector<std::string> extras_lines(Session& session, const ReportAsks& asks) {
     std::vector<std::string> lines;
-    if (extras.parts) lines = parts_report_lines(report.parts);
-    if (!extras.opamp) return lines;
-    if (!report.parts.buildable) {
-        lines.push_back(no_circuit_text(report.parts, "op-amp figures"));
+    const PartsReport& report = *session.parts();
+    if (asks.parts) lines = parts_report_lines(report);
+    if (!asks.opamp) return lines;
+    const OpAmpFigures* figures = session.opamp_figures();
+    if (!figures) {
+        lines.push_back(no_circuit_text(report, "op-amp figures"));
         return lines;
     }
-    lines.push_back(opamp_heading_line(*extras.opamp, report.parts.options));
-    for (std::string& line : opamp_figure_lines(report.opamp, kSlewAmplitudeV))
+    lines.push_back(opamp_heading_line(*asks.opamp, report.options));
+    for (std::string& line : opamp_figure_lines(*figures, session.amplitude().value_or(1)))
         lines.push_back(std::move(line));
     return lines;
 }
 
-void add_extras_members(JsonObject& object, const ExtrasReport& report,
-                        const DesignExtras& extras) {
-    if (extras.parts) object.add_object("parts", parts_object(report.parts));
-    if (extras.opamp) object.add_object("opamp", opamp_object(report, *extras.opamp));
+void add_extras_members(JsonObject& object, Session& session, const ReportAsks& asks) {
+    if (asks.parts) object.add_object("parts", parts_object(*session.parts()));
+    if (asks.opamp) object.add_object("opamp", opamp_object(session, *asks.opamp));
 }
 
 JsonObject warning_object(const BuildWarning& warning) {
@@ -217,33 +191,6 @@ JsonObject warning_object(const BuildWarning& warning) {
             break;
     }
     return object;
-}
-
-std::string extras_netlist(const Design& design, const ExtrasReport& report,
-                           const DesignExtras& extras) {
-    if (!report.parts.buildable) return empty_netlist(no_circuit_text(report.parts, "netlist"));
-    const CircuitParts parts = circuit_parts(report.parts.shown);
-    const OpAmp opamp = extras.opamp ? extras.opamp->opamp : OpAmp{};
-    const PartsOptions& options = report.parts.options;
-    const std::string series = std::string(series_name(options.series.resistors)) + " R and " +
-                               std::string(series_name(options.series.capacitors)) + " C";
-    const NetlistDesign source{design.targets.cutoff_hz, design.components.R1, series,
-                               options.method == PartsMethod::best ? "best set" : "nearest"};
-    const NetlistAnalyses analyses =
-        netlist_analyses(report.parts.figures.cutoff_hz, step_figures(parts, opamp).span_s);
-    return spice_netlist(parts, opamp, source, analyses);
-}
-
-std::string write_text_file(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file != nullptr;
-    if (written) {
-        written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        written = std::fclose(file) == 0 && written;
-    }
-    if (written) return "";
-    const int error = errno;
-    return "kestrane: cannot write " + quoted_whole(path) + ": " + std::strerror(error);
 }
 
 }  // namespace kestrane

@@ -1,0 +1,259 @@
+// The assembly: one request turned into everything a face shows. The console, the command line,
+// the page's module and the design dump all ask this class, and nothing else, for the design,
+// the set of standard parts with its figures, ranges and yield, the warnings, the op-amp
+// figures, the step response, the plotted curves, the netlist and the bill of materials.
+//
+// A session holds the settings of one request and makes each product when it is first asked
+// for, from the settings and products it rests on:
+//
+//   design      <- cutoff and R1
+//   deviation   <- design, band
+//   set         <- design, method, series       (the shown set, its figures and warnings)
+//   ranges      <- set, tolerances              (cutoff and Q ranges, yield, tolerance box)
+//   op-amp      <- set, op-amp, amplitude       (op-amp figures)
+//   attenuation <- set, op-amp, its frequency
+//   step        <- set, op-amp                  (with the op-amp and with the ideal one)
+//   frequencies <- design, band, plot points    (the plotted range)
+//   curves      <- frequencies and the design, the set, the ranges or the op-amp
+//   step curves <- step, step points
+//
+// A product is kept until something it rests on changes; a setting given the value it already
+// holds changes nothing. So a face may give every setting on every keystroke and ask for what
+// it shows: only what the keystroke changed is made again. Each product carries a stamp that
+// changes exactly when it is made again, for a face that redraws only what changed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/standard_sets.h"
+#include "kestrane/circuit/step_response.h"
+#include "kestrane/circuit/tolerance_ranges.h"
+#include "kestrane/model/design.h"
+#include "kestrane/report/build_report.h"
+
+namespace kestrane {
+
+// An op-amp as its three fields name it: the fields as given, and the op-amp they make.
+struct OpAmpChoice {
+    double gbw_mhz = kDefaultGbwMhz;
+    double open_loop_gain_db = kDefaultOpenLoopGainDb;
+    double output_ohm = kDefaultOutputOhm;
+    OpAmp opamp;  // opamp_from_fields of the three; the defaults make OpAmp{}
+};
+
+// The choice of the three fields, or no value when opamp_from_fields refuses one of them.
+std::optional<OpAmpChoice> opamp_choice(double gbw_mhz, double gain_db, double output_ohm);
+
+// The defaults of the settings that are not part of the design: the output amplitude of the
+// slew rate, in volts, and the frequency of the attenuation figure, in hertz (24 kHz: half the
+// 48 kHz sampling rate of audio converters, where an anti-aliasing filter must have
+// attenuated). The page's fields start from these.
+inline constexpr double kDefaultAmplitudeV = 1;
+inline constexpr double kDefaultAttenuationHz = 24000;
+
+// How many frequencies the curves have, and the step curves' times, unless set otherwise; and
+// the most either may have.
+inline constexpr int kDefaultPlotPoints = 1500;
+inline constexpr int kDefaultStepPoints = 400;
+inline constexpr int kMostPlotPoints = 4096;
+
+// The plotted frequencies for a design of cutoff `cutoff_hz` and a band of `band_hz` (none for
+// no band): from three decades below the cutoff (two below the top of the flat band) to three
+// decades above it, where an op-amp's stopband floor shows, widened to show the band when it
+// is within reach (down to 1e-6 and up to 1e4 times the cutoff). A cutoff that is not positive
+// and finite is taken by its magnitude, or as 1 kHz when that is 0 or infinite. Both ends are
+// positive and finite, low below high.
+struct FrequencyRange {
+    double low_hz = 0;
+    double high_hz = 0;
+};
+FrequencyRange plot_range(double cutoff_hz, std::optional<double> band_hz);
+
+// One response at the plotted frequencies.
+struct Curve {
+    std::vector<double> gain;
+    std::vector<double> phase_deg;
+    std::vector<double> group_delay_s;
+};
+
+// The lowest and highest response over the tolerance box, at the plotted frequencies.
+struct BandCurves {
+    Curve lowest;
+    Curve highest;
+};
+
+// The step response of the shown set with the op-amp and with the ideal op-amp.
+struct StepResponses {
+    StepFigures with_opamp;
+    StepFigures ideal;
+    double span_s = 0;  // the longer of the two spans: the step plot's
+};
+
+// The step responses sampled at evenly spaced times from 0 to the span.
+struct StepCurves {
+    std::vector<double> t_s;
+    std::vector<double> with_opamp;
+    std::vector<double> ideal;
+};
+
+// A product and the stamp it was made at (0: never made).
+template <typename T>
+struct Made {
+    T value{};
+    std::uint64_t stamp = 0;
+};
+
+class Session {
+  public:
+    // --- Settings ---
+
+    // The cutoff in kilohertz and R1 in ohms as read (any doubles): the design is made from
+    // them when first asked for (design_filter).
+    void set_design(double fc_khz, double r1_ohm);
+    // No design: the faces' fields do not hold two numbers. Every product is then missing.
+    void clear_design();
+    // The band of the phase deviation in hertz, as read; none for no deviation.
+    void set_band(std::optional<double> band_hz);
+    // How the shown set is chosen and from which series. Defaults: best, E96 and E12.
+    void set_parts(PartsMethod method, SeriesPair series);
+    // The parts' tolerances in percent; none, or tolerances that fail are_tolerances, for no
+    // ranges and no yield. Default 1 % and 5 %.
+    void set_tolerances(std::optional<PartTolerances> tolerances);
+    // The op-amp; none when its fields are refused (no op-amp figures, step, netlist or bill
+    // of materials then). Default OpAmpChoice{}.
+    void set_opamp(std::optional<OpAmpChoice> choice);
+    // The output amplitude of the slew rate in volts (taken when positive and finite, else
+    // the slew rate is left out). Default 1 V.
+    void set_amplitude(double amplitude_v);
+    // The frequency of the attenuation figure in hertz; none, or one that is not 0 or above
+    // and finite, for none. Default 24 kHz.
+    void set_attenuation_frequency(std::optional<double> hz);
+    // How many frequencies the curves have and how many times the step curves (each limited
+    // to 2 to kMostPlotPoints).
+    void set_plot_points(int points);
+    void set_step_points(int points);
+
+    // --- Products ---
+
+    // True when a design was set and not cleared.
+    bool has_design() const;
+    // The design (has_design() must hold): made or refused.
+    const Design& design();
+    // True with a design that was made.
+    bool made();
+    // Half the phase deviation over the band, the figure the console prints; none without a
+    // made design or a band.
+    std::optional<double> half_deviation();
+    // The shown set with its figures, the warnings, and with usable tolerances the ranges and
+    // the yield (parts_report); none without a made design. buildable says whether there is a
+    // set to build.
+    const PartsReport* parts();
+    // The shown set's parts on the real circuit, when there is a set to build.
+    std::optional<CircuitParts> shown_parts();
+    // The tolerance box of the ranges, when they were made.
+    const ToleranceBox* tolerance_box();
+    // The op-amp chosen, if any.
+    const OpAmpChoice* opamp_choice() const;
+    // The amplitude of the slew rate, when it is taken.
+    std::optional<double> amplitude() const;
+    // The shown set's figures with the op-amp (opamp_figures, the slew rate for the amplitude,
+    // or 1 V without one); none without a set or an op-amp.
+    const OpAmpFigures* opamp_figures();
+    // The attenuation at the attenuation frequency in dB, from the DC gain (attenuation_db),
+    // and that frequency; none without op-amp figures or a frequency.
+    struct Attenuation {
+        double hz = 0;
+        double db = 0;
+    };
+    std::optional<Attenuation> attenuation();
+    // The step responses; none without a set or an op-amp.
+    const StepResponses* step();
+
+    // The plotted frequencies, and the curves at them: the design model's, and the shown set's
+    // on the real circuit, over the tolerance box and with the op-amp. Each is empty when what
+    // it rests on is missing.
+    const std::vector<double>& frequencies();
+    const Curve& design_curve();
+    const Curve& circuit_curve();
+    const BandCurves& band_curves();
+    const Curve& opamp_curve();
+    const StepCurves& step_curves();
+
+    // The SPICE netlist of the shown set with the op-amp (spice_netlist: an AC sweep from a
+    // thousandth to a thousand times the set's real cutoff, a transient over the step's span);
+    // without a set to build, or an op-amp the netlist's elements cannot hold, a netlist of
+    // comments that says why (empty_netlist). Empty without a made design or an op-amp.
+    std::string netlist();
+    // Why netlist() holds no circuit, or "" when it holds one.
+    std::string netlist_refusal();
+    // The bill of materials of the shown set with the op-amp (bill_of_materials_csv, the
+    // tolerances stated when the ranges were made); empty without a set or an op-amp.
+    std::string bill_of_materials();
+
+    // The stamp of each product as last made (0 before): it changes exactly when the product
+    // is made again.
+    enum class Product {
+        design,
+        deviation,
+        parts,
+        ranges,
+        opamp,
+        attenuation,
+        step,
+        frequencies,
+        design_curve,
+        circuit_curve,
+        band_curves,
+        opamp_curve,
+        step_curves
+    };
+    std::uint64_t stamp(Product product);
+
+  private:
+    // A setting and the time it last changed.
+    template <typename T>
+    struct Setting {
+        T value{};
+        std::uint64_t changed = 0;
+    };
+    template <typename T>
+    void change(Setting<T>& setting, const T& value);
+    std::uint64_t tick();
+
+    const Design* made_design();
+    const PartsReport* set_report();
+    const std::vector<double>& plot_frequencies();
+
+    std::uint64_t clock_ = 0;
+    bool has_design_ = false;
+    Setting<std::pair<double, double>> inputs_;
+    Setting<std::optional<double>> band_;
+    Setting<std::pair<PartsMethod, SeriesPair>> parts_options_;
+    Setting<std::optional<PartTolerances>> tolerances_{PartTolerances{1, 5}, 0};
+    Setting<std::optional<OpAmpChoice>> opamp_{OpAmpChoice{}, 0};
+    Setting<double> amplitude_{kDefaultAmplitudeV, 0};
+    Setting<std::optional<double>> attenuation_hz_{kDefaultAttenuationHz, 0};
+    Setting<int> plot_points_{kDefaultPlotPoints, 0};
+    Setting<int> step_points_{kDefaultStepPoints, 0};
+
+    Made<Design> design_;
+    Made<std::optional<double>> deviation_;
+    Made<std::optional<PartsReport>> set_;
+    Made<std::optional<PartsReport>> report_;  // the set's report with its ranges
+    Made<std::optional<ToleranceBox>> box_;
+    Made<std::optional<OpAmpFigures>> opamp_figures_;
+    Made<std::optional<Attenuation>> attenuation_;
+    Made<std::optional<StepResponses>> step_;
+    Made<std::vector<double>> frequencies_;
+    Made<Curve> design_curve_;
+    Made<Curve> circuit_curve_;
+    Made<BandCurves> band_curves_;
+    Made<Curve> opamp_curve_;
+    Made<StepCurves> step_curves_;
+};
+
+}  // namespace kestrane
