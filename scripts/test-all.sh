@@ -18,6 +18,7 @@ cmake --build "$native" -j2
 ctest --test-dir "$native" --output-on-failure --no-tests=error
 
 cmake -S . -B "$web" --toolchain cmake/wasm32-wasi.cmake "${options[@]}" \
-  -DKESTRANE_NATIVE_DUMP="$PWD/$native/tests/kestrane_design_dump"
+  -DKESTRANE_NATIVE_DUMP="$PWD/$native/tests/kestrane_design_dump" \
+  -DKESTRANE_NATIVE_PROGRAM="$PWD/$native/kestrane"
 cmake --build "$web" -j2
 ctest --test-dir "$web" --output-on-failure --no-tests=error

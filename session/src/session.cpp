@@ -24,6 +24,10 @@ bool same(double a, double b) {
 bool same(int a, int b) {
     return a == b;
 }
+bool same(const std::vector<double>& a, const std::vector<double>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](double x, double y) { return same(x, y); });
+}
 bool same(const PartTolerances& a, const PartTolerances& b) {
     return same(a.resistor_percent, b.resistor_percent) &&
            same(a.capacitor_percent, b.capacitor_percent);
@@ -62,7 +66,14 @@ void forget(Made<T>& made) {
 }
 
 Curve sized_curve(std::size_t points) {
-    return {std::vector<double>(points), std::vector<double>(points), std::vector<double>(points)};
+    return {std::vector<double>(points), std::vector<double>(points), std::vector<double>(points),
+            std::vector<double>(points)};
+}
+
+// The gains of `curve` in dB.
+void add_decibels(Curve& curve) {
+    for (std::size_t i = 0; i < curve.gain.size(); ++i)
+        curve.gain_db[i] = decibels(curve.gain[i]);
 }
 
 PlotCurve plot_curve(Curve& curve) {
@@ -168,6 +179,14 @@ void Session::set_attenuation_frequency(std::optional<double> hz) {
 
 void Session::set_plot_points(int points) {
     change(plot_points_, clamp_points(points));
+}
+
+bool Session::set_frequencies(const std::vector<double>& hz) {
+    const bool usable =
+        hz.size() <= static_cast<std::size_t>(kMostPlotPoints) &&
+        std::all_of(hz.begin(), hz.end(), [](double f) { return f > 0 && std::isfinite(f); });
+    if (usable) change(given_frequencies_, hz);
+    return usable;
 }
 
 void Session::set_step_points(int points) {
@@ -302,12 +321,17 @@ const std::vector<double>& Session::plot_frequencies() {
         forget(frequencies_);
         return frequencies_.value;
     }
-    if (!fresh(frequencies_, {design_.stamp, band_.changed, plot_points_.changed})) {
+    if (!fresh(frequencies_,
+               {design_.stamp, band_.changed, plot_points_.changed, given_frequencies_.changed})) {
+        frequencies_.stamp = tick();
+        if (!given_frequencies_.value.empty()) {
+            frequencies_.value = given_frequencies_.value;
+            return frequencies_.value;
+        }
         const FrequencyRange range = plot_range(design_.value.targets.cutoff_hz, band_.value);
         frequencies_.value.resize(static_cast<std::size_t>(plot_points_.value));
         kestrane::plot_frequencies(range.low_hz, range.high_hz, plot_points_.value,
                                    frequencies_.value.data());
-        frequencies_.stamp = tick();
     }
     return frequencies_.value;
 }
@@ -324,6 +348,7 @@ const Curve& Session::design_curve() {
         design_curve_.value = sized_curve(hz.size());
         plot_responses(design_.value.components, hz.data(), static_cast<int>(hz.size()),
                        plot_curve(design_curve_.value));
+        add_decibels(design_curve_.value);
         design_curve_.stamp = tick();
     }
     return design_curve_.value;
@@ -338,6 +363,7 @@ const Curve& Session::circuit_curve() {
         circuit_curve_.value = sized_curve(hz.size());
         plot_circuit(*parts, hz.data(), static_cast<int>(hz.size()),
                      plot_curve(circuit_curve_.value));
+        add_decibels(circuit_curve_.value);
         circuit_curve_.stamp = tick();
     }
     return circuit_curve_.value;
@@ -356,6 +382,8 @@ const BandCurves& Session::band_curves() {
                    {{bands.lowest.gain.data(), bands.highest.gain.data()},
                     {bands.lowest.phase_deg.data(), bands.highest.phase_deg.data()},
                     {bands.lowest.group_delay_s.data(), bands.highest.group_delay_s.data()}});
+        add_decibels(bands.lowest);
+        add_decibels(bands.highest);
         band_curves_.stamp = tick();
     }
     return band_curves_.value;
@@ -370,6 +398,7 @@ const Curve& Session::opamp_curve() {
         opamp_curve_.value = sized_curve(hz.size());
         plot_opamp(transfer_function(*parts, opamp_.value->opamp), hz.data(),
                    static_cast<int>(hz.size()), plot_curve(opamp_curve_.value));
+        add_decibels(opamp_curve_.value);
         opamp_curve_.stamp = tick();
     }
     return opamp_curve_.value;
@@ -434,35 +463,36 @@ std::string Session::bill_of_materials() {
 }
 
 std::uint64_t Session::stamp(Product product) {
+    // A product that is missing has the stamp 0, so that a face sees it go.
     switch (product) {
         case Product::design:
             return has_design_ ? (design(), design_.stamp) : 0;
         case Product::deviation:
-            return half_deviation(), deviation_.stamp;
+            return half_deviation() ? deviation_.stamp : 0;
         case Product::parts:
-            return parts(), report_.stamp;
+            return set_report() ? set_.stamp : 0;
         case Product::ranges:
-            return tolerance_box(), box_.stamp;
+            return tolerance_box() ? box_.stamp : 0;
         case Product::opamp:
-            return opamp_figures(), opamp_figures_.stamp;
+            return opamp_figures() ? opamp_figures_.stamp : 0;
         case Product::attenuation:
-            return attenuation(), attenuation_.stamp;
+            return attenuation() ? attenuation_.stamp : 0;
         case Product::step:
-            return step(), step_.stamp;
+            return step() ? step_.stamp : 0;
         case Product::frequencies:
-            return plot_frequencies(), frequencies_.stamp;
+            return plot_frequencies().empty() ? 0 : frequencies_.stamp;
         case Product::design_curve:
-            return design_curve(), design_curve_.stamp;
+            return design_curve().gain.empty() ? 0 : design_curve_.stamp;
         case Product::circuit_curve:
-            return circuit_curve(), circuit_curve_.stamp;
+            return circuit_curve().gain.empty() ? 0 : circuit_curve_.stamp;
         case Product::band_curves:
-            return band_curves(), band_curves_.stamp;
+            return band_curves().lowest.gain.empty() ? 0 : band_curves_.stamp;
         case Product::opamp_curve:
-            return opamp_curve(), opamp_curve_.stamp;
+            return opamp_curve().gain.empty() ? 0 : opamp_curve_.stamp;
         case Product::step_curves:
             break;
     }
-    return step_curves(), step_curves_.stamp;
+    return step_curves().t_s.empty() ? 0 : step_curves_.stamp;
 }
 
 }  // namespace kestrane

@@ -1,66 +1,52 @@
-// Prints what the console's core and texts make of designs read from standard input, in a form
-// that the page's WebAssembly module is compared with bit for bit (web/tests/differential.mjs).
+// Prints every entry of the session's catalogue for designs read from standard input, so that
+// the page's WebAssembly module, driven through the same script (web/tests/differential.mjs),
+// is compared with the native assembly bit for bit.
 //
-// Input: one design a line, the cutoff (kHz), R1 (ohms) and band (Hz) texts separated by tabs,
-// then any number of settings, ten texts each: the method ("best" or "nearest"), the
+// Input: one design a line, texts separated by tabs: the cutoff (kHz), R1 (ohms) and the band
+// (Hz), then any number of settings, ten texts each: the method ("best" or "nearest"), the
 // resistors' and the capacitors' series ("E6" to "E192"), their tolerances in percent, the
 // op-amp's GBW (MHz), A0 (dB) and Ro (ohms), the output amplitude (V) and the attenuation's
-// frequency (Hz). Every number text is read as the page reads its fields (read_field: SI
-// prefixes, nothing after the number).
-// Output: one line a design, fields separated by tabs:
-//   for each of the three texts, its field status (ok, empty, not_a_number, too_long) and the
-//   bits of its value (16 hexadecimal digits, 0 unless ok);
-//   then, when the cutoff and R1 are numbers, either "refused" and the console's reason, or
-//   "designed", the bits of R2, C1, C2 and the passband edge (8 hexadecimal digits each),
-//   the R1, R2, C1, C2 and passband lines, and the same five values for people
-//   (engineering_text: "10.3 kΩ", "23.1 nF", "664 Hz");
-//   then for each setting its parts report (parts_report, dump_parts) and, with a set to build
-//   and an op-amp, the set with the op-amp (dump_opamp); and the design's and the set's
-//   responses at seven frequencies around the cutoff (dump_curves);
-//   and, when the band is a number too, the bits of half the phase deviation and the
-//   deviation line.
+// frequency (Hz). Every number text is read as the page reads its fields (read_field).
+//
+// The script, for each line: the three fields are read and their status and bits printed;
+// the session gets the design when the cutoff and R1 are numbers (else none), the band when it
+// is one, 9 plot points and 9 step points; the groups design, deviation and samples are
+// printed. Then for each setting: "no method" or "no series" for names not in the tables;
+// otherwise the session gets the method and series, the tolerances when both are numbers, the
+// op-amp when its three fields are numbers (opamp_choice), the amplitude (not-a-number when it
+// is not a number) and the attenuation frequency when it is one, and every other group is
+// printed. A group prints as its name, then its figures' bits (16 hexadecimal digits), its
+// figures for people, its lines (line ends written as "\n") and its arrays' bits, each
+// followed by a tab. Output: one line a design.
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "kestrane/circuit/opamp.h"
 #include "kestrane/circuit/preferred_values.h"
-#include "kestrane/circuit/step_response.h"
-#include "kestrane/model/design.h"
-#include "kestrane/report/build_report.h"
-#include "kestrane/session/plot_response.h"
-#include "kestrane/text/bill_of_materials.h"
+#include "kestrane/circuit/standard_sets.h"
+#include "kestrane/session/catalogue.h"
+#include "kestrane/session/session.h"
 #include "kestrane/text/field_read.h"
-#include "kestrane/text/messages.h"
 #include "kestrane/text/number_writer.h"
-#include "kestrane/text/opamp_report.h"
-#include "kestrane/text/page_text.h"
-#include "kestrane/text/parts_text.h"
-#include "kestrane/text/report_text.h"
-#include "kestrane/text/spice_netlist.h"
 
 namespace {
 
 using namespace kestrane;
 
-std::string hex_bits(std::uint64_t bits, int digits) {
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, bits >>= 4)
+constexpr int kDumpPoints = 9;
+
+std::string bits_of(double value) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, bits >>= 4)
         text[static_cast<std::size_t>(i)] = "0123456789abcdef"[bits & 0xF];
     return text;
-}
-
-std::string bits_of(float value) {
-    return hex_bits(std::bit_cast<std::uint32_t>(value), 8);
-}
-std::string bits_of(double value) {
-    return hex_bits(std::bit_cast<std::uint64_t>(value), 16);
 }
 
 std::vector<std::string> split_tabs(const std::string& line) {
@@ -76,26 +62,6 @@ std::vector<std::string> split_tabs(const std::string& line) {
     return fields;
 }
 
-std::string bits_and_tab(float value) {
-    return bits_of(value) + "\t";
-}
-std::string bits_and_tab(double value) {
-    return bits_of(value) + "\t";
-}
-
-// The value of `text` read as a field of `kind`, or not-a-number when it holds none.
-double value_of(const std::string& text, FieldKind kind) {
-    const FieldRead read = read_field(text, kind);
-    return read.status == FieldStatus::ok ? read.value : std::numeric_limits<double>::quiet_NaN();
-}
-
-std::string bits_list(std::initializer_list<double> values) {
-    std::string out;
-    for (const double value : values)
-        out += bits_and_tab(value);
-    return out;
-}
-
 // A text with its line ends written as "\n", so that it stays on one line.
 std::string one_line(const std::string& text) {
     std::string out;
@@ -104,136 +70,65 @@ std::string one_line(const std::string& text) {
     return out;
 }
 
-// The seven frequencies the responses are compared at: the cutoff's magnitude times 2^-10,
-// 2^-4, 1/2, 1, 2, 2^4 and 2^10 (exact products), or 1 kHz times those for a cutoff of 0.
-std::vector<double> curve_frequencies(const Design& design) {
-    double centre = std::fabs(double{design.targets.cutoff_hz});
-    if (!(centre > 0 && std::isfinite(centre))) centre = 1000;
-    std::vector<double> hz;
-    for (const double factor : {0x1p-10, 0x1p-4, 0.5, 1.0, 2.0, 0x1p4, 0x1p10})
-        hz.push_back(centre * factor);
-    return hz;
+// The value of `text` read as a field of `kind`, when it holds one.
+std::optional<double> value_of(const std::string& text, FieldKind kind) {
+    const FieldRead read = read_field(text, kind);
+    return read.status == FieldStatus::ok ? std::optional(read.value) : std::nullopt;
 }
 
-std::string curve_bits(const std::vector<double>& gain, const std::vector<double>& phase,
-                       const std::vector<double>& delay) {
-    std::string out;
-    for (std::size_t i = 0; i < gain.size(); ++i)
-        out += bits_list({gain[i], phase[i], delay[i]});
+std::string dump_group(Session& session, std::string_view group) {
+    std::string out(group);
+    out += '\t';
+    for (const FigureEntry& f : figure_entries()) {
+        if (f.group != group) continue;
+        const double value = f.value(session);
+        out += bits_of(value) + '\t';
+        if (f.for_people) out += engineering_text(value, f.unit) + '\t';
+    }
+    for (const LineEntry& l : line_entries()) {
+        if (l.group == group) out += one_line(l.text(session)) + '\t';
+    }
+    for (const ArrayEntry& a : array_entries()) {
+        if (a.group != group) continue;
+        for (const double value : a.values(session))
+            out += bits_of(value) + ',';
+        out += '\t';
+    }
     return out;
 }
 
-struct Curve {
-    std::vector<double> gain, phase, delay;
-    explicit Curve(std::size_t n) : gain(n), phase(n), delay(n) {}
-    PlotCurve plot() { return {gain.data(), phase.data(), delay.data()}; }
-    std::string bits() const { return curve_bits(gain, phase, delay); }
-};
-
-// The set with the op-amp of `texts` (GBW, A0, Ro, amplitude, attenuation frequency).
-std::string dump_opamp(const Design& design, const PartsReport& report, const std::string* texts,
-                       const std::vector<double>& hz) {
-    const double gbw = value_of(texts[0], FieldKind::gbw);
-    const double a0 = value_of(texts[1], FieldKind::gain_db);
-    const double ro = value_of(texts[2], FieldKind::output_ohm);
-    if (std::isnan(gbw) || std::isnan(a0) || std::isnan(ro)) return "no op-amp\t";
-    const OpAmp opamp = opamp_from_fields(gbw, a0, ro).opamp;
-    const double amplitude_read = value_of(texts[3], FieldKind::amplitude);
-    const double amplitude = std::isnan(amplitude_read) ? 1 : amplitude_read;
-    const CircuitParts values = circuit_parts(report.shown);
-    const OpAmpFigures f = opamp_figures(values, opamp, amplitude);
-    std::string out = "op-amp\t";
-    out += bits_list({f.cutoff.found ? 1.0 : 0.0, f.cutoff.hz, f.ideal_cutoff.hz, f.q, f.ideal_q,
-                      f.needed_gbw.limit == GbwLimit::reached ? 1.0 : 0.0, f.needed_gbw.gbw_hz,
-                      f.slew_rate.found ? 1.0 : 0.0, f.slew_rate.v_per_us, f.slew_rate.at_hz,
-                      f.floor.gain, f.floor.rises ? 1.0 : 0.0, f.floor.rise_hz});
-    Design shown = design;
-    shown.components = report.shown;
-    for (const std::string& line : opamp_report_lines(shown, opamp, amplitude))
-        out += line + "\t";
-    const TransferFunction h = transfer_function(values, opamp);
-    const double attenuation_hz = value_of(texts[4], FieldKind::frequency);
-    if (!std::isnan(attenuation_hz)) {
-        const double db = attenuation_db(h, attenuation_hz);
-        out += bits_and_tab(db) + attenuation_line(attenuation_hz, db) + "\t";
+std::string dump_groups(Session& session, bool design_groups) {
+    std::string out;
+    for (const GroupEntry& group : group_entries()) {
+        const bool of_design =
+            group.name == "design" || group.name == "deviation" || group.name == "samples";
+        if (of_design == design_groups) out += dump_group(session, group.name);
     }
-    const StepFigures step = step_figures(values, opamp);
-    const StepFigures ideal = step_figures(values, kIdealOpAmp);
-    for (const StepFigures& s : {step, ideal})
-        out += bits_list({s.final_value, s.overshoot_percent, s.peak_time_s, s.rise_time_s,
-                          s.settling_1_percent_s, s.settling_01_percent_s});
-    out += overshoot_line(step) + "\t" + rise_line(step) + "\t" + settle_line(step) + "\t";
-    const double span = std::max(step.span_s, ideal.span_s);
-    const std::vector<StepSample> model = step_samples(values, opamp, span, 9);
-    const std::vector<StepSample> ideal_samples = step_samples(values, kIdealOpAmp, span, 9);
-    for (std::size_t i = 0; i < model.size(); ++i)
-        out += bits_list({model[i].t_s, model[i].value, ideal_samples[i].value});
-    Curve curve(hz.size());
-    plot_opamp(h, hz.data(), static_cast<int>(hz.size()), curve.plot());
-    out += curve.bits();
-    const bool writable = !(std::isinf(opamp.open_loop_gain) && std::isfinite(opamp.gbw_hz));
-    const std::string series = std::string(series_name(report.options.series.resistors)) + " R, " +
-                               std::string(series_name(report.options.series.capacitors)) + " C";
-    const NetlistDesign netlist_design{
-        design.targets.cutoff_hz, design.components.R1, series,
-        report.options.method == PartsMethod::best ? "best set" : "nearest values"};
-    const NetlistAnalyses analyses{hz.front(), hz.back(), 100, model.back().t_s};
-    out +=
-        (writable ? one_line(spice_netlist(values, opamp, netlist_design, analyses)) : "") + "\t";
-    const PartsSource source{series_name(report.options.series.resistors),
-                             series_name(report.options.series.capacitors),
-                             report.ranges_made ? report.options.tolerances.resistor_percent : 0,
-                             report.ranges_made ? report.options.tolerances.capacitor_percent : 0};
-    return out + one_line(bill_of_materials_csv(report.shown, source, opamp)) + "\t";
+    return out;
 }
 
-// One setting of a designed design; `setting` holds its ten texts.
-std::string dump_setting(const Design& design, const std::string* setting,
-                         const std::vector<double>& hz) {
-    const auto resistors = series_from_name(setting[1]);
-    const auto capacitors = series_from_name(setting[2]);
-    if (setting[0] != "best" && setting[0] != "nearest") return "no method\t";
+// One setting of the session's design; `texts` holds its ten texts.
+std::string dump_setting(Session& session, const std::string* texts) {
+    const std::optional<PartsMethod> method = method_from_name(texts[0]);
+    if (!method) return "no method\t";
+    const std::optional<PreferredSeries> resistors = series_from_name(texts[1]);
+    const std::optional<PreferredSeries> capacitors = series_from_name(texts[2]);
     if (!resistors || !capacitors) return "no series\t";
-    PartsOptions options;
-    options.method = setting[0] == "best" ? PartsMethod::best : PartsMethod::nearest;
-    options.series = {*resistors, *capacitors};
-    options.tolerances = {value_of(setting[3], FieldKind::tolerance),
-                          value_of(setting[4], FieldKind::tolerance)};
-    const PartsReport report = parts_report(design, options);
-    std::string out = "parts\t";
-    for (const BuildWarning& warning : report.warnings)
-        out += warning_line(warning) + "\t";
-    if (!report.buildable) return out + "no set\t";
-    const FilterComponents& p = report.shown;
-    for (const float value : {p.R1, p.R2, p.C1, p.C2})
-        out += bits_and_tab(value);
-    const SetFigures& f = report.figures;
-    out += bits_list({f.cutoff_hz, f.cutoff_error_percent, f.q, f.q_error_percent, f.natural_hz});
-    for (const std::string& text :
-         {parts_heading_line(options), r1_line(p.R1), r2_line(p.R2), c1_line(p.C1), c2_line(p.C2),
-          real_cutoff_line(f), q_line(f), natural_frequency_line(f)})
-        out += text + "\t";
-    Curve circuit(hz.size());
-    plot_circuit(circuit_parts(p), hz.data(), static_cast<int>(hz.size()), circuit.plot());
-    out += circuit.bits();
-    if (report.ranges_made) {
-        const CutoffYield& y = report.yield;
-        out +=
-            bits_list({report.cutoff_range_hz.low, report.cutoff_range_hz.high, report.q_range.low,
-                       report.q_range.high, y.percent(0), y.percent(1), y.percent(2)});
-        out += cutoff_range_line(options.tolerances, report.cutoff_range_hz, true) + "\t";
-        out += q_range_line(options.tolerances, report.q_range) + "\t" + yield_line(y) + "\t";
-        std::vector<ResponseBand> bands(hz.size());
-        box_response_bands(tolerance_box(circuit_parts(p), options.tolerances), hz, bands);
-        for (const ResponseBand& band : bands)
-            out +=
-                bits_list({band.gain.low, band.gain.high, band.phase_deg.low, band.phase_deg.high,
-                           band.group_delay_s.low, band.group_delay_s.high});
-    }
-    return out + dump_opamp(design, report, setting + 5, hz);
+    session.set_parts(*method, {*resistors, *capacitors});
+    const std::optional<double> tr = value_of(texts[3], FieldKind::tolerance);
+    const std::optional<double> tc = value_of(texts[4], FieldKind::tolerance);
+    session.set_tolerances(tr && tc ? std::optional(PartTolerances{*tr, *tc}) : std::nullopt);
+    const std::optional<double> gbw = value_of(texts[5], FieldKind::gbw);
+    const std::optional<double> a0 = value_of(texts[6], FieldKind::gain_db);
+    const std::optional<double> ro = value_of(texts[7], FieldKind::output_ohm);
+    session.set_opamp(gbw && a0 && ro ? opamp_choice(*gbw, *a0, *ro) : std::nullopt);
+    session.set_amplitude(value_of(texts[8], FieldKind::amplitude)
+                              .value_or(std::numeric_limits<double>::quiet_NaN()));
+    session.set_attenuation_frequency(value_of(texts[9], FieldKind::frequency));
+    return dump_groups(session, false);
 }
 
-std::string dump_design(const std::string& line) {
+std::string dump_design(Session& session, const std::string& line) {
     const std::vector<std::string> texts = split_tabs(line);
     const FieldKind kinds[3] = {FieldKind::design, FieldKind::design, FieldKind::band};
     FieldRead reads[3];
@@ -241,40 +136,34 @@ std::string dump_design(const std::string& line) {
     for (std::size_t i = 0; i < 3; ++i) {
         reads[i] = read_field(texts[i], kinds[i]);
         out.append(field_status_name(reads[i].status)).append("\t");
-        out.append(bits_of(reads[i].value)).append("\t");
+        out.append(bits_of(reads[i].value)).append("\t").append(reads[i].message).append("\t");
     }
-    if (reads[0].status != FieldStatus::ok || reads[1].status != FieldStatus::ok) return out;
-
-    const Design design = design_filter(reads[0].value, reads[1].value);
-    if (!design.made()) return out.append("refused\t").append(refusal_message(design.refusal));
-    const FilterComponents& c = design.components;
-    const float edge = design.passband_edge_hz;
-    out.append("designed\t");
-    for (const float value : {c.R2, c.C1, c.C2, edge})
-        out.append(bits_of(value)).append("\t");
-    for (const std::string& text :
-         {r1_line(c.R1), r2_line(c.R2), c1_line(c.C1), c2_line(c.C2), passband_line(edge)})
-        out.append(text).append("\t");
-    for (const std::string& text :
-         {engineering_text(c.R1, "\u03A9"), engineering_text(c.R2, "\u03A9"),
-          engineering_text(c.C1, "F"), engineering_text(c.C2, "F"), engineering_text(edge, "Hz")})
-        out.append(text).append("\t");
-    const std::vector<double> hz = curve_frequencies(design);
-    Curve model(hz.size());
-    plot_responses(c, hz.data(), static_cast<int>(hz.size()), model.plot());
-    out += model.bits();
+    if (reads[0].status == FieldStatus::ok && reads[1].status == FieldStatus::ok) {
+        session.set_design(reads[0].value, reads[1].value);
+    } else {
+        session.clear_design();
+    }
+    const bool band = reads[2].status == FieldStatus::ok;
+    session.set_band(band ? std::optional(reads[2].value) : std::nullopt);
+    session.set_plot_points(kDumpPoints);
+    session.set_step_points(kDumpPoints);
+    out += dump_groups(session, true);
     for (std::size_t first = 3; first + 10 <= texts.size(); first += 10)
-        out += dump_setting(design, &texts[first], hz);
-    if (reads[2].status != FieldStatus::ok) return out;
-    const double half_deviation = half_phase_deviation(design, reads[2].value);
-    return out.append(bits_of(half_deviation)).append("\t").append(deviation_line(half_deviation));
+        out += dump_setting(session, &texts[first]);
+    return out;
 }
 
 }  // namespace
 
-int main() {
+// With --table, prints the catalogue's name table (catalogue_json) alone.
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "--table") {
+        std::cout << catalogue_json() << '\n';
+        return std::cout.good() ? 0 : 1;
+    }
+    Session session;
     std::string line;
     while (std::getline(std::cin, line))
-        std::cout << dump_design(line) << '\n';
+        std::cout << dump_design(session, line) << '\n';
     return std::cout.good() ? 0 : 1;
 }

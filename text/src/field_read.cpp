@@ -76,6 +76,12 @@ FieldRead read_field(std::string_view text, FieldKind kind) {
     return read;
 }
 
+std::string_view field_kind_name(FieldKind kind) {
+    constexpr std::string_view kNames[] = {"design",  "band",       "tolerance", "gbw",
+                                           "gain_db", "output_ohm", "amplitude", "frequency"};
+    return kNames[static_cast<std::size_t>(kind)];
+}
+
 std::string_view field_status_name(FieldStatus status) {
     switch (status) {
         case FieldStatus::ok:

@@ -3,22 +3,19 @@
 // The `comments` first, each on a line of its own after "# " (what the response is of: the
 // design, the shown set with its figures, the op-amp), then one header line, then one line
 // per plotted frequency. `columns` are the module's arrays in CSV order (Core.csvColumns:
-// { group, name, csv, csv_db }); `groups` holds the arrays shown, by group: samples
-// (frequency in hertz, gain, phase in degrees, group delay in seconds), and, when the plots
-// show them, circuit (the shown set's gain, phase and group delay on the real circuit), bands
-// (their lowest and highest over the tolerance box) and opamp (the set with the op-amp
-// model). A group that is missing or null has no columns. A column with a csv_db heading is
-// followed by its values in decibels. Each number in the shortest form that reads back to the
-// same double; values that are not finite are written as empty fields.
+// { group, name, csv }); `groups` holds the arrays shown, by group: samples (frequency in
+// hertz, gain and in dB, phase in degrees, group delay in seconds), and, when the plots show
+// them, circuit (the shown set's gain, phase and group delay on the real circuit), bands
+// (their lowest and highest over the tolerance box) and opamp_curve (the set with the op-amp
+// model). A group that is missing or null has no columns. Every value is the module's, in the
+// shortest form that reads back to the same double; values that are not finite are written as
+// empty fields.
 export function responseCsv(columns, groups, comments = []) {
   const field = (value) => (Number.isFinite(value) ? String(value) : "");
-  const decibels = (gain) => 20 * Math.log10(gain);
   const table = [];
   for (const column of columns) {
     const values = groups[column.group]?.[column.name];
-    if (!values) continue;
-    table.push([column.csv, values]);
-    if (column.csv_db) table.push([column.csv_db, values.map(decibels)]);
+    if (values) table.push([column.csv, values]);
   }
   const count = groups.samples.hz.length;
   const lines = comments.map((comment) => `# ${comment}`);

@@ -1,24 +1,5 @@
-// The plots' geometry as pure functions: which frequencies to plot, where the grid lines of the
-// log frequency axis go, and where the names of the design's marks stand so that none covers
-// another. No drawing and no page here, so that node's test runner checks them directly.
-
-// The frequencies to plot for a design: from three decades below the cutoff (two below the top
-// of the flat band) to three decades above it, where an op-amp's stopband floor shows, widened
-// to show the band when it is within reach.
-// Cutoffs that are not finite or not positive (a negative cutoff designs a mirrored filter)
-// are taken by their magnitude, or as 1 kHz when that is 0 or infinite.
-export function plotRange(cutoffHz, bandHz) {
-  let centre = Math.abs(cutoffHz);
-  if (!(centre > 0 && centre < Infinity)) centre = 1000;
-  let lowHz = centre / 1000;
-  let highHz = centre * 1000;
-  const band = Math.abs(bandHz);
-  if (band > 0 && band < Infinity) {
-    lowHz = Math.max(Math.min(lowHz, band / 3), centre * 1e-6);
-    highHz = Math.min(Math.max(highHz, band * 3), centre * 1e4);
-  }
-  return { lowHz, highHz: Math.min(highHz, Number.MAX_VALUE) };
-}
+// The plots' geometry as pure functions: where the grid lines of the log frequency axis go, and
+// where the names of the design's marks stand so that none covers another. No drawing and no page here, so that node's test runner checks them directly.
 
 // 10^exponent, exact for the decades a double holds exactly and the nearest double otherwise.
 function decade(exponent) {

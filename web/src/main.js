@@ -8,7 +8,6 @@
 import moduleBase64 from "kestrane:module";
 import { decodeBase64, loadCore } from "./core.js";
 import { csvName, downloadText, responseCsv } from "./csv.js";
-import { plotRange } from "./layout.js";
 import { createPlots } from "./plots.js";
 import { schematicDescription, schematicSvg } from "./schematic.js";
 import {
@@ -18,15 +17,10 @@ import {
   readFields,
   storeInUrl,
   textsFromQuery,
+  useModuleDefaults,
 } from "./state.js";
 import { createStepPlot } from "./stepplot.js";
-import {
-  createMemo,
-  createSettler,
-  designSummary,
-  resultPlan,
-  seriesMessage,
-} from "./view.js";
+import { createSettler, designSummary, resultPlan, seriesMessage } from "./view.js";
 
 // The design's lines and the set's lines, by the names the core gives them, with the ids of
 // their elements; the figure whose value for people stands beside each.
@@ -66,18 +60,7 @@ const STEP_LINES = [
 const TOLERANCES = SETTINGS.filter((setting) => setting.kind === "tolerance");
 const SERIES_SETTINGS = SETTINGS.filter((setting) => setting.kind === "series");
 const PART_NAMES = { sr: "resistor", sc: "capacitor" };
-const STEP_POINTS = 400;
 const NO_SET = "No standard parts to build with: the warnings under Result say why.";
-// Which of the page's steps rest on which (createMemo): a step run again makes its
-// dependents run again.
-const STEP_DEPENDENTS = {
-  samples: ["circuit", "bands", "opampCurve", "files"],
-  parts: ["ranges", "opampFigures", "step", "circuit", "opampCurve"],
-  ranges: ["bands", "files"],
-  opamp: ["opampFigures", "step", "opampCurve"],
-  opampFigures: ["attenuation"],
-  step: ["files"],
-};
 
 // Timings of the latest updates in milliseconds, for the page's footer and for measuring:
 // design (the core's work for one result: search, passband, deviation, lines, plot samples,
@@ -140,63 +123,48 @@ function tolerancesOf(reads) {
   return { resistor: resistor.value, capacitor: capacitor.value };
 }
 
-// Everything the core makes for a design that stands, as `plan` allows, each step redone only
-// when what it is made from changed (`memo`): the deviation, the plot samples, the set of
-// standard parts, its ranges and yield, the op-amp figures, attenuation and step response, the
-// set's curves, band and op-amp curve, and the files.
-function computeResult(core, memo, design, reads, texts, plan) {
-  const designKey = `${reads.fc.value} ${reads.r1.value}`;
+// Gives the module every setting that stands, as `plan` allows, and reads what the page shows
+// of the design: the deviation, the plotted samples, the set of standard parts, its ranges and
+// yield, the op-amp figures, attenuation and step response, the set's curves, band and op-amp
+// curve, and the files. The module makes again only what a changed setting rests on, and
+// gives back the same objects for what it kept.
+function computeResult(core, design, reads, texts, plan) {
   const bandHz = plan.deviation ? reads.band.value : NaN;
-  const deviation = plan.deviation
-    ? memo.run("deviation", `${designKey} ${bandHz}`, () => core.deviation(bandHz))
+  core.setBand(plan.deviation ? bandHz : null);
+  core.setParts(texts.pm, texts.sr, texts.sc);
+  core.setTolerances(plan.spread ? tolerancesOf(reads) : null);
+  const opamp = plan.opamp
+    ? { gbwMhz: reads.gbw.value, a0Db: reads.a0.value, roOhm: reads.ro.value }
     : null;
-  const range = plotRange(design.figures.cutoff_hz, bandHz);
-  const samplesKey = `${designKey} ${range.lowHz} ${range.highHz}`;
-  const samples = memo.run("samples", samplesKey, () => core.samples(range.lowHz, range.highHz));
-  const partsKey = `${designKey} ${texts.pm} ${texts.sr} ${texts.sc}`;
-  const parts = memo.run("parts", partsKey, () => core.parts(texts.pm, texts.sr, texts.sc));
+  core.setOpamp(opamp);
+  core.setAmplitude(plan.amplitude ? reads.vpk.value : NaN);
+  core.setAttenuation(plan.attenuation ? reads.fa.value : null);
+  const parts = core.group("parts");
   const buildable = parts?.figures.buildable === 1;
-  const result = { design, deviation, bandHz, samples, parts, buildable, plotted: null };
+  const result = {
+    design,
+    deviation: core.group("deviation"),
+    bandHz,
+    samples: core.group("samples")?.arrays,
+    parts,
+    buildable,
+    plotted: null,
+  };
   if (!buildable) return result;
-  const tolerances = plan.spread ? tolerancesOf(reads) : null;
-  const rangesKey = tolerances && `${partsKey} ${tolerances.resistor} ${tolerances.capacitor}`;
-  result.ranges = tolerances
-    ? memo.run("ranges", rangesKey, () => core.ranges(tolerances.resistor, tolerances.capacitor))
-    : null;
+  result.ranges = core.group("ranges");
   if (plan.opamp) {
-    const [gbw, a0, ro] = ["gbw", "a0", "ro"].map((param) => reads[param].value);
-    const opampKey = `${gbw} ${a0} ${ro}`;
-    memo.run("opamp", opampKey, () => core.opamp(gbw, a0, ro));
-    const amplitude = plan.amplitude ? reads.vpk.value : 1;
-    const figuresKey = `${partsKey} ${opampKey} ${amplitude}`;
-    result.opamp = memo.run("opampFigures", figuresKey, () => core.opampFigures(amplitude));
+    result.opamp = core.group("opamp");
     result.amplitudeShown = plan.amplitude;
-    const attenuationHz = reads.fa.value;
-    result.attenuation = plan.attenuation
-      ? memo.run("attenuation", `${figuresKey} ${attenuationHz}`, () =>
-          core.attenuation(attenuationHz),
-        )
-      : null;
-    const stepKey = `${partsKey} ${opampKey}`;
-    result.step = memo.run("step", stepKey, () => core.step(STEP_POINTS));
-    const filesKey = `${samplesKey} ${stepKey} ${rangesKey}`;
-    result.files = memo.run("files", filesKey, () => core.files());
-    if (texts.parts !== "0") {
-      result.plotted = {
-        samples: memo.run("circuit", `${samplesKey} ${partsKey}`, () => core.circuitSamples()),
-        envelope:
-          result.ranges && memo.run("bands", `${samplesKey} ${rangesKey}`, () => core.bands()),
-        opamp: memo.run("opampCurve", `${samplesKey} ${partsKey} ${opampKey}`, () =>
-          core.opampSamples(),
-        ),
-      };
-    }
-  } else if (texts.parts !== "0") {
+    result.attenuation = core.group("attenuation");
+    result.step = core.group("step");
+    result.stepCurves = core.group("step_curves");
+    result.files = core.group("files")?.lines;
+  }
+  if (texts.parts !== "0") {
     result.plotted = {
-      samples: memo.run("circuit", `${samplesKey} ${partsKey}`, () => core.circuitSamples()),
-      envelope:
-        result.ranges && memo.run("bands", `${samplesKey} ${rangesKey}`, () => core.bands()),
-      opamp: null,
+      samples: core.group("circuit")?.arrays,
+      envelope: result.ranges ? core.group("bands")?.arrays : null,
+      opamp: plan.opamp ? core.group("opamp_curve")?.arrays : null,
     };
   }
   return result;
@@ -219,15 +187,13 @@ function showWarnings(text) {
 function start(core) {
   const plots = createPlots(element("plots"), element("readout"), core);
   const stepPlot = createStepPlot(element("step-plot"), core);
-  const memo = createMemo(STEP_DEPENDENTS);
   const results = element("results");
   let shown = null; // the result on the page: computeResult's, or null
   let pendingEventTime = null;
-  let lastKey = null;
   let lastDesign = null;
   let designMs = 0; // the search's time for the last design made, 0 when it was kept
   let lastAnnounced = "";
-  let shownStep = null; // the step response drawn, as computeResult gave it
+  let shownStep = null; // the step curves drawn, as the module gave them
   let shownMarkup = ""; // the schematic drawn
 
   element("cutoff-gain").textContent = core.cutoffGainText;
@@ -253,18 +219,21 @@ function start(core) {
     element("timing").textContent = parts.join(", ");
   }
 
-  // The design of the cutoff and R1 when both are numbers, else null. A keystroke elsewhere
-  // keeps the core's current design and what was made from it.
+  // The design of the cutoff and R1 when both are numbers, else null: { designed, refusal,
+  // figures, texts, lines }. A keystroke elsewhere keeps the module's design and what was made
+  // from it.
   function designOf(reads) {
-    if (reads.fc.status !== "ok" || reads.r1.status !== "ok") return null;
-    const key = `${reads.fc.value} ${reads.r1.value}`;
-    designMs = 0;
-    if (key !== lastKey) {
-      const began = performance.now();
-      lastDesign = core.design(reads.fc.value, reads.r1.value);
-      designMs = performance.now() - began;
-      lastKey = key;
-      memo.clear();
+    if (reads.fc.status !== "ok" || reads.r1.status !== "ok") {
+      core.setDesign(null, null);
+      return null;
+    }
+    core.setDesign(reads.fc.value, reads.r1.value);
+    const began = performance.now();
+    const group = core.group("design");
+    designMs = group === lastDesign?.group ? 0 : performance.now() - began;
+    if (group !== lastDesign?.group) {
+      const designed = group.figures.made === 1;
+      lastDesign = { designed, refusal: group.lines.refusal, group, ...group };
     }
     return lastDesign;
   }
@@ -278,15 +247,17 @@ function start(core) {
     }
     element("atten").textContent = result?.attenuation?.lines.attenuation ?? "";
     const step = result?.step ?? null;
+    const curves = step ? result.stepCurves : null;
     showLines(STEP_LINES, step);
-    // A step kept from the last result (createMemo gives the same object) stays drawn.
-    if (step !== shownStep) {
-      if (step) {
-        stepPlot.show(step, [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". "));
+    // Curves the module kept (the same object) stay drawn.
+    if (curves !== shownStep) {
+      if (curves) {
+        const summary = [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". ");
+        stepPlot.show({ ...step, arrays: curves.arrays }, summary);
       } else {
         stepPlot.clear();
       }
-      shownStep = step;
+      shownStep = curves;
     }
     element("legend-step").hidden = !step;
   }
@@ -368,7 +339,7 @@ function start(core) {
       plots.clear();
     } else {
       const began = performance.now();
-      shown = { ...computeResult(core, memo, design, reads, texts, plan), texts };
+      shown = { ...computeResult(core, design, reads, texts, plan), texts };
       timings.design.push(designMs + performance.now() - began);
       showResult(shown, texts);
       shown.summary = showSummary(shown, texts);
@@ -437,7 +408,7 @@ function start(core) {
       samples,
       circuit: plotted?.samples,
       bands: plotted?.envelope,
-      opamp: plotted?.opamp,
+      opamp_curve: plotted?.opamp,
     };
     downloadText(csvName(texts), responseCsv(core.csvColumns(), groups, csvComments(shown)));
   });
@@ -471,7 +442,9 @@ function csvComments(result) {
 
 async function main() {
   try {
-    start(await loadCore(decodeBase64(moduleBase64)));
+    const core = await loadCore(decodeBase64(moduleBase64));
+    useModuleDefaults(core.constants);
+    start(core);
   } catch (error) {
     showNote(`The design module could not start in this browser: ${error.message}`);
     throw error;

@@ -65,7 +65,7 @@ const MARK_NAMES = { cutoff: "cutoff", edge: "passband edge", flatTop: "flat top
 // (Core.engineering) and gives the gain at the cutoff (Core.cutoffGain).
 export function createPlots(container, readout, core) {
   const state = { samples: null, marks: [], index: null, onDrawn: () => {}, summary: "" };
-  const cutoffDb = 20 * Math.log10(core.cutoffGain);
+  const cutoffDb = core.constants.cutoff_gain_db;
   let colors = themeColors();
   const plots = [];
   const hint = readout.textContent;
@@ -82,8 +82,7 @@ export function createPlots(container, readout, core) {
   const KINDS = [
     {
       key: "gain",
-      samplesKey: "gain",
-      toPlot: (gain) => 20 * Math.log10(gain),
+      samplesKey: "gain_db",
       title: "Gain, dB",
       color: "gain",
       ticks: (u, splits) => splits.map((v) => `${Number(v.toPrecision(4))}`),
@@ -92,7 +91,6 @@ export function createPlots(container, readout, core) {
     {
       key: "phase",
       samplesKey: "phase_deg",
-      toPlot: (degrees) => degrees,
       title: "Phase, degrees",
       color: "phase",
       ticks: (u, splits) => splits.map((v) => `${v}°`),
@@ -110,7 +108,6 @@ export function createPlots(container, readout, core) {
     {
       key: "delay",
       samplesKey: "group_delay_s",
-      toPlot: (seconds) => seconds,
       title: "Group delay",
       color: "delay",
       ticks: (u, splits) => splits.map((v) => people(v, "s")),
@@ -124,7 +121,7 @@ export function createPlots(container, readout, core) {
     const gain = s.gain[index];
     return (
       `${people(s.hz[index], "Hz")}: gain ${Number(gain.toPrecision(4))} ` +
-      `(${(20 * Math.log10(gain)).toFixed(2)} dB), phase ${s.phase_deg[index].toFixed(1)}°, ` +
+      `(${s.gain_db[index].toFixed(2)} dB), phase ${s.phase_deg[index].toFixed(1)}°, ` +
       `group delay ${people(s.group_delay_s[index], "s")}`
     );
   };
@@ -342,21 +339,23 @@ export function createPlots(container, readout, core) {
   plots[plots.length - 1].plot.hooks.draw.push(() => state.onDrawn());
 
   // The plotted values of one quantity, or gaps when there is no list for these samples.
-  const curve = (kind, list, count) => {
+  const curve = (list, count) => {
     if (!list || list.length !== count) return new Array(count).fill(null);
-    return Array.from(list, (v) => finiteOrNull(kind.toPlot(v)));
+    return Array.from(list, finiteOrNull);
   };
+  // The band's arrays are named after the curve's: gain_db has gain_lowest_db and
+  // gain_highest_db, phase_deg has phase_lowest_deg, group_delay_s group_delay_lowest_s.
   const dataFor = (kind, s, parts) => {
     const count = s.hz.length;
     const key = kind.samplesKey;
-    const lowestKey = key === "gain" ? "gain_lowest" : key.replace(/_(deg|s)$/, "_lowest_$1");
+    const lowestKey = key.replace(/_(db|deg|s)$/, "_lowest_$1");
     const highestKey = lowestKey.replace("lowest", "highest");
     const data = [s.hz];
-    data[SERIES.highest] = curve(kind, parts?.envelope?.[highestKey], count);
-    data[SERIES.lowest] = curve(kind, parts?.envelope?.[lowestKey], count);
-    data[SERIES.parts] = curve(kind, parts?.samples?.[key], count);
-    data[SERIES.opamp] = curve(kind, parts?.opamp?.[key], count);
-    data[SERIES.design] = curve(kind, s[key], count);
+    data[SERIES.highest] = curve(parts?.envelope?.[highestKey], count);
+    data[SERIES.lowest] = curve(parts?.envelope?.[lowestKey], count);
+    data[SERIES.parts] = curve(parts?.samples?.[key], count);
+    data[SERIES.opamp] = curve(parts?.opamp?.[key], count);
+    data[SERIES.design] = curve(s[key], count);
     return data;
   };
 

@@ -15,23 +15,30 @@ export const FIELDS = [
 // The settings: how the set of standard parts is chosen ("best" or "nearest"), the two series
 // selectors (option values "E6" to "E192"), the two tolerance fields in percent, the switch
 // for the set's curves ("1" shown, "0" not), and the op-amp: its gain-bandwidth product in
-// MHz, open-loop gain in dB and output resistance in ohms (the core's defaults), the output
-// amplitude in volts for the slew rate, and the frequency of the attenuation figure in hertz
-// (24 kHz: half the 48 kHz sampling rate of audio converters, where an anti-aliasing filter
-// must have attenuated). `initial` is the default; `kind` says how the field is read.
+// MHz, open-loop gain in dB and output resistance in ohms, the amplitude in volts for the slew
+// rate, and the frequency of the attenuation figure in hertz. `initial` is the default: the
+// module's, from the constant its table names as `constant` (useModuleDefaults), except the
+// switch's; `kind` says how the field is read.
 export const SETTINGS = [
-  { id: "parts-method", param: "pm", initial: "best", kind: "method" },
-  { id: "series-r", param: "sr", initial: "E96", kind: "series" },
-  { id: "series-c", param: "sc", initial: "E12", kind: "series" },
-  { id: "tol-r", param: "tr", initial: "1", kind: "tolerance" },
-  { id: "tol-c", param: "tc", initial: "5", kind: "tolerance" },
+  { id: "parts-method", param: "pm", constant: "default_method", kind: "method" },
+  { id: "series-r", param: "sr", constant: "default_resistor_series", kind: "series" },
+  { id: "series-c", param: "sc", constant: "default_capacitor_series", kind: "series" },
+  { id: "tol-r", param: "tr", constant: "default_resistor_tolerance", kind: "tolerance" },
+  { id: "tol-c", param: "tc", constant: "default_capacitor_tolerance", kind: "tolerance" },
   { id: "show-parts", param: "parts", initial: "1", kind: "switch" },
-  { id: "gbw-mhz", param: "gbw", initial: "10", kind: "gbw" },
-  { id: "a0-db", param: "a0", initial: "100", kind: "gain_db" },
-  { id: "rout-ohm", param: "ro", initial: "50", kind: "output_ohm" },
-  { id: "vout-peak", param: "vpk", initial: "1", kind: "amplitude" },
-  { id: "atten-hz", param: "fa", initial: "24000", kind: "frequency" },
+  { id: "gbw-mhz", param: "gbw", constant: "default_gbw_mhz", kind: "gbw" },
+  { id: "a0-db", param: "a0", constant: "default_a0_db", kind: "gain_db" },
+  { id: "rout-ohm", param: "ro", constant: "default_ro_ohm", kind: "output_ohm" },
+  { id: "vout-peak", param: "vpk", constant: "default_amplitude_v", kind: "amplitude" },
+  { id: "atten-hz", param: "fa", constant: "default_attenuation_hz", kind: "frequency" },
 ];
+
+// Takes the settings' defaults from the module's constants (Core.constants), as text.
+export function useModuleDefaults(constants) {
+  for (const setting of SETTINGS) {
+    if (setting.constant) setting.initial = String(constants[setting.constant]);
+  }
+}
 
 // The kinds of the settings that are typed numbers, read as Core.readField reads them.
 const READ_KINDS = new Set([

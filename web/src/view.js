@@ -80,35 +80,6 @@ export function designSummary(design, bandText) {
   );
 }
 
-// The results of the page's steps, each kept with the key of what it was made from, so that a
-// keystroke redoes only the steps whose inputs it changed. `dependents` names, per step, the
-// steps that rest on what it leaves behind (in the module's state as well as in its result):
-// when a step runs again, they, and theirs in turn, are forgotten. run(name, key, compute)
-// returns the kept result when its key is `key`, else compute()'s, which it keeps; clear()
-// forgets every result.
-export function createMemo(dependents = {}) {
-  const entries = new Map();
-  const forget = (name) => {
-    for (const dependent of dependents[name] ?? []) {
-      entries.delete(dependent);
-      forget(dependent);
-    }
-  };
-  return {
-    run(name, key, compute) {
-      const entry = entries.get(name);
-      if (entry && entry.key === key) return entry.value;
-      const value = compute();
-      forget(name);
-      entries.set(name, { key, value });
-      return value;
-    },
-    clear() {
-      entries.clear();
-    },
-  };
-}
-
 // A timer that calls `settle` once `delayMs` after the last schedule(), or at once on now().
 // pending tells whether a call is due.
 export function createSettler(settle, delayMs = SETTLE_MS) {

@@ -17,7 +17,6 @@ import { parseArgs } from "node:util";
 
 import { loadCore } from "../src/core.js";
 import { responseCsv } from "../src/csv.js";
-import { plotRange } from "../src/layout.js";
 
 const { values: args } = parseArgs({
   options: { wasm: { type: "string" }, ngspice: { type: "string", default: "ngspice" } },
@@ -112,26 +111,38 @@ function interpolate(xs, ys, x) {
   return ys[low] + ((ys[high] - ys[low]) * (x - xs[low])) / (xs[high] - xs[low]);
 }
 
-// The module's op-amp gain of the current set at each frequency of `hz`, in dB.
+// The module's op-amp gain of the current set at each frequency of `hz`, in dB; then the
+// plotted range again.
 function moduleDb(hz) {
-  core.samplesAt(hz);
-  return core.opampSamples().gain.map(decibels);
+  assert.ok(core.setFrequencies(hz));
+  const db = core.group("opamp_curve").arrays.gain_db;
+  core.setFrequencies([]);
+  return db;
+}
+
+// The module with a design, its set of E96 and E12 parts by `method`, and an op-amp.
+function useCase(fcKhz, r1, method, opamp) {
+  core.setDesign(fcKhz, r1);
+  core.setBand(null);
+  assert.ok(core.setParts(method, "E96", "E12"));
+  core.setTolerances({ resistor: 1, capacitor: 5 });
+  const taken = core.setOpamp(opamp);
+  core.setAmplitude(1);
+  return taken;
 }
 
 // Everything the page shows and offers for one case, as the page asks the module for it.
 function pageFigures([fcKhz, r1, gbwMhz, a0Db, roOhm, method]) {
-  const design = core.design(fcKhz, r1);
-  const parts = core.parts(method, "E96", "E12");
+  assert.ok(useCase(fcKhz, r1, method, { gbwMhz, a0Db, roOhm }));
+  const design = core.group("design");
+  const parts = core.group("parts");
   assert.equal(parts.figures.buildable, 1);
-  core.ranges(1, 5);
-  assert.ok(core.opamp(gbwMhz, a0Db, roOhm));
-  const opamp = core.opampFigures(1);
-  const step = core.step(400);
-  const range = plotRange(design.figures.cutoff_hz, NaN);
-  const samples = core.samples(range.lowHz, range.highHz);
-  const curve = core.opampSamples();
-  const { netlist } = core.files();
-  const csv = responseCsv(core.csvColumns(), { samples, opamp: curve });
+  const opamp = core.group("opamp");
+  const step = { ...core.group("step"), arrays: core.group("step_curves").arrays };
+  const samples = core.group("samples").arrays;
+  const curve = core.group("opamp_curve").arrays;
+  const { netlist } = core.group("files").lines;
+  const csv = responseCsv(core.csvColumns(), { samples, opamp_curve: curve });
   return { design, parts, opamp, step, netlist, csv };
 }
 
@@ -208,12 +219,11 @@ test("with a near-ideal op-amp the figures are the second-order circuit's", () =
     [20, 4700, "best"],
   ];
   for (const [fcKhz, r1, method] of designs) {
-    core.design(fcKhz, r1);
-    const parts = core.parts(method, "E96", "E12");
     // GBW 100 GHz, A0 300 dB, Ro 0: the op-amp moves the figures by about f0/GBW, 1e-7.
-    assert.ok(core.opamp(1e5, 300, 0));
-    const opamp = core.opampFigures(1);
-    const step = core.step();
+    assert.ok(useCase(fcKhz, r1, method, { gbwMhz: 1e5, a0Db: 300, roOhm: 0 }));
+    const parts = core.group("parts");
+    const opamp = core.group("opamp");
+    const step = core.group("step");
     const zeta = 1 / (2 * parts.figures.q);
     const overshoot = 100 * Math.exp((-Math.PI * zeta) / Math.sqrt(1 - zeta * zeta));
     const label = `${fcKhz} kHz, ${method}`;
@@ -227,25 +237,18 @@ test("with a near-ideal op-amp the figures are the second-order circuit's", () =
 test("at 1.01 times the needed GBW the cutoff is within 1 % of the ideal op-amp's", () => {
   let checked = 0;
   for (const [fcKhz, r1, gbwMhz, a0Db, roOhm, method] of CASES) {
-    core.design(fcKhz, r1);
-    const parts = core.parts(method, "E96", "E12");
-    core.opamp(gbwMhz, a0Db, roOhm);
-    const needed = core.opampFigures(1).figures;
+    useCase(fcKhz, r1, method, { gbwMhz, a0Db, roOhm });
+    const parts = core.group("parts");
+    const needed = core.group("opamp").figures;
     if (needed.gbw_reached !== 1) continue;
-    assert.ok(core.opamp((1.01 * needed.needed_gbw_hz) / 1e6, a0Db, roOhm));
-    const opamp = core.opampFigures(1);
+    assert.ok(core.setOpamp({ gbwMhz: (1.01 * needed.needed_gbw_hz) / 1e6, a0Db, roOhm }));
+    const opamp = core.group("opamp");
     const ideal = parts.figures.cutoff_hz;
     const label = `${fcKhz} kHz, A0 ${a0Db} dB, Ro ${roOhm}`;
     const fc = opamp.figures.cutoff_hz;
     assert.ok(Math.abs(fc / ideal - 1) <= 0.01, `${label}: ${fc} Hz against ${ideal}`);
     // And in ngspice, from the netlist the page offers at that GBW.
-    const design = core.design(fcKhz, r1);
-    core.parts(method, "E96", "E12");
-    core.opampFigures(1);
-    core.step();
-    const range = plotRange(design.figures.cutoff_hz, NaN);
-    core.samples(range.lowHz, range.highHz);
-    const sim = simulate(core.files().netlist, ideal, ideal);
+    const sim = simulate(core.group("files").lines.netlist, ideal, ideal);
     const simulated = simulatedCutoff(sim.fine, sim.dc[0][1]);
     assert.ok(Math.abs(simulated / ideal - 1) <= 0.01, `${label}: ngspice ${simulated} Hz`);
     checked++;

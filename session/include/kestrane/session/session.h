@@ -73,9 +73,11 @@ struct FrequencyRange {
 };
 FrequencyRange plot_range(double cutoff_hz, std::optional<double> band_hz);
 
-// One response at the plotted frequencies.
+// One response at the plotted frequencies; the gain also in dB (decibels), for the plots and
+// the files.
 struct Curve {
     std::vector<double> gain;
+    std::vector<double> gain_db;
     std::vector<double> phase_deg;
     std::vector<double> group_delay_s;
 };
@@ -135,6 +137,10 @@ class Session {
     // How many frequencies the curves have and how many times the step curves (each limited
     // to 2 to kMostPlotPoints).
     void set_plot_points(int points);
+    // The curves' frequencies given one by one instead of the plotted range: each positive
+    // and finite, at most kMostPlotPoints of them; an empty list goes back to the plotted
+    // range. Returns false, changing nothing, for a list that is not so.
+    bool set_frequencies(const std::vector<double>& hz);
     void set_step_points(int points);
 
     // --- Products ---
@@ -194,8 +200,9 @@ class Session {
     // tolerances stated when the ranges were made); empty without a set or an op-amp.
     std::string bill_of_materials();
 
-    // The stamp of each product as last made (0 before): it changes exactly when the product
-    // is made again.
+    // The stamp of each product as last made: it changes exactly when the product is made
+    // again, and is 0 while the product is missing. The parts' stamp is the shown set's: the
+    // ranges have their own.
     enum class Product {
         design,
         deviation,
@@ -238,6 +245,7 @@ class Session {
     Setting<double> amplitude_{kDefaultAmplitudeV, 0};
     Setting<std::optional<double>> attenuation_hz_{kDefaultAttenuationHz, 0};
     Setting<int> plot_points_{kDefaultPlotPoints, 0};
+    Setting<std::vector<double>> given_frequencies_;
     Setting<int> step_points_{kDefaultStepPoints, 0};
 
     Made<Design> design_;

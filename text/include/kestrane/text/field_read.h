@@ -23,6 +23,18 @@ enum class FieldStatus {
 // amplitude in volts and the attenuation's frequency in hertz.
 enum class FieldKind { design, band, tolerance, gbw, gain_db, output_ohm, amplitude, frequency };
 
+// Every kind and every status, in the order of their enums.
+inline constexpr FieldKind kFieldKinds[] = {
+    FieldKind::design,  FieldKind::band,       FieldKind::tolerance, FieldKind::gbw,
+    FieldKind::gain_db, FieldKind::output_ohm, FieldKind::amplitude, FieldKind::frequency};
+inline constexpr FieldStatus kFieldStatuses[] = {FieldStatus::ok, FieldStatus::empty,
+                                                 FieldStatus::not_a_number, FieldStatus::too_long,
+                                                 FieldStatus::out_of_range};
+
+// The kind's name, as the page names it: "design", "band", "tolerance", "gbw", "gain_db",
+// "output_ohm", "amplitude", "frequency".
+std::string_view field_kind_name(FieldKind kind);
+
 struct FieldRead {
     FieldStatus status = FieldStatus::empty;
     double value = 0;     // meaningful when ok
