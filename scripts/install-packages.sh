@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Kestrane needs and that are missing:
 # the native build, its tests and benchmarks, the fuzz targets, the WebAssembly toolchain of
-# the page, the browser its test drives, and the circuit simulator of the op-amp model's
-# test. Runs apt-get, so it needs root; does nothing when
-# everything is there.
+# the page, the browser its test drives, the circuit simulator of the op-amp model's test,
+# and scipy and mpmath for the cascade library's reference test. Runs apt-get, so it needs
+# root; does nothing when everything is there.
 set -euo pipefail
 
 packages=(
@@ -13,6 +13,7 @@ packages=(
   libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32
   chromium chromium-driver python3-selenium        # the page's browser test
   ngspice                                          # the simulator the op-amp model is checked with
+  python3-scipy python3-mpmath                     # the cascade library's reference values
 )
 
 missing=()
