@@ -54,11 +54,19 @@ class ObjectiveMemo {
     }
 
   private:
+    // 128 entries: the repeats a sweep meets lie within a few candidates of each other (a
+    // value and its neighbours one step either side, the centres of a walk), so a small table
+    // keeps them while it stays in the first level of the cache (128 x 16 bytes, 2 KiB).
     static constexpr int kSlotBits = 7;
     // Not the bits of a candidate: a not-a-number.
     static constexpr std::uint32_t kEmpty = 0xffffffffu;
+    // Fibonacci hashing (Knuth's multiplicative method): 2654435761 is the prime Knuth gives
+    // near 2^32 / phi (phi = (1 + sqrt 5) / 2, 2^32 / phi = 2654435769.5); its multiples
+    // spread neighbouring bit patterns, such as floats a few last places apart, over the top
+    // bits of the 32-bit product, and those top kSlotBits bits are the slot.
+    static constexpr std::uint32_t kFibonacciMultiplier = 2654435761u;
     static std::size_t slot(float value) {
-        return (std::bit_cast<std::uint32_t>(value) * 2654435761u) >> (32 - kSlotBits);
+        return (std::bit_cast<std::uint32_t>(value) * kFibonacciMultiplier) >> (32 - kSlotBits);
     }
     Entry entries_[std::size_t{1} << kSlotBits];
 };
