@@ -141,7 +141,7 @@ bool has_set() {
     return parts.made && parts.report.buildable;
 }
 
-const FilterComponents& shown() {
+const CircuitParts& shown() {
     return parts.report.shown;
 }
 
@@ -192,10 +192,10 @@ constexpr FigureEntry kFigures[] = {
      [] { return double{current.design.passband_edge_hz}; }},
     {"deviation", "half_deviation_rad", "rad", false, [] { return current.half_deviation_rad; }},
     {"parts", "buildable", "", false, [] { return flag(has_set()); }},
-    {"parts", "R1", "\u03A9", true, [] { return double{shown().R1}; }},
-    {"parts", "R2", "\u03A9", true, [] { return double{shown().R2}; }},
-    {"parts", "C1", "F", true, [] { return double{shown().C1}; }},
-    {"parts", "C2", "F", true, [] { return double{shown().C2}; }},
+    {"parts", "R1", "\u03A9", true, [] { return shown().R1; }},
+    {"parts", "R2", "\u03A9", true, [] { return shown().R2; }},
+    {"parts", "C1", "F", true, [] { return shown().C1; }},
+    {"parts", "C2", "F", true, [] { return shown().C2; }},
     {"parts", "cutoff_hz", "Hz", true, [] { return set_figures_now().cutoff_hz; }},
     {"parts", "cutoff_error_percent", "%", false,
      [] { return set_figures_now().cutoff_error_percent; }},
@@ -248,7 +248,7 @@ constexpr FigureEntry kFigures[] = {
      [] { return amp.ideal_step.settling_1_percent_s; }},
 };
 
-std::string component_line(const FilterComponents& c, int which) {
+std::string component_line(const CircuitParts& c, int which) {
     switch (which) {
         case 0:
             return r1_line(c.R1);
@@ -262,7 +262,7 @@ std::string component_line(const FilterComponents& c, int which) {
 }
 
 std::string design_line(int which) {
-    return current.made ? component_line(design_parts(), which) : "";
+    return current.made ? component_line(circuit_parts(design_parts()), which) : "";
 }
 
 std::string parts_line(int which) {
@@ -298,7 +298,7 @@ std::string netlist_text() {
         parts.report.options.method == PartsMethod::best ? "best set" : "nearest values"};
     const NetlistAnalyses analyses{plot.hz[0], plot.hz[plot.count - 1], 100,
                                    plot.step_t_s[plot.step_count - 1]};
-    return spice_netlist(circuit_parts(shown()), opamp, design, analyses);
+    return spice_netlist(shown(), opamp, design, analyses);
 }
 
 std::string bom_text() {
@@ -490,13 +490,6 @@ void clear_parts() {
     clear_set_work();
 }
 
-// A design whose parts are the shown set, for the console's op-amp lines.
-Design shown_design() {
-    Design design = current.design;
-    design.components = shown();
-    return design;
-}
-
 }  // namespace
 }  // namespace kestrane
 
@@ -618,7 +611,7 @@ int kestrane_ranges(double resistor_percent, double capacitor_percent) {
     report.ranges_made = false;
     report.options.tolerances = {resistor_percent, capacitor_percent};
     if (!has_set() || !are_tolerances(report.options.tolerances)) return 0;
-    const CircuitParts nominal = circuit_parts(report.shown);
+    const CircuitParts& nominal = report.shown;
     parts.box = tolerance_box(nominal, report.options.tolerances);
     report.cutoff_range_hz = box_cutoff_range(parts.box);
     report.q_range = box_q_range(parts.box);
@@ -647,8 +640,8 @@ KESTRANE_EXPORT(kestrane_opamp_figures) int kestrane_opamp_figures(double amplit
     amp.attenuation_made = false;
     if (!has_set() || !amp.made) return 0;
     amp.amplitude_v = amplitude_v;
-    amp.figures = opamp_figures(circuit_parts(shown()), amp.opamp, amplitude_v);
-    amp.lines = opamp_report_lines(shown_design(), amp.opamp, amplitude_v);
+    amp.figures = opamp_figures(shown(), amp.opamp, amplitude_v);
+    amp.lines = opamp_report_lines(shown(), amp.opamp, amplitude_v);
     amp.figures_made = true;
     return 1;
 }
@@ -659,7 +652,7 @@ KESTRANE_EXPORT(kestrane_attenuation) int kestrane_attenuation(double hz) {
     amp.attenuation_made = false;
     if (!has_opamp_figures() || !(hz >= 0 && std::isfinite(hz))) return 0;
     amp.attenuation_hz = hz;
-    amp.attenuation_db = attenuation_db(transfer_function(circuit_parts(shown()), amp.opamp), hz);
+    amp.attenuation_db = attenuation_db(transfer_function(shown(), amp.opamp), hz);
     amp.attenuation_made = true;
     return 1;
 }
@@ -671,7 +664,7 @@ KESTRANE_EXPORT(kestrane_step) int kestrane_step(int points) {
     amp.step_made = false;
     plot.step_count = 0;
     if (!has_set() || !amp.made) return 0;
-    const CircuitParts values = circuit_parts(shown());
+    const CircuitParts values = shown();
     amp.step = step_figures(values, amp.opamp);
     amp.ideal_step = step_figures(values, kIdealOpAmp);
     const double span = std::max(amp.step.span_s, amp.ideal_step.span_s);
@@ -740,7 +733,7 @@ KESTRANE_EXPORT(kestrane_plot_at) int kestrane_plot_at(int points) {
 // (plot_circuit). Returns the count of values; 0 without a set or samples.
 KESTRANE_EXPORT(kestrane_plot_circuit) int kestrane_plot_circuit() {
     if (!has_set()) return 0;
-    plot_circuit(circuit_parts(shown()), plot.hz, plot.count,
+    plot_circuit(shown(), plot.hz, plot.count,
                  {plot.circuit_gain, plot.circuit_phase_deg, plot.circuit_group_delay_s});
     return plot.count;
 }
@@ -763,7 +756,7 @@ KESTRANE_EXPORT(kestrane_plot_bands) int kestrane_plot_bands() {
 // the count of values; 0 without a set, an op-amp or samples.
 KESTRANE_EXPORT(kestrane_plot_opamp) int kestrane_plot_opamp() {
     if (!has_set() || !amp.made) return 0;
-    plot_opamp(transfer_function(circuit_parts(shown()), amp.opamp), plot.hz, plot.count,
+    plot_opamp(transfer_function(shown(), amp.opamp), plot.hz, plot.count,
                {plot.opamp_gain, plot.opamp_phase_deg, plot.opamp_group_delay_s});
     return plot.count;
 }

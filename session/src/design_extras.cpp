@@ -86,7 +86,7 @@ JsonObject parts_object(const PartsReport& report) {
         .add_number("resistor_tolerance_percent", options.tolerances.resistor_percent)
         .add_number("capacitor_tolerance_percent", options.tolerances.capacitor_percent);
     if (report.buildable) {
-        const FilterComponents& set = report.shown;
+        const CircuitParts& set = report.shown;
         const SetFigures& figures = report.figures;
         object.add_number("r1_ohm", set.R1)
             .add_number("r2_ohm", set.R2)
@@ -159,8 +159,7 @@ ExtrasReport extras_report(const Design& design, const DesignExtras& extras) {
     ExtrasReport report;
     report.parts = parts_report(design, extras.parts.value_or(PartsOptions{}));
     if (extras.opamp && report.parts.buildable) {
-        report.opamp =
-            opamp_figures(circuit_parts(report.parts.shown), extras.opamp->opamp, kSlewAmplitudeV);
+        report.opamp = opamp_figures(report.parts.shown, extras.opamp->opamp, kSlewAmplitudeV);
     }
     return report;
 }
@@ -222,7 +221,7 @@ JsonObject warning_object(const BuildWarning& warning) {
 std::string extras_netlist(const Design& design, const ExtrasReport& report,
                            const DesignExtras& extras) {
     if (!report.parts.buildable) return empty_netlist(no_circuit_text(report.parts, "netlist"));
-    const CircuitParts parts = circuit_parts(report.parts.shown);
+    const CircuitParts& parts = report.parts.shown;
     const OpAmp opamp = extras.opamp ? extras.opamp->opamp : OpAmp{};
     const PartsOptions& options = report.parts.options;
     const std::string series = std::string(series_name(options.series.resistors)) + " R and " +

@@ -76,9 +76,6 @@ std::vector<std::string> split_tabs(const std::string& line) {
     return fields;
 }
 
-std::string bits_and_tab(float value) {
-    return bits_of(value) + "\t";
-}
 std::string bits_and_tab(double value) {
     return bits_of(value) + "\t";
 }
@@ -140,16 +137,14 @@ std::string dump_opamp(const Design& design, const PartsReport& report, const st
     const OpAmp opamp = opamp_from_fields(gbw, a0, ro).opamp;
     const double amplitude_read = value_of(texts[3], FieldKind::amplitude);
     const double amplitude = std::isnan(amplitude_read) ? 1 : amplitude_read;
-    const CircuitParts values = circuit_parts(report.shown);
+    const CircuitParts& values = report.shown;
     const OpAmpFigures f = opamp_figures(values, opamp, amplitude);
     std::string out = "op-amp\t";
     out += bits_list({f.cutoff.found ? 1.0 : 0.0, f.cutoff.hz, f.ideal_cutoff.hz, f.q, f.ideal_q,
                       f.needed_gbw.limit == GbwLimit::reached ? 1.0 : 0.0, f.needed_gbw.gbw_hz,
                       f.slew_rate.found ? 1.0 : 0.0, f.slew_rate.v_per_us, f.slew_rate.at_hz,
                       f.floor.gain, f.floor.rises ? 1.0 : 0.0, f.floor.rise_hz});
-    Design shown = design;
-    shown.components = report.shown;
-    for (const std::string& line : opamp_report_lines(shown, opamp, amplitude))
+    for (const std::string& line : opamp_report_lines(values, opamp, amplitude))
         out += line + "\t";
     const TransferFunction h = transfer_function(values, opamp);
     const double attenuation_hz = value_of(texts[4], FieldKind::frequency);
@@ -204,8 +199,8 @@ std::string dump_setting(const Design& design, const std::string* setting,
     for (const BuildWarning& warning : report.warnings)
         out += warning_line(warning) + "\t";
     if (!report.buildable) return out + "no set\t";
-    const FilterComponents& p = report.shown;
-    for (const float value : {p.R1, p.R2, p.C1, p.C2})
+    const CircuitParts& p = report.shown;
+    for (const double value : {p.R1, p.R2, p.C1, p.C2})
         out += bits_and_tab(value);
     const SetFigures& f = report.figures;
     out += bits_list({f.cutoff_hz, f.cutoff_error_percent, f.q, f.q_error_percent, f.natural_hz});
@@ -214,7 +209,7 @@ std::string dump_setting(const Design& design, const std::string* setting,
           real_cutoff_line(f), q_line(f), natural_frequency_line(f)})
         out += text + "\t";
     Curve circuit(hz.size());
-    plot_circuit(circuit_parts(p), hz.data(), static_cast<int>(hz.size()), circuit.plot());
+    plot_circuit(p, hz.data(), static_cast<int>(hz.size()), circuit.plot());
     out += circuit.bits();
     if (report.ranges_made) {
         const CutoffYield& y = report.yield;
@@ -224,7 +219,7 @@ std::string dump_setting(const Design& design, const std::string* setting,
         out += cutoff_range_line(options.tolerances, report.cutoff_range_hz, true) + "\t";
         out += q_range_line(options.tolerances, report.q_range) + "\t" + yield_line(y) + "\t";
         std::vector<ResponseBand> bands(hz.size());
-        box_response_bands(tolerance_box(circuit_parts(p), options.tolerances), hz, bands);
+        box_response_bands(tolerance_box(p, options.tolerances), hz, bands);
         for (const ResponseBand& band : bands)
             out +=
                 bits_list({band.gain.low, band.gain.high, band.phase_deg.low, band.phase_deg.high,

@@ -78,14 +78,14 @@ TEST(SpiceNetlist, WithoutOutputResistanceAndIdeal) {
 }
 
 TEST(BillOfMaterials, RowsForThePartsAndTheOpAmp) {
-    EXPECT_EQ(bill_of_materials_csv(kDesign1k, {"E96", "E12", 1, 5}, {1e7, 1e5, 50}),
+    EXPECT_EQ(bill_of_materials_csv(circuit_parts(kDesign1k), {"E96", "E12", 1, 5}, {1e7, 1e5, 50}),
               "Reference,Value,Unit,Series,Tolerance,Quantity\n"
               "R1,10000,ohm,E96,1%,1\n"
               "R2,10253.1,ohm,E96,1%,1\n"
               "C1,23.132,nF,E12,5%,1\n"
               "C2,11.109,nF,E12,5%,1\n"
               "U1,10,MHz GBW,,,1\n");
-    EXPECT_EQ(lines_of(bill_of_materials_csv(kDesign1k, {}, {2.5e5, 1e5, 50}))[1],
+    EXPECT_EQ(lines_of(bill_of_materials_csv(circuit_parts(kDesign1k), {}, {2.5e5, 1e5, 50}))[1],
               "R1,10000,ohm,,,1");
 }
 

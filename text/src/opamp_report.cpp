@@ -21,10 +21,13 @@ std::string gbw_text(const NeededGbw& needed) {
 
 std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& opamp,
                                             double amplitude_v) {
-    const CircuitParts parts = circuit_parts(design.components);
-    if (!design.made() || !is_buildable(parts)) {
-        return {"Op-amp figures: none (parts not all positive)"};
-    }
+    if (!design.made()) return {"Op-amp figures: none (parts not all positive)"};
+    return opamp_report_lines(circuit_parts(design.components), opamp, amplitude_v);
+}
+
+std::vector<std::string> opamp_report_lines(const CircuitParts& parts, const OpAmp& opamp,
+                                            double amplitude_v) {
+    if (!is_buildable(parts)) return {"Op-amp figures: none (parts not all positive)"};
     return opamp_figure_lines(opamp_figures(parts, opamp, amplitude_v), amplitude_v);
 }
 

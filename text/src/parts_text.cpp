@@ -152,7 +152,7 @@ std::string no_circuit_line(const BuildWarning& warning, std::string_view missin
 std::vector<std::string> parts_report_lines(const PartsReport& report) {
     std::vector<std::string> lines;
     if (report.buildable) {
-        const FilterComponents& set = report.shown;
+        const CircuitParts& set = report.shown;
         const PartTolerances& tolerances = report.options.tolerances;
         lines = {parts_heading_line(report.options),
                  r1_line(set.R1),

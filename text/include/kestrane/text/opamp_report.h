@@ -22,6 +22,11 @@ namespace kestrane {
 std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& opamp,
                                             double amplitude_v = 1);
 
+// The same lines for a set of parts (a standard set), without a design: the one line
+// "Op-amp figures: none (parts not all positive)" unless `parts` is buildable.
+std::vector<std::string> opamp_report_lines(const CircuitParts& parts, const OpAmp& opamp,
+                                            double amplitude_v = 1);
+
 // The five figure lines above of `figures`, which opamp_figures made for `amplitude_v` volts.
 std::vector<std::string> opamp_figure_lines(const OpAmpFigures& figures, double amplitude_v);
 
