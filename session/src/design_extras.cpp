@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "kestrane/circuit/step_response.h"
@@ -47,10 +46,6 @@ std::string no_circuit_text(const PartsReport& report, std::string_view what) {
     return "No circuit to build: no standard set was found; no " + std::string(what);
 }
 
-void add_number_or_null(JsonObject& object, std::string_view key, bool exists, double value) {
-    object.add_number(key, exists ? value : std::numeric_limits<double>::quiet_NaN());
-}
-
 std::string_view kind_key(WarningKind kind) {
     switch (kind) {
         case WarningKind::no_circuit:
@@ -63,18 +58,6 @@ std::string_view kind_key(WarningKind kind) {
             break;
     }
     return "impractical_part";
-}
-
-std::string_view limit_key(GbwLimit limit) {
-    switch (limit) {
-        case GbwLimit::reached:
-            return "reached";
-        case GbwLimit::open_loop_gain:
-            return "open_loop_gain";
-        case GbwLimit::output_resistance:
-            break;
-    }
-    return "output_resistance";
 }
 
 JsonObject parts_object(const PartsReport& report) {
@@ -125,14 +108,7 @@ JsonObject opamp_object(const ExtrasReport& report, const OpAmpChoice& choice) {
     if (!report.parts.buildable) {
         return object.add_string("no_circuit", no_circuit_text(report.parts, "op-amp figures"));
     }
-    const OpAmpFigures& f = report.opamp;
-    add_number_or_null(object, "cutoff_hz", f.cutoff.found, f.cutoff.hz);
-    add_number_or_null(object, "needed_gbw_hz", f.needed_gbw.limit == GbwLimit::reached,
-                       f.needed_gbw.gbw_hz);
-    object.add_string("needed_gbw_limit", limit_key(f.needed_gbw.limit));
-    add_number_or_null(object, "slew_rate_v_per_us", f.slew_rate.found, f.slew_rate.v_per_us);
-    add_number_or_null(object, "stopband_floor_db", f.floor.gain > 0, decibels(f.floor.gain));
-    add_number_or_null(object, "stopband_rise_hz", f.floor.rises, f.floor.rise_hz);
+    add_opamp_figure_members(object, report.opamp, kSlewAmplitudeV);
     return object;
 }
 

@@ -77,14 +77,22 @@ TEST(DesignExtras, OpAmpFiguresOfTheShownSet) {
     // mpmath on the best set's third-order response with 10 MHz, 100 dB and 50 ohm
     // (tests/tools/opamp_expected.py's tf and findroot): cutoff 1002.30268404834 Hz, slew rate
     // 0.00445307813239918 V/us for a 1 V input.
+    // Its step from the residues at the poles: overshoot 4.36041836941 %, main edge
+    // 0.000341075446784 s, settling 0.00104712779142 s and 0.00162938804852 s.
     ProgramRun r = run({"--fc", "1", "--r1", "10k", "--opamp", "10"});
     EXPECT_TRUE(r.output.starts_with(
         kResultLines1k +
         "Op-amp GBW 10 MHz, A0 100 dB, Ro 50 Ohm, with the best set of E96 R and E12 C:\n"
-        "Cutoff with op-amp, Hz: 1002.3\nNeeded GBW, MHz: "))
+        "Cutoff with op-amp (-3 dB from the DC gain, first crossing), Hz: 1002.3\n"))
         << r.output;
-    EXPECT_NE(r.output.find("\nSlew rate for 1 V, V/us: 0.00445308\nStopband floor, dB: -"),
+    EXPECT_NE(r.output.find("\nSlew rate for a 1 V peak input sine, V/us: 0.00445308\n"
+                            "Lowest gain above the cutoff, dB from 1: -"),
               std::string::npos);
+    EXPECT_TRUE(r.output.ends_with(
+        "\nStep overshoot, % of final value: 4.36042\n"
+        "Step rise time, main edge 10-90 % of final value, s: 0.000341075\n"
+        "Step settling to 1 % of final value, s: 0.00104713; to 0.1 %, s: 0.00162939\n"))
+        << r.output;
     EXPECT_EQ(r.output.find("Standard parts"), std::string::npos);
 
     r = run({"--fc", "1", "--r1", "10k", "--opamp", "1,80,0", "--method", "nearest"});
@@ -185,7 +193,16 @@ TEST(DesignExtras, JsonNestsThePartsAndTheOpAmp) {
                         "\"within_2_percent\":40.89,\"within_5_percent\":95.13},"
                         "\"warnings\":[]}"))
         << parts;
-    EXPECT_NEAR(json_number(r.output.substr(opamp), "cutoff_hz"), 1002.30268404834, 1e-8);
+    const std::string figures = r.output.substr(opamp);
+    EXPECT_NEAR(json_number(figures, "cutoff_hz"), 1002.30268404834, 1e-8);
+    EXPECT_EQ(json_number(figures, "slew_input_peak_v"), 1);
+    EXPECT_NEAR(json_number(figures, "slew_rate_v_per_us"), 0.00445307813239918, 1e-15);
+    // The limit (Ro||R2) / (R1 + Ro||R2) of 10 k, 30.1 k and 50 ohm: -46.0782659018 dB.
+    EXPECT_NEAR(json_number(figures, "high_frequency_gain_db"), -46.0782659018, 1e-9);
+    EXPECT_NEAR(json_number(figures, "step_overshoot_percent"), 4.36041836941, 1e-9);
+    EXPECT_NEAR(json_number(figures, "step_rise_time_s"), 0.000341075446784, 1e-14);
+    EXPECT_NEAR(json_number(figures, "step_settling_1_percent_s"), 0.00104712779142, 1e-14);
+    EXPECT_NEAR(json_number(figures, "step_settling_01_percent_s"), 0.00162938804852, 1e-14);
     EXPECT_TRUE(r.output.ends_with("}}\n"));
 
     // The warnings as objects; the design's search parts have none to show.

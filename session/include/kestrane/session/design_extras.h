@@ -63,10 +63,8 @@ std::vector<std::string> extras_lines(const ExtrasReport& report, const DesignEx
 // q_low, q_high) and "yield" (draws, within_1_percent, within_2_percent, within_5_percent:
 // shares in percent); then "warnings", an array of objects (see warning_object).
 // "opamp": the fields as given (gbw_mhz, open_loop_gain_db, output_ohm); with its figures
-// cutoff_hz, needed_gbw_hz, slew_rate_v_per_us, stopband_floor_db and stopband_rise_hz (null
-// where a figure does not exist, as opamp_figure_lines says "none") and needed_gbw_limit
-// ("reached", "open_loop_gain" or "output_resistance"); without them "no_circuit", the line
-// that says why.
+// those of add_opamp_figure_members (text/opamp_report.h) for a 1 V peak input; without them
+// "no_circuit", the line that says why.
 void add_extras_members(JsonObject& object, const ExtrasReport& report, const DesignExtras& extras);
 
 // One warning as JSON: "kind" (no_circuit, nonpositive_part, misses_target, impractical_part)

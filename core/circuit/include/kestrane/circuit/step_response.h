@@ -10,20 +10,9 @@
 #include <vector>
 
 #include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/step_figures.h"
 
 namespace kestrane {
-
-// The figures of a step response. Times in seconds, from the step.
-struct StepFigures {
-    double final_value = 0;            // A0 / (1 + A0)
-    double initial_value = 0;          // just after the step: the leak N3/D3 through C1 and Ro
-    double overshoot_percent = 0;      // 100 (peak - final) / final; 0 when it never exceeds final
-    double peak_time_s = 0;            // the time of that peak; 0 without overshoot
-    double rise_time_s = 0;            // the main edge from 10 % of final to 90 % (see below)
-    double settling_1_percent_s = 0;   // after it, |y - final| <= 1 % of final for ever
-    double settling_01_percent_s = 0;  // the same for 0.1 %
-    double span_s = 0;                 // the span for a plot: 1.5 x the 0.1 % settling time
-};
 
 // The figures of `parts` with `opamp` (both valid). The response's extrema are found where
 // its derivative changes sign on a grid (at least 400 points, at least 6 a half-period of the
