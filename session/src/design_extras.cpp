@@ -1,8 +1,6 @@
 #include "kestrane/session/design_extras.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,9 +18,6 @@ namespace {
 
 // The input sine of the slew-rate figure, in volts.
 constexpr double kSlewAmplitudeV = 1;
-// The netlist's AC sweep reaches this factor below and above the set's real cutoff.
-constexpr double kSweepReach = 1000;
-constexpr int kSweepPointsPerDecade = 100;
 
 // "best set of E96 R and E12 C" or "nearest E96 R and E12 C".
 std::string set_text(const PartsOptions& options) {
@@ -110,23 +105,6 @@ JsonObject opamp_object(const ExtrasReport& report, const OpAmpChoice& choice) {
     }
     add_opamp_figure_members(object, report.opamp, kSlewAmplitudeV);
     return object;
-}
-
-// The netlist's analyses around `cutoff_hz` (the set's real cutoff), kept within the double
-// range, and over the step's span.
-NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s) {
-    const double centre = cutoff_hz > 0 && std::isfinite(cutoff_hz) ? cutoff_hz : 1000;
-    NetlistAnalyses analyses;
-    analyses.ac_start_hz = std::max(centre / kSweepReach, DBL_MIN);
-    analyses.ac_stop_hz = std::min(centre * kSweepReach, DBL_MAX);
-    if (!(analyses.ac_stop_hz > analyses.ac_start_hz)) {
-        analyses.ac_stop_hz = analyses.ac_start_hz * kSweepReach;
-    }
-    analyses.ac_points_per_decade = kSweepPointsPerDecade;
-    double span = step_span_s;
-    if (!(span > 0 && std::isfinite(span))) span = 1 / centre;
-    analyses.step_span_s = span > 0 && std::isfinite(span) ? span : 1;
-    return analyses;
 }
 
 }  // namespace

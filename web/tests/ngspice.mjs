@@ -47,7 +47,8 @@ function readRows(file) {
 
 const decibels = (gain) => 20 * Math.log10(gain);
 
-// Runs the netlist with a control block that runs its own analyses (ac over the plotted band,
+// Runs the netlist with a control block in place of its own (which measures and quits) that runs
+// its analyses (ac over the plotted band,
 // tran for the step) and two more sweeps, and returns every result: ac, tran, wide
 // (cutoff/100 to 1000 x cutoff, `wideHz` the cutoff), fine (+-2 % around `fineHz`) and dc
 // (near 0 Hz).
@@ -76,7 +77,7 @@ function simulate(netlist, wideHz, fineHz) {
       ".end",
       "",
     ].join("\n");
-    writeFileSync(at("filter.cir"), netlist.slice(0, netlist.lastIndexOf(".end")) + control);
+    writeFileSync(at("filter.cir"), netlist.slice(0, netlist.lastIndexOf(".control")) + control);
     const run = spawnSync(args.ngspice, ["-b", at("filter.cir")], { encoding: "utf8" });
     assert.ok(!run.error, `ngspice (${args.ngspice}) did not run: ${run.error?.message}`);
     assert.equal(run.status, 0, `ngspice failed:\n${run.stdout}\n${run.stderr}`);
