@@ -280,8 +280,9 @@ constexpr std::string_view kUsageEnd =
     "p, n, u or \u00B5, m, k, M, G (10k is 10000, 4.7n is 4.7e-9).\n"
     "\n"
     "Exit status: 0 done; 1 a design was refused (or, in the dialogue, the input\n"
-    "ended in the middle of a design); 2 a usage error, a bad value, or standard\n"
-    "output or the --spice file could not be written.\n";
+    "ended in the middle of a design); 2 a usage error, a bad value, standard\n"
+    "input that --json cannot read, or standard output or the --spice file could\n"
+    "not be written (checked before anything is printed).\n";
 
 // The fields of a design line, split at white space.
 std::vector<std::string_view> split_fields(std::string_view line) {

@@ -156,15 +156,22 @@ TEST(DesignExtras, NetlistFileHoldsTheLastDesign) {
     EXPECT_TRUE(file_text().ends_with(
         "\n* No circuit to build: the cutoff = -1 kHz is not above 0; no netlist\n.end\n"));
 
-    // A file that cannot be written: the results stand, the message and status 2 follow.
+    // A file that cannot be written is found before anything is printed: its message, status
+    // 2 and nothing on standard output, in every mode that makes designs.
     const std::string missing = (folder / "missing" / "design.cir").string();
-    r = run({"--fc", "1", "--r1", "10k", "--spice", missing});
-    EXPECT_EQ(r.output, kResultLines1k);
-    EXPECT_EQ(r.errors, "kestrane: cannot write \"" + missing + "\": No such file or directory\n");
-    EXPECT_EQ(r.status, kExitOutputFailed);
-    r = run({"--spice", missing}, input);
-    EXPECT_TRUE(r.output.ends_with(" radian.\n\n")) << r.output;  // stopped before the credits
-    EXPECT_EQ(r.status, kExitOutputFailed);
+    const std::string message =
+        "kestrane: cannot write \"" + missing + "\": No such file or directory\n";
+    for (const Args& args : {Args{"--fc", "1", "--r1", "10k", "--spice", missing},
+                             Args{"--json", "--spice", missing}, Args{"--spice", missing}}) {
+        r = run(args, input);
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(r.errors, message);
+        EXPECT_EQ(r.status, kExitOutputFailed);
+    }
+    // The check leaves no file behind where there was none.
+    const std::string fresh = (folder / "fresh.cir").string();
+    EXPECT_EQ(run({"--json", "--spice", fresh}, "").status, 0);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
     std::filesystem::remove_all(folder);
 }
 
