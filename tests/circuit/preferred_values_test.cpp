@@ -95,13 +95,15 @@ TEST(PreferredValues, EachSeriesIsEveryOtherMemberOfTheNextWhereTheStandardNests
     }
 }
 
-TEST(PreferredValues, NamesRoundTripAndNothingElseIsAName) {
+TEST(PreferredValues, NamesRoundTripInEitherCaseAndNothingElseIsAName) {
     const char* names[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
     for (std::size_t s = 0; s < 6; ++s) {
         EXPECT_EQ(series_name(kPreferredSeries[s]), names[s]);
         EXPECT_EQ(series_from_name(names[s]), kPreferredSeries[s]);
     }
-    for (const char* other : {"", "E", "e12", "E 12", "E12 ", "E3", "E1920", "12"}) {
+    EXPECT_EQ(series_from_name("e12"), Series::e12);
+    EXPECT_EQ(series_from_name("e192"), Series::e192);
+    for (const char* other : {"", "E", "e", "E 12", "E12 ", "E3", "E1920", "12", "x12"}) {
         EXPECT_FALSE(series_from_name(other).has_value()) << other;
     }
 }

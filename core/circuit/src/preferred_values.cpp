@@ -152,8 +152,10 @@ std::string_view series_name(PreferredSeries series) {
 }
 
 std::optional<PreferredSeries> series_from_name(std::string_view name) {
+    // The names differ from series_name's only in the case of their "E".
+    if (name.empty() || (name.front() != 'E' && name.front() != 'e')) return std::nullopt;
     for (const PreferredSeries series : kPreferredSeries) {
-        if (series_name(series) == name) return series;
+        if (series_name(series).substr(1) == name.substr(1)) return series;
     }
     return std::nullopt;
 }

@@ -32,8 +32,8 @@ std::span<const std::uint16_t> series_members(PreferredSeries series);
 // "E192".
 std::string_view series_name(PreferredSeries series);
 
-// The series that `name` names, exactly as series_name writes it (upper-case E, no spaces);
-// no value for any other text.
+// The series that `name` names as series_name writes it, in either case ("E96" or "e96"; no
+// spaces); no value for any other text.
 std::optional<PreferredSeries> series_from_name(std::string_view name);
 
 // The member of `series` nearest to `value` on a logarithmic scale, over every decade, with
