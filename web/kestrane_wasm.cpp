@@ -633,7 +633,7 @@ KESTRANE_EXPORT(kestrane_opamp) int kestrane_opamp(double gbw_mhz, double gain_d
 }
 
 // The shown set's figures with the op-amp (opamp_figures) and the console's op-amp lines
-// (opamp_report_lines), the slew rate for an output of `amplitude_v` volts. Returns 1; 0
+// (opamp_report_lines), the slew rate for an input sine of `amplitude_v` volts peak. Returns 1; 0
 // without a set or an op-amp.
 KESTRANE_EXPORT(kestrane_opamp_figures) int kestrane_opamp_figures(double amplitude_v) {
     amp.figures_made = false;
