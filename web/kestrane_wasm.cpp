@@ -296,7 +296,7 @@ std::string netlist_text() {
     const NetlistDesign design{
         current.design.targets.cutoff_hz, design_parts().R1, parts.series_text,
         parts.report.options.method == PartsMethod::best ? "best set" : "nearest values"};
-    const NetlistAnalyses analyses{plot.hz[0], plot.hz[plot.count - 1], kMeasuredPointsPerDecade,
+    const NetlistAnalyses analyses{plot.hz[0], plot.hz[plot.count - 1], 100,
                                    plot.step_t_s[plot.step_count - 1]};
     return spice_netlist(shown(), opamp, design, analyses);
 }

@@ -144,8 +144,11 @@ std::string dump_opamp(const Design& design, const PartsReport& report, const st
                       f.needed_gbw.limit == GbwLimit::reached ? 1.0 : 0.0, f.needed_gbw.gbw_hz,
                       f.slew_rate.found ? 1.0 : 0.0, f.slew_rate.v_per_us, f.slew_rate.at_hz,
                       f.floor.gain, f.floor.rises ? 1.0 : 0.0, f.floor.rise_hz});
-    for (const std::string& line : opamp_report_lines(values, opamp, amplitude))
-        out += line + "\t";
+    // The five op-amp lines the page shows in its op-amp group; the step's lines follow with
+    // the step.
+    const std::vector<std::string> lines = opamp_report_lines(values, opamp, amplitude);
+    for (std::size_t i = 0; i < lines.size() && i < 5; ++i)
+        out += lines[i] + "\t";
     const TransferFunction h = transfer_function(values, opamp);
     const double attenuation_hz = value_of(texts[4], FieldKind::frequency);
     if (!std::isnan(attenuation_hz)) {
