@@ -1002,7 +1002,7 @@ class PageTest(unittest.TestCase):
         self.assertIn("* Design: cutoff 1000 Hz, R1 10000 ohm, parts E96 R, E12 C, best set",
                       text)
         self.assertIn("R2 x p 3.0100000000000000e+04", text)
-        self.assertIn("C1 x out 1.4999999464748726e-08", text)  # 15 nF as a float
+        self.assertIn("C1 x out 1.4999999999999999e-08", text)  # the double nearest 15 nF
         # The AC sweep over the plotted range, 1 Hz to 1 MHz.
         self.assertRegex(text, r"\n\.ac dec 100 1\.0000000000000000e\+00 1\.0000000000000000e\+06\n")
         self.assertTrue(text.endswith(".end\n"))
