@@ -69,12 +69,10 @@ void best_set_spread(benchmark::State& state) {
         const double target = d.targets.cutoff_hz;
         const BestSet best = best_standard_set(d.components, target, series);
         evaluated.push_back(best.evaluated);
-        best_miss.push_back(
-            std::fabs(set_figures(circuit_parts(best.parts), target).cutoff_error_percent));
-        const FilterComponents nearest =
+        best_miss.push_back(std::fabs(set_figures(best.parts, target).cutoff_error_percent));
+        const CircuitParts nearest =
             standard_parts(d.components, series.resistors, series.capacitors);
-        nearest_miss.push_back(
-            std::fabs(set_figures(circuit_parts(nearest), target).cutoff_error_percent));
+        nearest_miss.push_back(std::fabs(set_figures(nearest, target).cutoff_error_percent));
     }
     for (auto _ : state) {
         for (const Design& d : designs) {

@@ -154,8 +154,8 @@ int kestrane_set_opamp(int has, double gbw_mhz, double gain_db, double ro_ohm) {
     return choice ? 1 : 0;
 }
 
-// The output amplitude of the slew rate in volts, and the attenuation's frequency in hertz
-// when `has` is not 0.
+// The peak of the input sine the slew rate is for, in volts, and the attenuation's frequency in
+// hertz when `has` is not 0.
 KESTRANE_EXPORT(kestrane_set_amplitude) void kestrane_set_amplitude(double amplitude_v) {
     session.set_amplitude(amplitude_v);
 }

@@ -178,7 +178,7 @@ constexpr OptionEntry kOptions[] = {
     {"", "--band", "HZ", "the phase deviation's band, in hertz (optional)",
      set_number<&ProgramOptions::band_hz, kBandNumberChars>},
     {"", "--json", "", "one JSON object per design, on one line", set_flag<&ProgramOptions::json>},
-    {"", "--series", "R,C", "standard parts' series, E6 to E192 (E96,E12)", set_series},
+    {"", "--series", "R,C", "standard series, E6 to E192 in any case (E96,E12)", set_series},
     {"", "--tolerance", "R,C", "their tolerances in percent, 0 to below 100 (1,5)", set_tolerances},
     {"", "--method", "best|nearest", "the best set, or each part's nearest (best)", set_method},
     {"", "--opamp", "MHZ[,DB[,OHM]]", "op-amp figures: GBW, A0 (100 dB), Ro (50 ohm)", set_opamp},
@@ -283,11 +283,13 @@ constexpr std::string_view kUsageEnd =
     "options a \"parts\" object, with --opamp an \"opamp\" object (see kestrane(1)).\n"
     "\n"
     "Values are numbers like 1000, -2.5, .5 or 4.7e3, with an optional SI prefix:\n"
-    "p, n, u or \u00B5, m, k, M, G (10k is 10000, 4.7n is 4.7e-9).\n"
+    "p, n, u or \u00B5, m (milli), k or K (kilo), M (mega), G (10k and 10K are\n"
+    "10000, 4.7n is 4.7e-9, 1M is 1e6 and 1m is 0.001).\n"
     "\n"
     "Exit status: 0 done; 1 a design was refused (or, in the dialogue, the input\n"
-    "ended in the middle of a design); 2 a usage error, a bad value, or standard\n"
-    "output or the --spice file could not be written.\n";
+    "ended in the middle of a design); 2 a usage error, a bad value, standard\n"
+    "input that --json cannot read, or standard output or the --spice file could\n"
+    "not be written (checked before anything is printed).\n";
 
 // The fields of a design line, split at white space.
 std::vector<std::string_view> split_fields(std::string_view line) {

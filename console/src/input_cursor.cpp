@@ -1,5 +1,8 @@
 #include "kestrane/console/input_cursor.h"
 
+#include <cerrno>
+#include <system_error>
+
 #include "kestrane/numeric/contract.h"
 
 namespace kestrane {
@@ -10,8 +13,12 @@ int InputCursor::fetch_byte() {
     traits::int_type raw = traits::eof();
     try {
         raw = buffer_->sbumpc();
+    } catch (const std::system_error& error) {
+        // A stream buffer over a file reports a read error by throwing (ios_base::failure, a
+        // system_error with the system's error number); the input ends here.
+        read_error_ = error.code().value() != 0 ? error.code().value() : EIO;
     } catch (...) {
-        // A stream buffer over a file reports a read error by throwing; the input ends here.
+        read_error_ = EIO;
     }
     if (traits::eq_int_type(raw, traits::eof())) {
         buffer_ = nullptr;

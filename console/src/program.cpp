@@ -1,7 +1,12 @@
 #include "kestrane/console/program.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "kestrane/console/command_line.h"
 #include "kestrane/console/dialogue.h"
@@ -29,6 +34,36 @@ bool put_out(std::ostream& out, std::string_view text) {
 void complain(std::ostream& err, std::string_view message) {
     err << message << '\n';
     err.flush();
+}
+
+// "kestrane: cannot read standard input: Is a directory", and the like.
+std::string stream_message(std::string_view what, int error) {
+    return "kestrane: cannot " + std::string(what) + ": " + std::strerror(error);
+}
+
+// The message for `path` when it cannot be opened for writing, else "". A file that did not
+// exist is removed again, so that checking leaves nothing behind.
+std::string unwritable_file(const std::string& path) {
+    std::error_code ignored;
+    const bool existed = std::filesystem::exists(path, ignored);
+    std::FILE* const file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr) {
+        return "kestrane: cannot write " + quoted_whole(path) + ": " + std::strerror(errno);
+    }
+    std::fclose(file);
+    if (!existed) std::filesystem::remove(path, ignored);
+    return "";
+}
+
+// The first of the files `extras` names that cannot be written, with its message; "" when all
+// can.
+std::string unwritable_files(const DesignExtras& extras) {
+    for (const std::string* path : {&extras.spice_path, &extras.bom_path}) {
+        if (path->empty()) continue;
+        const std::string problem = unwritable_file(*path);
+        if (!problem.empty()) return problem;
+    }
+    return "";
 }
 
 struct Answer {
@@ -64,15 +99,19 @@ Answer answer(Session& session, const DesignRequest& request, const ProgramOptio
     return {true, results_text(session, options), design_warning_line(design, where)};
 }
 
-// Puts out a made design's answer: its text, then its warning, then its files. False when the
-// output or a file cannot be written (the file's message is on `err`).
+// Puts out a made design's answer: its files, then its text, then its warning. False when a
+// file or the output cannot be written (the file's message is on `err`), with nothing put out
+// after the failure.
 bool deliver(const Answer& result, Session& session, const DesignExtras& extras, std::ostream& out,
              std::ostream& err) {
+    const std::string problem = write_extras_files(session, extras);
+    if (!problem.empty()) {
+        complain(err, problem);
+        return false;
+    }
     if (!put_out(out, result.text)) return false;
     if (!result.warning.empty()) complain(err, result.warning);
-    const std::string problem = write_extras_files(session, extras);
-    if (!problem.empty()) complain(err, problem);
-    return problem.empty();
+    return true;
 }
 
 int one_design(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
@@ -108,7 +147,33 @@ int designs_from_input(const ProgramOptions& options, std::istream& in, std::ost
         }
         if (!deliver(result, session, options.extras, out, err)) return kExitOutputFailed;
     }
+    if (input.read_error() != 0) {
+        complain(err, stream_message("read standard input", input.read_error()));
+        return kExitUsage;
+    }
     return status;
+}
+
+// The mode the command line asks for, run.
+int run_mode(const ProgramOptions& options, std::istream& in, std::ostream& out,
+             std::ostream& err) {
+    switch (options.mode) {
+        case ProgramMode::dialogue: {
+            DialogueOptions dialogue;
+            dialogue.err = &err;
+            dialogue.extras = options.extras;
+            return run_dialogue(in, out, dialogue);
+        }
+        case ProgramMode::help:
+            return put_out(out, usage_text()) ? kExitDone : kExitOutputFailed;
+        case ProgramMode::version:
+            return put_out(out, kVersionLine) ? kExitDone : kExitOutputFailed;
+        case ProgramMode::one_design:
+            return one_design(options, out, err);
+        case ProgramMode::designs_from_input:
+            return designs_from_input(options, in, out, err);
+    }
+    return kExitUsage;
 }
 
 }  // namespace
@@ -120,23 +185,23 @@ int run_program(std::span<const std::string_view> args, std::istream& in, std::o
         complain(err, argument_error_message(command.error) + "\n" + std::string(kTryHelp));
         return kExitUsage;
     }
-    switch (command.options.mode) {
-        case ProgramMode::dialogue: {
-            DialogueOptions dialogue;
-            dialogue.err = &err;
-            dialogue.extras = command.options.extras;
-            return run_dialogue(in, out, dialogue);
+    const ProgramOptions& options = command.options;
+    const bool designs = options.mode != ProgramMode::help && options.mode != ProgramMode::version;
+    if (designs) {
+        const std::string problem = unwritable_files(options.extras);
+        if (!problem.empty()) {
+            complain(err, problem);
+            return kExitOutputFailed;
         }
-        case ProgramMode::help:
-            return put_out(out, usage_text()) ? kExitDone : kExitOutputFailed;
-        case ProgramMode::version:
-            return put_out(out, kVersionLine) ? kExitDone : kExitOutputFailed;
-        case ProgramMode::one_design:
-            return one_design(command.options, out, err);
-        case ProgramMode::designs_from_input:
-            return designs_from_input(command.options, in, out, err);
     }
-    return kExitUsage;
+    errno = 0;
+    const int status = run_mode(options, in, out, err);
+    if (out.fail()) {
+        // The write that failed set errno; a failure without one is an input or output error.
+        complain(err, stream_message("write standard output", errno != 0 ? errno : EIO));
+        return kExitOutputFailed;
+    }
+    return status;
 }
 
 }  // namespace kestrane

@@ -47,8 +47,8 @@ bool has_set(Session& s) {
     return r && r->buildable;
 }
 
-const FilterComponents& shown(Session& s) {
-    static const FilterComponents kNone{};
+const CircuitParts& shown(Session& s) {
+    static const CircuitParts kNone{};
     return has_set(s) ? report(s)->shown : kNone;
 }
 
@@ -88,7 +88,7 @@ const StepFigures& step_ideal(Session& s) {
     return step ? step->ideal : kNone;
 }
 
-std::string component_line(const FilterComponents& c, int which) {
+std::string component_line(const CircuitParts& c, int which) {
     switch (which) {
         case 0:
             return r1_line(c.R1);
@@ -102,7 +102,7 @@ std::string component_line(const FilterComponents& c, int which) {
 }
 
 std::string design_line(Session& s, int which) {
-    return s.made() ? component_line(s.design().components, which) : "";
+    return s.made() ? component_line(circuit_parts(s.design().components), which) : "";
 }
 
 std::string parts_line(Session& s, int which) {
@@ -179,10 +179,10 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return s.half_deviation().value_or(0); }},
     {"parts", "made", "", false, [](Session& s) { return flag(report(s)); }},
     {"parts", "buildable", "", false, [](Session& s) { return flag(has_set(s)); }},
-    {"parts", "R1", "\u03A9", true, [](Session& s) { return double{shown(s).R1}; }},
-    {"parts", "R2", "\u03A9", true, [](Session& s) { return double{shown(s).R2}; }},
-    {"parts", "C1", "F", true, [](Session& s) { return double{shown(s).C1}; }},
-    {"parts", "C2", "F", true, [](Session& s) { return double{shown(s).C2}; }},
+    {"parts", "R1", "\u03A9", true, [](Session& s) { return shown(s).R1; }},
+    {"parts", "R2", "\u03A9", true, [](Session& s) { return shown(s).R2; }},
+    {"parts", "C1", "F", true, [](Session& s) { return shown(s).C1; }},
+    {"parts", "C2", "F", true, [](Session& s) { return shown(s).C2; }},
     {"parts", "cutoff_hz", "Hz", true, [](Session& s) { return figures(s).cutoff_hz; }},
     {"parts", "cutoff_error_percent", "%", false,
      [](Session& s) { return figures(s).cutoff_error_percent; }},
@@ -218,9 +218,10 @@ const FigureEntry kFigures[] = {
     {"opamp", "slew_v_per_us", "V/\u00B5s", true,
      [](Session& s) { return amp(s).slew_rate.v_per_us; }},
     {"opamp", "slew_at_hz", "Hz", false, [](Session& s) { return amp(s).slew_rate.at_hz; }},
-    {"opamp", "floor_gain", "", false, [](Session& s) { return amp(s).floor.gain; }},
-    {"opamp", "floor_rises", "", false, [](Session& s) { return flag(amp(s).floor.rises); }},
-    {"opamp", "floor_rise_hz", "Hz", true, [](Session& s) { return amp(s).floor.rise_hz; }},
+    {"opamp", "lowest_gain", "", false, [](Session& s) { return amp(s).floor.gain; }},
+    {"opamp", "lowest_found", "", false, [](Session& s) { return flag(amp(s).floor.rises); }},
+    {"opamp", "lowest_hz", "Hz", true, [](Session& s) { return amp(s).floor.rise_hz; }},
+    {"opamp", "limit_gain", "", false, [](Session& s) { return amp(s).floor.limit_gain; }},
     {"attenuation", "made", "", false,
      [](Session& s) { return flag(s.attenuation().has_value()); }},
     {"attenuation", "attenuation_db", "dB", false,
@@ -302,8 +303,8 @@ const LineEntry kLines[] = {
     {"opamp", "cutoff", [](Session& s) { return opamp_line(s, 0); }},
     {"opamp", "gbw", [](Session& s) { return opamp_line(s, 1); }},
     {"opamp", "slew", [](Session& s) { return opamp_line(s, 2); }},
-    {"opamp", "floor", [](Session& s) { return opamp_line(s, 3); }},
-    {"opamp", "rise", [](Session& s) { return opamp_line(s, 4); }},
+    {"opamp", "lowest", [](Session& s) { return opamp_line(s, 3); }},
+    {"opamp", "limit", [](Session& s) { return opamp_line(s, 4); }},
     {"attenuation", "attenuation",
      [](Session& s) {
          const std::optional<Session::Attenuation> a = s.attenuation();

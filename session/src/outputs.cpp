@@ -12,10 +12,6 @@
 namespace kestrane {
 namespace {
 
-void add_number_or_null(JsonObject& object, std::string_view key, bool exists, double value) {
-    object.add_number(key, exists ? value : std::numeric_limits<double>::quiet_NaN());
-}
-
 std::string_view kind_key(WarningKind kind) {
     switch (kind) {
         case WarningKind::no_circuit:
@@ -30,18 +26,6 @@ std::string_view kind_key(WarningKind kind) {
     return "impractical_part";
 }
 
-std::string_view limit_key(GbwLimit limit) {
-    switch (limit) {
-        case GbwLimit::reached:
-            return "reached";
-        case GbwLimit::open_loop_gain:
-            return "open_loop_gain";
-        case GbwLimit::output_resistance:
-            break;
-    }
-    return "output_resistance";
-}
-
 JsonObject parts_object(const PartsReport& report) {
     const PartsOptions& options = report.options;
     JsonObject object;
@@ -51,7 +35,7 @@ JsonObject parts_object(const PartsReport& report) {
         .add_number("resistor_tolerance_percent", options.tolerances.resistor_percent)
         .add_number("capacitor_tolerance_percent", options.tolerances.capacitor_percent);
     if (report.buildable) {
-        const FilterComponents& set = report.shown;
+        const CircuitParts& set = report.shown;
         const SetFigures& figures = report.figures;
         object.add_number("r1_ohm", set.R1)
             .add_number("r2_ohm", set.R2)
@@ -91,14 +75,7 @@ JsonObject opamp_object(Session& session, const OpAmpChoice& choice) {
     if (!figures) {
         return object.add_string("no_circuit", no_circuit_text(*session.parts(), "op-amp figures"));
     }
-    const OpAmpFigures& f = *figures;
-    add_number_or_null(object, "cutoff_hz", f.cutoff.found, f.cutoff.hz);
-    add_number_or_null(object, "needed_gbw_hz", f.needed_gbw.limit == GbwLimit::reached,
-                       f.needed_gbw.gbw_hz);
-    object.add_string("needed_gbw_limit", limit_key(f.needed_gbw.limit));
-    add_number_or_null(object, "slew_rate_v_per_us", f.slew_rate.found, f.slew_rate.v_per_us);
-    add_number_or_null(object, "stopband_floor_db", f.floor.gain > 0, decibels(f.floor.gain));
-    add_number_or_null(object, "stopband_rise_hz", f.floor.rises, f.floor.rise_hz);
+    add_opamp_figure_members(object, *figures, session.amplitude().value_or(1));
     return object;
 }
 

@@ -80,28 +80,6 @@ PlotCurve plot_curve(Curve& curve) {
     return {curve.gain.data(), curve.phase_deg.data(), curve.group_delay_s.data()};
 }
 
-// The netlist's AC sweep reaches this factor below and above the set's real cutoff, with this
-// many points a decade.
-constexpr double kSweepReach = 1000;
-constexpr int kSweepPointsPerDecade = 100;
-
-// The netlist's analyses around `cutoff_hz` (the set's real cutoff), kept within the double
-// range, and over the step's span.
-NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s) {
-    const double centre = cutoff_hz > 0 && std::isfinite(cutoff_hz) ? cutoff_hz : 1000;
-    NetlistAnalyses analyses;
-    analyses.ac_start_hz = std::max(centre / kSweepReach, DBL_MIN);
-    analyses.ac_stop_hz = std::min(centre * kSweepReach, DBL_MAX);
-    if (!(analyses.ac_stop_hz > analyses.ac_start_hz)) {
-        analyses.ac_stop_hz = analyses.ac_start_hz * kSweepReach;
-    }
-    analyses.ac_points_per_decade = kSweepPointsPerDecade;
-    double span = step_span_s;
-    if (!(span > 0 && std::isfinite(span))) span = 1 / centre;
-    analyses.step_span_s = span > 0 && std::isfinite(span) ? span : 1;
-    return analyses;
-}
-
 int clamp_points(int points) {
     return std::clamp(points, 2, kMostPlotPoints);
 }
@@ -259,7 +237,7 @@ const PartsReport* Session::parts() {
 std::optional<CircuitParts> Session::shown_parts() {
     const PartsReport* set = set_report();
     if (!set || !set->buildable) return std::nullopt;
-    return circuit_parts(set->shown);
+    return set->shown;
 }
 
 const ToleranceBox* Session::tolerance_box() {
@@ -303,12 +281,15 @@ std::optional<Session::Attenuation> Session::attenuation() {
 }
 
 const StepResponses* Session::step() {
-    const std::optional<CircuitParts> parts = shown_parts();
-    if (!parts || !opamp_.value) return nullptr;
+    const OpAmpFigures* figures = opamp_figures();
+    if (!figures) return nullptr;
     if (!fresh(step_, {set_.stamp, opamp_.changed})) {
+        // The op-amp figures hold the step with the op-amp (the same whatever the amplitude);
+        // the ideal op-amp's is made here.
+        const CircuitParts parts = *shown_parts();
         StepResponses step;
-        step.with_opamp = step_figures(*parts, opamp_.value->opamp);
-        step.ideal = step_figures(*parts, kIdealOpAmp);
+        step.with_opamp = figures->step;
+        step.ideal = step_figures(parts, kIdealOpAmp);
         step.span_s = std::max(step.with_opamp.span_s, step.ideal.span_s);
         step_.value = step;
         step_.stamp = tick();

@@ -135,6 +135,23 @@ TEST(OpAmpModel, StopbandWithoutOutputResistanceNeverRises) {
     const StopbandFloor floor = stopband_floor(transfer_function(kParts, {1e7, 1e5, 0}));
     EXPECT_FALSE(floor.rises);
     EXPECT_EQ(floor.gain, 0);
+    EXPECT_EQ(floor.limit_gain, 0);
+}
+
+TEST(OpAmpModel, BeyondItsLowestGainTheStopbandRisesToTheLeak) {
+    // The best E96/E12 set of 1 kHz / 10 kohm with 1 MHz, 80 dB and 100 ohm: the gain passes
+    // its least value (-64.0 dB) and climbs back towards (Ro||R2) / (R1 + Ro||R2) =
+    // 0.009868528900691781 (exact fractions), -40.1 dB, which it approaches from below.
+    const CircuitParts set{10000, 30100, 15e-9, 5.6e-9};
+    const TransferFunction h = transfer_function(set, {1e6, 1e4, 100});
+    const StopbandFloor floor = stopband_floor(h);
+    ASSERT_TRUE(floor.rises);
+    EXPECT_NEAR(floor.limit_gain, 0.009868528900691781, 1e-15);
+    EXPECT_LT(decibels(floor.gain), -63.9);
+    EXPECT_GT(decibels(floor.gain), -64.1);
+    const double far = response_at(h, 1e12).gain;
+    EXPECT_LT(far, floor.limit_gain);
+    EXPECT_NEAR(far, floor.limit_gain, 1e-6 * floor.limit_gain);
 }
 
 TEST(OpAmpFields, ValidValuesAndRefusals) {

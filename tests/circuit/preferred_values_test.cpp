@@ -24,10 +24,17 @@ bool contains(Series series, int hundredths) {
     return std::find(members.begin(), members.end(), hundredths) != members.end();
 }
 
-// The float nearest to hundredths * 10^exponent, by the library's decimal conversion.
+std::string decimal_text(int hundredths, int exponent) {
+    return std::to_string(hundredths) + "e" + std::to_string(exponent);
+}
+
+// The float and the double nearest to hundredths * 10^exponent, by the C library's correctly
+// rounded decimal conversion.
 float decimal_float(int hundredths, int exponent) {
-    const std::string text = std::to_string(hundredths) + "e" + std::to_string(exponent);
-    return std::strtof(text.c_str(), nullptr);
+    return std::strtof(decimal_text(hundredths, exponent).c_str(), nullptr);
+}
+double decimal_double(int hundredths, int exponent) {
+    return std::strtod(decimal_text(hundredths, exponent).c_str(), nullptr);
 }
 
 TEST(PreferredValues, TablesAreTheStandardsFormulaValuesSaveItsExceptions) {
@@ -88,26 +95,28 @@ TEST(PreferredValues, EachSeriesIsEveryOtherMemberOfTheNextWhereTheStandardNests
     }
 }
 
-TEST(PreferredValues, NamesRoundTripAndNothingElseIsAName) {
+TEST(PreferredValues, NamesRoundTripInEitherCaseAndNothingElseIsAName) {
     const char* names[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
     for (std::size_t s = 0; s < 6; ++s) {
         EXPECT_EQ(series_name(kPreferredSeries[s]), names[s]);
         EXPECT_EQ(series_from_name(names[s]), kPreferredSeries[s]);
     }
-    for (const char* other : {"", "E", "e12", "E 12", "E12 ", "E3", "E1920", "12"}) {
+    EXPECT_EQ(series_from_name("e12"), Series::e12);
+    EXPECT_EQ(series_from_name("e192"), Series::e192);
+    for (const char* other : {"", "E", "e", "E 12", "E12 ", "E3", "E1920", "12", "x12"}) {
         EXPECT_FALSE(series_from_name(other).has_value()) << other;
     }
 }
 
-TEST(NearestPreferred, EveryMemberIsTheFloatNearestItsDecimalValueAndRoundsToItself) {
-    // Over every decade that normal floats reach: the member a float rounds to is the float
-    // the library's decimal conversion gives for it, and rounding it again keeps it.
+TEST(NearestPreferred, TheFloatNearestEveryMemberRoundsToTheDoubleNearestIt) {
+    // Over every decade that normal floats reach: the float nearest a member rounds to that
+    // member, given as the double the library's decimal conversion gives for it.
     for (const Series series : kPreferredSeries) {
         for (int exponent = -40; exponent <= 36; ++exponent) {
             for (const int hundredths : members_of(series)) {
                 const float member = decimal_float(hundredths, exponent);
                 if (member < std::numeric_limits<float>::min() || std::isinf(member)) continue;
-                ASSERT_EQ(nearest_preferred(member, series), member)
+                ASSERT_EQ(nearest_preferred(member, series), decimal_double(hundredths, exponent))
                     << series_name(series) << " " << hundredths << "e" << exponent;
             }
         }
@@ -138,8 +147,8 @@ TEST(NearestPreferred, GoesToTheNearerMemberOnEachSideOfEveryGeometricMidpoint) 
                 if (below < members[i] * scale || above > members[i + 1] * scale) continue;
                 ASSERT_GT(midpoint - below, 1e-13 * midpoint);
                 ASSERT_GT(above - midpoint, 1e-13 * midpoint);
-                const float lower = decimal_float(members[i], exponent);
-                const float upper = decimal_float(members[i + 1], exponent);
+                const double lower = decimal_double(members[i], exponent);
+                const double upper = decimal_double(members[i + 1], exponent);
                 const std::string where = std::string(series_name(series)) + " " +
                                           std::to_string(members[i]) + "e" +
                                           std::to_string(exponent);
@@ -160,34 +169,34 @@ TEST(NearestPreferred, CrossesDecadeBoundaries) {
     struct Case {
         float value;
         Series series;
-        float expected;
+        double expected;
     };
     // E12's 8.2 and 10 meet at sqrt(82) = 9.0554; E96's 976 and 1000 at sqrt(976000) =
     // 987.927; E192's 9.88 and 10.0 at sqrt(98.8) = 9.93982; E6's 0.68 and 1.0 at
     // sqrt(0.68) = 0.824621.
     const Case cases[] = {
-        {9.9f, Series::e12, 10.0f},
-        {0.0995f, Series::e12, 0.1f},
-        {9.05f, Series::e12, 8.2f},
-        {9.06f, Series::e12, 10.0f},
-        {987.9f, Series::e96, 976.0f},
-        {988.0f, Series::e96, 1000.0f},
-        {9.939f, Series::e192, 9.88f},
-        {9.94f, Series::e192, 10.0f},
-        {0.8246f, Series::e6, 0.68f},
-        {0.8247f, Series::e6, 1.0f},
-        {-9.9f, Series::e12, -10.0f},
-        {-0.0995f, Series::e12, -0.1f},
-        {-987.9e-12f, Series::e96, -976e-12f},
-        {-988e-12f, Series::e96, -1e-9f},
+        {9.9f, Series::e12, 10.0},
+        {0.0995f, Series::e12, 0.1},
+        {9.05f, Series::e12, 8.2},
+        {9.06f, Series::e12, 10.0},
+        {987.9f, Series::e96, 976.0},
+        {988.0f, Series::e96, 1000.0},
+        {9.939f, Series::e192, 9.88},
+        {9.94f, Series::e192, 10.0},
+        {0.8246f, Series::e6, 0.68},
+        {0.8247f, Series::e6, 1.0},
+        {-9.9f, Series::e12, -10.0},
+        {-0.0995f, Series::e12, -0.1},
+        {-987.9e-12f, Series::e96, -976e-12},
+        {-988e-12f, Series::e96, -1e-9},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(nearest_preferred(c.value, c.series), c.expected)
             << c.value << " in " << series_name(c.series);
     }
     for (const Series series : kPreferredSeries) {
-        EXPECT_EQ(nearest_preferred(std::nextafter(1.0f, 0.0f), series), 1.0f);
-        EXPECT_EQ(nearest_preferred(std::nextafter(1e-9f, 1.0f), series), 1e-9f);
+        EXPECT_EQ(nearest_preferred(std::nextafter(1.0f, 0.0f), series), 1.0);
+        EXPECT_EQ(nearest_preferred(std::nextafter(1e-9f, 1.0f), series), 1e-9);
     }
 }
 
@@ -204,21 +213,21 @@ TEST(NearestPreferred, ZerosInfinitiesAndNotANumberComeBackUnchanged) {
 
 TEST(NearestPreferred, ReachesBothEndsOfTheFloatRange) {
     // The smallest subnormal, 1.401e-45, lies between 1.0e-45 and 1.5e-45 in E6 (midpoint
-    // 1.2247e-45) and goes to 1.5e-45, whose nearest float is the subnormal itself.
+    // 1.2247e-45) and goes to 1.5e-45; in E192 between 1.40e-45 and 1.42e-45 (midpoint
+    // 1.40996e-45), to 1.40e-45.
     const float smallest = std::numeric_limits<float>::denorm_min();
-    EXPECT_EQ(nearest_preferred(smallest, Series::e6), smallest);
-    EXPECT_EQ(nearest_preferred(-smallest, Series::e192), -smallest);
+    EXPECT_EQ(nearest_preferred(smallest, Series::e6), 1.5e-45);
+    EXPECT_EQ(nearest_preferred(-smallest, Series::e192), -1.4e-45);
     // The largest float, 3.40282e38: E48's neighbours 3.32e38 and 3.48e38 meet at 3.39906e38,
-    // below it, and 3.48e38 is beyond the float range; the other series stay inside.
+    // below it, so it goes to 3.48e38, beyond the float range but a double like any other.
     const float largest = std::numeric_limits<float>::max();
-    const float infinity = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(nearest_preferred(largest, Series::e6), 3.3e38f);
-    EXPECT_EQ(nearest_preferred(largest, Series::e24), 3.3e38f);
-    EXPECT_EQ(nearest_preferred(largest, Series::e48), infinity);
-    EXPECT_EQ(nearest_preferred(-largest, Series::e48), -infinity);
-    EXPECT_EQ(nearest_preferred(3.399e38f, Series::e48), 3.32e38f);
-    EXPECT_EQ(nearest_preferred(largest, Series::e96), 3.40e38f);
-    EXPECT_EQ(nearest_preferred(largest, Series::e192), 3.40e38f);
+    EXPECT_EQ(nearest_preferred(largest, Series::e6), 3.3e38);
+    EXPECT_EQ(nearest_preferred(largest, Series::e24), 3.3e38);
+    EXPECT_EQ(nearest_preferred(largest, Series::e48), 3.48e38);
+    EXPECT_EQ(nearest_preferred(-largest, Series::e48), -3.48e38);
+    EXPECT_EQ(nearest_preferred(3.399e38f, Series::e48), 3.32e38);
+    EXPECT_EQ(nearest_preferred(largest, Series::e96), 3.40e38);
+    EXPECT_EQ(nearest_preferred(largest, Series::e192), 3.40e38);
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ BestSet exhaustive_best(const FilterComponents& search, double target_hz, Series
     for (std::size_t i = n.c1.count; i-- > 0;) {
         for (std::size_t j = n.c2.count; j-- > 0;) {
             for (std::size_t k = n.r2.count; k-- > 0;) {
-                const FilterComponents set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
-                const double error = set_error(circuit_parts(set), target_hz);
+                const CircuitParts set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
+                const double error = set_error(set, target_hz);
                 if (goes_before(error, set, best.error, best.parts)) {
                     best.error = error;
                     best.parts = set;
@@ -49,23 +49,24 @@ void expect_same_set(const BestSet& actual, const BestSet& expected) {
 }
 
 TEST(BestStandardSet, OneKilohertzDesignAgainstAnIndependentExhaustiveSearch) {
-    // python3: every set of the neighbourhood (members as the floats nearest the exact
-    // decimals), the cutoff by the plain quadratic formula in doubles, ties by R2, C1, C2.
+    // python3: every set of the neighbourhood, ties by R2, C1, C2; the errors of these sets
+    // by mpmath at 40 digits from the exact decimal parts (the quadratic formula for the
+    // cutoff). Each part is the double nearest its decimal value: 15 nF, not the float near it.
     const struct {
         SeriesPair series;
-        float r2, c1, c2;
+        double r2, c1, c2;
         double error;
     } expected[] = {
-        {{e96, e12}, 30100, 15e-9f, 5.6e-9f, 0.0023095866511799734},
-        {{e6, e6}, 4700, 33e-9f, 15e-9f, 0.021731803591356846},
-        {{e12, e12}, 18000, 18e-9f, 8.2e-9f, 0.019705818578772627},
-        {{e24, e48}, 20000, 16.9e-9f, 7.5e-9f, 0.0007404732572393602},
-        {{e192, e192}, 21500, 16.5e-9f, 7.15e-9f, 0.0006479111733578291},
+        {{e96, e12}, 30100, 15e-9, 5.6e-9, 0.0023095900431793282},
+        {{e6, e6}, 4700, 33e-9, 15e-9, 0.021731808857276227},
+        {{e12, e12}, 18000, 18e-9, 8.2e-9, 0.019705843611452205},
+        {{e24, e48}, 20000, 16.9e-9, 7.5e-9, 0.00074046659535134409},
+        {{e192, e192}, 21500, 16.5e-9, 7.15e-9, 0.0006478905580550018},
     };
     for (const auto& e : expected) {
         const BestSet best = best_standard_set(kDesign1k, 1000, e.series);
         ASSERT_TRUE(best.found);
-        EXPECT_EQ(best.parts.R1, 10000.0f);
+        EXPECT_EQ(best.parts.R1, 10000.0);
         EXPECT_EQ(best.parts.R2, e.r2);
         EXPECT_EQ(best.parts.C1, e.c1);
         EXPECT_EQ(best.parts.C2, e.c2);
@@ -73,7 +74,7 @@ TEST(BestStandardSet, OneKilohertzDesignAgainstAnIndependentExhaustiveSearch) {
     }
     // Within 0.5 % on both the cutoff and Q, where nearest rounding misses by 7.3 %.
     const SetFigures figures =
-        set_figures(circuit_parts(best_standard_set(kDesign1k, 1000, {e96, e12}).parts), 1000);
+        set_figures(best_standard_set(kDesign1k, 1000, {e96, e12}).parts, 1000);
     EXPECT_LT(std::fabs(figures.cutoff_error_percent), 0.5);
     EXPECT_LT(std::fabs(figures.q_error_percent), 0.5);
 }
@@ -125,38 +126,37 @@ TEST(ShownSet, EachMethodGivesItsSet) {
     // Nearest on a log scale, each part alone: E96 near 10.25 kohm are 10.2 and 10.5
     // (midpoint sqrt(10.2 * 10.5) = 10.349); E12 near 23.13 nF are 22 and 27 (midpoint
     // 24.372), near 11.109 nF 10 and 12 (midpoint sqrt(120) = 10.954).
-    const std::optional<FilterComponents> nearest =
+    const std::optional<CircuitParts> nearest =
         shown_set(kDesign1k, 1000, PartsMethod::nearest, {e96, e12});
     ASSERT_TRUE(nearest);
-    EXPECT_EQ(nearest->R1, 10000.0f);
-    EXPECT_EQ(nearest->R2, 10200.0f);
-    EXPECT_EQ(nearest->C1, 22e-9f);
-    EXPECT_EQ(nearest->C2, 12e-9f);
-    const std::optional<FilterComponents> best =
+    EXPECT_EQ(nearest->R1, 10000.0);
+    EXPECT_EQ(nearest->R2, 10200.0);
+    EXPECT_EQ(nearest->C1, 22e-9);
+    EXPECT_EQ(nearest->C2, 12e-9);
+    const std::optional<CircuitParts> best =
         shown_set(kDesign1k, 1000, PartsMethod::best, {e96, e12});
     ASSERT_TRUE(best);
-    EXPECT_EQ(best->R2, 30100.0f);
+    EXPECT_EQ(best->R2, 30100.0);
 }
 
-TEST(PreferredMembers, RangesOfMembersAsFloats) {
-    float members[32];
-    // 0.99 nF to 10 nF in E12: twelve members and 10 nF itself. (From 1e-9 on it would be
-    // twelve: the float nearest 1 nF is 9.99999972e-10.)
-    ASSERT_EQ(preferred_members(e12, 0.99e-9, 1e-8, members), 13u);
-    EXPECT_EQ(preferred_members(e12, 1e-9, 1e-8, members), 12u);
-    ASSERT_EQ(preferred_members(e12, 0.99e-9, 1e-8, members), 13u);
-    EXPECT_EQ(members[0], 1e-9f);
-    EXPECT_EQ(members[5], 2.7e-9f);
-    EXPECT_EQ(members[12], 1e-8f);
+TEST(PreferredMembers, RangesOfMembersAsTheDoublesNearestThem) {
+    double members[32];
+    // 1 nF to 10 nF in E12: twelve members and 10 nF itself, the bounds included: each member
+    // is the double nearest its decimal value, as the bounds are (the float nearest 1 nF,
+    // 9.99999972e-10, lay below the bound).
+    ASSERT_EQ(preferred_members(e12, 1e-9, 1e-8, members), 13u);
+    EXPECT_EQ(members[0], 1e-9);
+    EXPECT_EQ(members[5], 2.7e-9);
+    EXPECT_EQ(members[12], 1e-8);
     for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(nearest_preferred(members[i], e12), members[i]);
+        EXPECT_EQ(nearest_preferred(static_cast<float>(members[i]), e12), members[i]);
     // Bounds between members; more members than room.
     ASSERT_EQ(preferred_members(e6, 1.6, 460, members), 14u);
-    EXPECT_EQ(members[0], 2.2f);
-    EXPECT_EQ(members[13], 330.0f);
-    float few[2];
+    EXPECT_EQ(members[0], 2.2);
+    EXPECT_EQ(members[13], 330.0);
+    double few[2];
     EXPECT_EQ(preferred_members(e192, 100, 1000, few), 193u);
-    EXPECT_EQ(few[1], 101.0f);
+    EXPECT_EQ(few[1], 101.0);
     EXPECT_EQ(preferred_members(e6, 0, 10, members), 0u);
     EXPECT_EQ(preferred_members(e6, 10, 1, members), 0u);
     EXPECT_EQ(preferred_members(e6, 1, INFINITY, members), 0u);

@@ -96,7 +96,7 @@ TEST(CommandLine, TheFirstUnusableArgumentIsReported) {
         {{"--fc"}, P::missing_value, "--fc", "--fc"},
         {{"--json=yes"}, P::unwanted_value, "--json=yes", "--json"},
         {{"--fc", "1x", "--bogus"}, P::not_a_number, "1x", "--fc"},
-        {{"--r1", "1K"}, P::not_a_number, "1K", "--r1"},
+        {{"--r1", "1Q"}, P::not_a_number, "1Q", "--r1"},
         {{"--fc", "--r1", "1"}, P::not_a_number, "--r1", "--fc"},
         {{"--fc="}, P::not_a_number, "", "--fc"},
         {{"--fc", " 1"}, P::not_a_number, " 1", "--fc"},
@@ -111,7 +111,7 @@ TEST(CommandLine, TheFirstUnusableArgumentIsReported) {
         {{"--band", "150", "--json"}, P::missing_option, "--band", "--band"},
         // The extras' values: a field that is not a number is named on its own.
         {{"--series", "E96"}, P::bad_value, "E96", "--series"},
-        {{"--series", "E96,e12"}, P::bad_value, "E96,e12", "--series"},
+        {{"--series", "E96,f12"}, P::bad_value, "E96,f12", "--series"},
         {{"--series=E6,E12,E24"}, P::bad_value, "E6,E12,E24", "--series"},
         {{"--tolerance", "1,100"}, P::bad_value, "100", "--tolerance"},
         {{"--tolerance", "-1,5"}, P::bad_value, "-1", "--tolerance"},
@@ -145,7 +145,7 @@ TEST(CommandLine, TheFirstUnusableArgumentIsReported) {
 TEST(CommandLine, ExtrasInEveryDesignMode) {
     using enum PreferredSeries;
     // Any parts option turns the report on with the others at their defaults.
-    CommandLine command = parse({"--series", "E6,E192"});
+    CommandLine command = parse({"--series", "e6,E192"});
     ASSERT_TRUE(command.ok());
     EXPECT_EQ(command.options.mode, ProgramMode::dialogue);
     ASSERT_TRUE(command.options.extras.asks.parts);

@@ -186,6 +186,8 @@ TEST(NumberReading, SiPrefixesMoveTheDecimalExponent) {
         std::size_t taken;
     };
     const Case cases[] = {{"10k", 10000, 3},
+                          {"1K", 1000, 2},  // kilo as resistors are marked; M stays mega
+                          {"4.7K", 4700, 4},
                           {" 4.7n ", 4.7e-9, 5},  // 4.7 * 1e-9 would round twice, to 4.7e-9 + 1ulp
                           {"4.7u", 4.7e-6, 4},
                           {"4.7\xC2\xB5", 4.7e-6, 5},

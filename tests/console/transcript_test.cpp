@@ -144,12 +144,30 @@ TEST(Program, UnreadableStandardInputIsTheEndOfInput) {
     }
 }
 
+TEST(Program, DesignsFromAnUnreadableInputAreAnError) {
+    for (const char* redirect : {"<&-", "< /"}) {
+        SCOPED_TRACE(redirect);
+        const ProcessResult result = run_shell(std::string("\"$KESTRANE\" --json ") + redirect);
+        EXPECT_EQ(result.output, "");
+        EXPECT_TRUE(result.errors.starts_with("kestrane: cannot read standard input: "))
+            << result.errors;
+        EXPECT_EQ(result.exit_status, 2);
+    }
+}
+
 TEST(Program, OutputThatCannotBeWrittenGivesStatusTwo) {
-    ProcessResult result = run_shell("\"$KESTRANE\" > /dev/full", "1 10000 150 0\n");
-    EXPECT_EQ(result.errors, "");
-    EXPECT_EQ(result.exit_status, 2);
-    result = run_shell("\"$KESTRANE\" --version > /dev/full");
-    EXPECT_EQ(result.exit_status, 2);
+    // Every mode says what failed: the dialogue, one design, the usage text.
+    const std::string full = "kestrane: cannot write standard output: No space left on device\n";
+    for (const char* command :
+         {"\"$KESTRANE\" > /dev/full", "\"$KESTRANE\" --fc 1 --r1 10k > /dev/full",
+          "\"$KESTRANE\" --json < <(echo 1 10k) > /dev/full",
+          "\"$KESTRANE\" --version > /dev/full"}) {
+        SCOPED_TRACE(command);
+        const ProcessResult result = run_shell(command, "1 10000 150 0\n");
+        EXPECT_EQ(result.errors, full);
+        EXPECT_EQ(result.exit_status, 2);
+    }
+    ProcessResult result;
 
     // With SIGPIPE ignored, a reader that goes away must still stop an endless dialogue.
     result = run_shell(

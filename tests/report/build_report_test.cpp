@@ -47,25 +47,43 @@ TEST(PartsReport, OneKilohertzDesignWithTheBestSet) {
     const Design design = design_filter(1, 10000);
     const PartsReport report = parts_report(design, {{e96, e12}, PartsMethod::best, {1, 5}});
     ASSERT_TRUE(report.buildable);
-    EXPECT_EQ(report.shown.R2, 30100.0f);
+    EXPECT_EQ(report.shown.R2, 30100.0);
+    EXPECT_EQ(report.shown.C1, 15e-9);
     EXPECT_TRUE(report.warnings.empty());
-    // mpmath (see the circuit tests): 1002.3095866511797939 Hz and Q 0.70809329609909425807.
-    EXPECT_NEAR(report.figures.cutoff_error_percent, 0.23095866511797939, 1e-12);
-    EXPECT_NEAR(report.figures.q_error_percent, 0.13951427688068985, 1e-12);
+    // mpmath of 10 k, 30.1 k, 15 nF, 5.6 nF: 1002.3095900431793 Hz and Q 0.70809330995016.
+    EXPECT_NEAR(report.figures.cutoff_error_percent, 0.23095900431793282, 1e-12);
+    EXPECT_NEAR(report.figures.q_error_percent, 0.13951623571702164, 1e-12);
     ASSERT_TRUE(report.ranges_made);
-    // python3's independent search over the box (see the range tests' method).
-    EXPECT_NEAR(report.cutoff_range_hz.low, 942.90629863077602, 942.9 * 2e-9);
-    EXPECT_NEAR(report.cutoff_range_hz.high, 1065.7199220108219, 1065.8 * 2e-9);
-    EXPECT_NEAR(report.q_range.low, 0.67013834701866373, 1e-9);
-    EXPECT_NEAR(report.q_range.high, 0.74814189511039316, 1e-9);
-    EXPECT_EQ(report.yield.within[2], 9513);
-
+    // tests/tools/box_ranges.py 10000 30100 15e-9 5.6e-9 1 5: the ends hold these and are
+    // within 2e-9 of them.
+    EXPECT_NEAR(report.cutoff_range_hz.low, 942.90630365259727, 942.9 * 2e-9);
+    EXPECT_LE(report.cutoff_range_hz.low, 942.90630365259727);
+    EXPECT_NEAR(report.cutoff_range_hz.high, 1065.7199256174155, 1065.8 * 2e-9);
+    EXPECT_GE(report.cutoff_range_hz.high, 1065.7199256174155);
+    EXPECT_NEAR(report.q_range.low, 0.67013836012728849, 1e-9);
+    EXPECT_NEAR(report.q_range.high, 0.74814190974485170, 1e-9);
     const PartsReport nearest = parts_report(design, {{e96, e12}, PartsMethod::nearest, {1, 5}});
     EXPECT_EQ(nearest.shown.R2, 10200.0f);
     const PartsReport no_ranges = parts_report(design, {{e96, e12}, PartsMethod::best, {100, 5}});
     EXPECT_TRUE(no_ranges.buildable);
     EXPECT_FALSE(no_ranges.ranges_made);
     EXPECT_EQ(no_ranges.yield.draws, 0);
+}
+
+TEST(PartsReport, TheRangeHoldsEverySetOfTrueStandardPartsInTolerance) {
+    // The nearest E24/E6 set of 22.63 kHz with 125 kohm is 130 k, 130 k, 68 pF, 33 pF. At
+    // 5 % and 10 %, R1 = R2 = 136.5 k, C1 = 61.2 pF, C2 = 36.3 pF is in tolerance; mpmath gives
+    // it a cutoff of 22549.649712774125 Hz. A box around the floats nearest the parts (68 pF
+    // held as 6.80000012e-11) began above it, at 22549.650791 Hz.
+    PartsOptions options;
+    options.method = PartsMethod::nearest;
+    options.series = {e24, e6};
+    options.tolerances = {5, 10};
+    const PartsReport report = parts_report(design_filter(22.63, 125000), options);
+    ASSERT_TRUE(report.ranges_made);
+    EXPECT_EQ(report.shown.C1, 68e-12);
+    EXPECT_LE(report.cutoff_range_hz.low, 22549.649712774125);
+    EXPECT_GT(report.cutoff_range_hz.low, 22549.649712774125 * (1 - 2e-9));
 }
 
 TEST(PartsReport, LowCutoffsMissOnTheRealCircuit) {
@@ -113,17 +131,16 @@ TEST(PartsReport, NoCircuitToBuild) {
     EXPECT_FALSE(design_warning(negative_input));
 
     // R1 = 3.4e38 ohm (the largest float, 3.40282e38) has the E48 neighbours 3.32e38 and
-    // 3.48e38, the nearer on a log scale beyond the float range: the nearest set has no R1.
+    // 3.48e38, the nearer on a log scale beyond the float range but a double like any other.
     PartsOptions nearest_e48;
     nearest_e48.method = PartsMethod::nearest;
     nearest_e48.series = {e48, e48};
     const PartsReport beyond = parts_report(design_filter(1, 1e40), nearest_e48);
-    EXPECT_FALSE(beyond.buildable);
+    EXPECT_TRUE(beyond.buildable);
+    EXPECT_EQ(beyond.shown.R1, 3.48e38);
     ASSERT_FALSE(beyond.warnings.empty());
-    EXPECT_EQ(beyond.warnings.back().kind, WarningKind::no_circuit);
-    EXPECT_EQ(beyond.warnings.back().name, DesignValue::R1);
+    EXPECT_EQ(beyond.warnings.back().kind, WarningKind::impractical_part);
     EXPECT_EQ(beyond.warnings.back().set, PartSet::shown);
-    EXPECT_TRUE(std::isinf(beyond.warnings.back().value));
 
     const PartsReport refused = parts_report(design_filter(1, 0), {});
     ASSERT_EQ(kinds(refused.warnings), std::vector{WarningKind::no_circuit});

@@ -5,7 +5,7 @@
 // Input: one design a line, texts separated by tabs: the cutoff (kHz), R1 (ohms) and the band
 // (Hz), then any number of settings, ten texts each: the method ("best" or "nearest"), the
 // resistors' and the capacitors' series ("E6" to "E192"), their tolerances in percent, the
-// op-amp's GBW (MHz), A0 (dB) and Ro (ohms), the output amplitude (V) and the attenuation's
+// op-amp's GBW (MHz), A0 (dB) and Ro (ohms), the input sine's peak (V) and the attenuation's
 // frequency (Hz). Every number text is read as the page reads its fields (read_field).
 //
 // The script, for each line: the three fields are read and their status and bits printed;

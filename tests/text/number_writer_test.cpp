@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "bound_cases.h"
 #include "number_shape.h"
 
 namespace kestrane {
@@ -39,6 +40,20 @@ TEST(Writing, PlainDecimals) {
                   {10253.1005859375, "10253.1"},  // single-precision R2
                   {23.131995916366577, "23.132"},
                   {999999.4, "999999"}});
+}
+
+// Range ends rounded outward against exact rational arithmetic (tests/tools/bound_cases.py):
+// 0.1 is a little above one tenth, so it rounds up to 0.1000001; a run of nines carries into
+// the next decade; the layout is the console's with the digits asked for.
+TEST(Writing, BoundsRoundDownAndUpFromTheExactValue) {
+    for (const bound_cases::BoundCase& c : bound_cases::kCases) {
+        EXPECT_EQ(format_bound(c.value, c.digits, BoundRounding::down), c.down)
+            << c.value << " to " << c.digits << " digits";
+        EXPECT_EQ(format_bound(c.value, c.digits, BoundRounding::up), c.up)
+            << c.value << " to " << c.digits << " digits";
+    }
+    EXPECT_EQ(format_bound(-0.0, 7, BoundRounding::up), "0");
+    EXPECT_EQ(format_bound(INFINITY, 7, BoundRounding::down), "1.#INF");
 }
 
 TEST(Writing, ExponentNotation) {

@@ -57,10 +57,15 @@ TEST(SpiceNetlist, ElementsValuesAndAnalyses) {
     const auto ca = text.find("CA a 0 ");
     ASSERT_NE(ca, std::string::npos);
     EXPECT_NEAR(std::strtod(text.c_str() + ca + 7, nullptr), 1.5915494309189533577e-08, 1e-23);
-    // Only R, C, E, G and the source V; comments and dot commands besides.
+    // Only R, C, E, G and the source V; comments and dot commands besides, and ngspice's
+    // commands inside its .control block.
+    bool in_control = false;
     for (const std::string& line : lines) {
+        if (line == ".control" || line == ".endc") in_control = line == ".control";
+        if (in_control) continue;
         EXPECT_NE(std::string("*.RCEGV").find(line.at(0)), std::string::npos) << line;
     }
+    EXPECT_TRUE(has_line(lines, "quit"));
 }
 
 TEST(SpiceNetlist, WithoutOutputResistanceAndIdeal) {
@@ -78,36 +83,51 @@ TEST(SpiceNetlist, WithoutOutputResistanceAndIdeal) {
 }
 
 TEST(BillOfMaterials, RowsForThePartsAndTheOpAmp) {
-    EXPECT_EQ(bill_of_materials_csv(kDesign1k, {"E96", "E12", 1, 5}, {1e7, 1e5, 50}),
+    EXPECT_EQ(bill_of_materials_csv(circuit_parts(kDesign1k), {"E96", "E12", 1, 5}, {1e7, 1e5, 50}),
               "Reference,Value,Unit,Series,Tolerance,Quantity\n"
               "R1,10000,ohm,E96,1%,1\n"
               "R2,10253.1,ohm,E96,1%,1\n"
               "C1,23.132,nF,E12,5%,1\n"
               "C2,11.109,nF,E12,5%,1\n"
               "U1,10,MHz GBW,,,1\n");
-    EXPECT_EQ(lines_of(bill_of_materials_csv(kDesign1k, {}, {2.5e5, 1e5, 50}))[1],
+    EXPECT_EQ(lines_of(bill_of_materials_csv(circuit_parts(kDesign1k), {}, {2.5e5, 1e5, 50}))[1],
               "R1,10000,ohm,,,1");
 }
 
 TEST(OpAmpReport, LinesOfTheOneKilohertzDesign) {
     // Figures from mpmath (tests/tools/opamp_expected.py): cutoff 999.97261776 Hz, slew
-    // 0.00444451788 V/us, floor -81.40951 dB from 139230.62 Hz.
+    // 0.00444451788 V/us, lowest gain -81.40951 dB at 139230.62 Hz; the limit
+    // (Ro||R2) / (R1 + Ro||R2) = -46.105966 dB; the step from the residues at the poles:
+    // overshoot 4.8804873 %, main edge 0.00034171765 s, settling 0.00106509037 s and
+    // 0.00167602422 s.
     const Design design = design_filter(1, 10000);
     const std::vector<std::string> lines = opamp_report_lines(design, {1e7, 1e5, 50});
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "Cutoff with op-amp, Hz: 999.973");
-    EXPECT_EQ(lines[1].rfind("Needed GBW, MHz: 0.0697", 0), 0u) << lines[1];
-    EXPECT_EQ(lines[2], "Slew rate for 1 V, V/us: 0.00444452");
-    EXPECT_EQ(lines[3], "Stopband floor, dB: -81.4095");
-    EXPECT_EQ(lines[4], "Stopband rises from, Hz: 139231");
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "Cutoff with op-amp (-3 dB from the DC gain, first crossing), Hz: 999.973");
+    EXPECT_EQ(lines[1].rfind("Needed GBW (cutoff and Q within 1 % of the ideal op-amp's), MHz: "
+                             "0.0697",
+                             0),
+              0u)
+        << lines[1];
+    EXPECT_EQ(lines[2], "Slew rate for a 1 V peak input sine, V/us: 0.00444452");
+    EXPECT_EQ(lines[3], "Lowest gain above the cutoff, dB from 1: -81.4095 at 139231 Hz");
+    EXPECT_EQ(lines[4], "Gain as the frequency grows without bound, dB from 1: -46.106");
+    EXPECT_EQ(lines[5], "Step overshoot, % of final value: 4.88049");
+    EXPECT_EQ(lines[6], "Step rise time, main edge 10-90 % of final value, s: 0.000341718");
+    EXPECT_EQ(lines[7],
+              "Step settling to 1 % of final value, s: 0.00106509; to 0.1 %, s: 0.00167602");
 
     const auto no_ro = opamp_report_lines(design, {1e7, 1e5, 0}, 2);
-    EXPECT_EQ(no_ro[2].rfind("Slew rate for 2 V, V/us: ", 0), 0u);
-    EXPECT_EQ(no_ro[3], "Stopband floor, dB: none");
-    EXPECT_EQ(no_ro[4], "Stopband rises from, Hz: none");
-    EXPECT_EQ(opamp_report_lines(design, {1e7, 10, 0})[1], "Needed GBW, MHz: none (A0 too low)");
-    EXPECT_EQ(opamp_report_lines(design, {1e7, 200, 1e4})[1],
-              "Needed GBW, MHz: none (Ro too high for this A0)");
+    EXPECT_EQ(no_ro[2].rfind("Slew rate for a 2 V peak input sine, V/us: ", 0), 0u);
+    EXPECT_EQ(no_ro[3],
+              "Lowest gain above the cutoff, dB from 1: none (the gain falls towards "
+              "its limit)");
+    EXPECT_EQ(no_ro[4],
+              "Gain as the frequency grows without bound, dB from 1: none (falls "
+              "without end)");
+    EXPECT_TRUE(opamp_report_lines(design, {1e7, 10, 0})[1].ends_with("MHz: none (A0 too low)"));
+    EXPECT_TRUE(opamp_report_lines(design, {1e7, 200, 1e4})[1].ends_with(
+        "MHz: none (Ro too high for this A0)"));
     EXPECT_EQ(opamp_report_lines(design_filter(0, 10000), {1e7, 1e5, 50}),
               std::vector<std::string>{"Op-amp figures: none (parts not all positive)"});
 }

@@ -20,10 +20,10 @@ TEST(PartsText, PercentWithTwoDecimalsAndASign) {
 }
 
 TEST(PartsText, OneKilohertzReportWithTheBestSet) {
-    // The figures as mpmath gives them (1002.30959 Hz, Q 0.7080933, f0 1000.91512 Hz), the
-    // ranges as python3's independent search over the box gives them (942.906298 to
-    // 1065.71992 Hz, Q 0.670138347 to 0.748141895) and the yield as its independent
-    // implementation counts it (2050, 4089 and 9513 of 10000), each to six digits.
+    // The figures as mpmath gives them (1002.30959 Hz, Q 0.7080933, f0 1000.91510 Hz), to six
+    // digits; the ranges as tests/tools/box_ranges.py gives them (942.9063037 to
+    // 1065.719926 Hz, Q 0.6701383601 to 0.7481419097), to seven digits rounded outward; the
+    // yield as its independent implementation counts it (2050, 4089 and 9513 of 10000).
     const std::vector<std::string> expected = {
         "Standard parts, best set of E96 R and E12 C:",
         "R1, Ohm: 10000",
@@ -33,8 +33,8 @@ TEST(PartsText, OneKilohertzReportWithTheBestSet) {
         "Achieved cutoff: 1002.31 Hz (+0.23 %)",
         "Q: 0.708093 (+0.14 %)",
         "Natural frequency f0: 1000.92 Hz",
-        "Cutoff with 1 % R, 5 % C: 942.906 to 1065.72 Hz",
-        "Q with 1 % R, 5 % C: 0.670138 to 0.748142",
+        "Cutoff with 1 % R, 5 % C: 942.9063 to 1065.72 Hz",
+        "Q with 1 % R, 5 % C: 0.6701383 to 0.748142",
         "Yield of 10000 builds: 20.5 % within 1 %, 40.89 % within 2 %, 95.13 % within 5 % of the "
         "cutoff",
     };
@@ -45,6 +45,17 @@ TEST(PartsText, OneKilohertzReportWithTheBestSet) {
     ASSERT_EQ(nearest.size(), 9u);
     EXPECT_EQ(nearest[0], "Standard parts, nearest E6 R and E24 C:");
     EXPECT_EQ(nearest[8], "Cutoff with 150 % R, 5 % C: none, tolerances run from 0 to below 100 %");
+}
+
+TEST(PartsText, PrintedRangesHoldTheTrueOnes) {
+    // 47 kHz with 1 kohm, the best E24/E6 set (1 k, 2.2 k, 3.3 nF, 1.5 nF) at 1 % and 5 %:
+    // tests/tools/box_ranges.py gives 43950.04095 to 49858.02743 Hz and Q 0.6514672401 to
+    // 0.7254633870. Rounded to nearest at six digits the high end read 49858, inside.
+    const std::vector<std::string> lines =
+        parts_report_lines(design_filter(47, 1000), {{e24, e6}, PartsMethod::best, {1, 5}});
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[8], "Cutoff with 1 % R, 5 % C: 43950.04 to 49858.03 Hz");
+    EXPECT_EQ(lines[9], "Q with 1 % R, 5 % C: 0.6514672 to 0.7254634");
 }
 
 TEST(PartsText, EachWarningOnOneLineWithItsReasonAndThreshold) {

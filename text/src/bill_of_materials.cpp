@@ -24,7 +24,7 @@ std::string row(std::string_view reference, double value, std::string_view unit,
 
 }  // namespace
 
-std::string bill_of_materials_csv(const FilterComponents& shown, const PartsSource& source,
+std::string bill_of_materials_csv(const CircuitParts& shown, const PartsSource& source,
                                   const OpAmp& opamp) {
     std::string text = "Reference,Value,Unit,Series,Tolerance,Quantity\n";
     const double r_tolerance = source.resistor_tolerance_percent;

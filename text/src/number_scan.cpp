@@ -120,7 +120,7 @@ SiPrefix si_prefix_at(std::string_view text) {
         std::string_view text;
         int exponent;
     } kPrefixes[] = {{"p", -12}, {"n", -9}, {"u", -6}, {"\xC2\xB5", -6}, {"\xCE\xBC", -6},
-                     {"m", -3},  {"k", 3},  {"M", 6},  {"G", 9}};
+                     {"m", -3},  {"k", 3},  {"K", 3},  {"M", 6},         {"G", 9}};
     for (const auto& prefix : kPrefixes) {
         if (text.starts_with(prefix.text)) return {prefix.exponent, prefix.text.size()};
     }

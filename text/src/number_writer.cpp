@@ -1,5 +1,6 @@
 #include "kestrane/text/number_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -67,21 +68,15 @@ std::string three_digit_exponent(int exponent) {
     return text;
 }
 
-}  // namespace
-
-std::string format_number(double value) {
-    if (!std::isfinite(value)) return not_finite_text(value);
-    if (value == 0) return "0";
-
-    const SixDigits six = six_digits(std::fabs(value));
-    int shown = kShownDigits;
-    while (shown > 1 && six.digits[shown - 1] == '0')
-        --shown;
-    const std::string digits(six.digits, static_cast<std::size_t>(shown));
-    const int x = six.exponent;
-
-    std::string text = value < 0 ? "-" : "";
-    if (x < -4 || x >= kShownDigits) {
+// The digits `digits` (leading digit first, trailing zeros dropped) with the decimal exponent
+// `x` of the first, laid out as format_number does for `precision` significant digits; with a
+// leading "-" when `negative`.
+std::string laid_out(std::string digits, int x, int precision, bool negative) {
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const std::size_t shown = digits.size();
+    std::string text = negative ? "-" : "";
+    if (x < -4 || x >= precision) {
         text.append(digits, 0, 1);
         if (shown > 1) text.append(1, '.').append(digits, 1);
         return text.append(three_digit_exponent(x));
@@ -89,8 +84,54 @@ std::string format_number(double value) {
     if (x < 0)
         return text.append("0.").append(static_cast<std::size_t>(-x - 1), '0').append(digits);
     const auto whole = static_cast<std::size_t>(x) + 1;
-    if (digits.size() <= whole) return text.append(digits).append(whole - digits.size(), '0');
+    if (shown <= whole) return text.append(digits).append(whole - shown, '0');
     return text.append(digits, 0, whole).append(1, '.').append(digits, whole);
+}
+
+// Every double has an exact decimal expansion of at most 767 significant digits (the smallest
+// subnormal's is 751 long), so to_chars with this precision writes it exactly.
+constexpr int kAllDigits = 767;
+
+}  // namespace
+
+std::string format_number(double value) {
+    if (!std::isfinite(value)) return not_finite_text(value);
+    if (value == 0) return "0";
+    const SixDigits six = six_digits(std::fabs(value));
+    return laid_out(std::string(six.digits, kShownDigits), six.exponent, kShownDigits, value < 0);
+}
+
+std::string format_bound(double value, int digits, BoundRounding direction) {
+    if (!std::isfinite(value)) return not_finite_text(value);
+    if (value == 0) return "0";
+    const int precision = digits < 1 ? 1 : (digits > kExactDigits ? kExactDigits : digits);
+    // The exact expansion "d.ddd...e[+-]x" of the magnitude.
+    char text[kAllDigits + 16];
+    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                      std::chars_format::scientific, kAllDigits - 1);
+    const char* const marker = std::find(text, result.ptr, 'e');
+    int exponent = 0;
+    std::from_chars(marker + 1 + (marker[1] == '+'), result.ptr, exponent);
+    std::string kept(1, text[0]);
+    kept.append(text + 2, static_cast<std::size_t>(precision - 1));
+    const char* const beyond = text + 1 + precision;
+    const bool inexact = std::any_of(beyond, marker, [](char c) { return c > '0'; });
+    // Away from zero when the direction points away from it: up for positives, down for
+    // negatives; otherwise the kept digits are the truncation, towards zero.
+    const bool away = (direction == BoundRounding::up) == (value > 0);
+    if (inexact && away) {
+        std::size_t i = kept.size();
+        while (i > 0 && kept[i - 1] == '9')
+            kept[--i] = '0';
+        if (i > 0) {
+            ++kept[i - 1];
+        } else {
+            kept.insert(kept.begin(), '1');
+            kept.pop_back();
+            ++exponent;
+        }
+    }
+    return laid_out(kept, exponent, precision, value < 0);
 }
 
 std::string engineering_text(double value, std::string_view unit) {

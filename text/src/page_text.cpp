@@ -66,20 +66,7 @@ std::string setting_message(OpAmpSetting setting, std::string_view shown) {
 }
 
 std::string attenuation_line(double hz, double db) {
-    return "Attenuation at " + format_number(hz) + " Hz, dB: " + format_number(db);
-}
-
-std::string overshoot_line(const StepFigures& step) {
-    return "Overshoot, %: " + format_number(step.overshoot_percent);
-}
-
-std::string rise_line(const StepFigures& step) {
-    return "Rise time 10-90 %, s: " + format_number(step.rise_time_s);
-}
-
-std::string settle_line(const StepFigures& step) {
-    return "Settling time to 1 %, s: " + format_number(step.settling_1_percent_s) +
-           "; to 0.1 %, s: " + format_number(step.settling_01_percent_s);
+    return "Attenuation at " + format_number(hz) + " Hz from the DC gain, dB: " + format_number(db);
 }
 
 }  // namespace kestrane

@@ -12,6 +12,18 @@ namespace {
 
 constexpr double kNanofaradsPerFarad = 1e9;
 
+// A range's ends are written with this many significant digits, the low end rounded down and
+// the high end up (format_bound): the written end then lies outside the range by less than a
+// unit of the 7th digit, 10^-6 of a leading digit of 1 and less of any other, so within 1e-6
+// of the end, relative. Six digits rounded to nearest could put an end inside the range.
+constexpr int kBoundDigits = 7;
+
+// "942.9063 to 1065.72": a range's ends rounded outward.
+std::string range_text(const ValueRange& range) {
+    return format_bound(range.low, kBoundDigits, BoundRounding::down) + " to " +
+           format_bound(range.high, kBoundDigits, BoundRounding::up);
+}
+
 std::string with_percent(double percent) {
     return percent_text(percent) + " %";
 }
@@ -143,12 +155,11 @@ std::string cutoff_range_line(const PartTolerances& tolerances, const ValueRange
                               bool made) {
     const std::string start = "Cutoff with " + tolerances_text(tolerances) + ": ";
     if (!made) return start + "none, tolerances run from 0 to below 100 %";
-    return start + format_number(range_hz.low) + " to " + format_number(range_hz.high) + " Hz";
+    return start + range_text(range_hz) + " Hz";
 }
 
 std::string q_range_line(const PartTolerances& tolerances, const ValueRange& range) {
-    return "Q with " + tolerances_text(tolerances) + ": " + format_number(range.low) + " to " +
-           format_number(range.high);
+    return "Q with " + tolerances_text(tolerances) + ": " + range_text(range);
 }
 
 std::string yield_line(const CutoffYield& yield) {
@@ -174,7 +185,7 @@ std::string no_circuit_line(const BuildWarning& warning, std::string_view missin
 std::vector<std::string> parts_report_lines(const PartsReport& report) {
     std::vector<std::string> lines;
     if (report.buildable) {
-        const FilterComponents& set = report.shown;
+        const CircuitParts& set = report.shown;
         const PartTolerances& tolerances = report.options.tolerances;
         lines = {parts_heading_line(report.options),
                  r1_line(set.R1),

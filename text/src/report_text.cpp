@@ -9,19 +9,19 @@ constexpr double kNanofaradsPerFarad = 1e9;
 
 }  // namespace
 
-std::string r1_line(float r1_ohm) {
+std::string r1_line(double r1_ohm) {
     return "R1, Ohm: " + format_number(r1_ohm);
 }
 
-std::string r2_line(float r2_ohm) {
+std::string r2_line(double r2_ohm) {
     return "R2, Ohm: " + format_number(r2_ohm);
 }
 
-std::string c1_line(float c1_farad) {
+std::string c1_line(double c1_farad) {
     return "C1, nF: " + format_number(c1_farad * kNanofaradsPerFarad);
 }
 
-std::string c2_line(float c2_farad) {
+std::string c2_line(double c2_farad) {
     return "C2, nF: " + format_number(c2_farad * kNanofaradsPerFarad);
 }
 

@@ -1,5 +1,7 @@
 #include "kestrane/text/spice_netlist.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -74,6 +76,31 @@ std::string opamp_elements(const OpAmp& opamp) {
 constexpr double kRiseFraction = 1e-7;
 constexpr int kTransientSteps = 2000;
 
+// ngspice's commands: the analyses, then the measurements, each printed as "name = value".
+constexpr std::string_view kMeasurements =
+    "* ngspice runs the analyses and prints the measurements with ngspice -b FILE; other\n"
+    "* simulators run the .ac and .tran lines and need no more than these comments.\n"
+    "* The -3 dB frequency is measured from the DC gain (the gain at the sweep's start),\n"
+    "* at the first crossing; the overshoot is the step's peak against the DC gain.\n"
+    ".control\n"
+    "run\n"
+    "setplot ac1\n"
+    "let dc_gain = vm(out)[0]\n"
+    "let level = dc_gain / sqrt(2)\n"
+    "meas ac minus_3db_from_dc_gain_hz when vm(out)=$&level cross=1\n"
+    "setplot tran1\n"
+    "meas tran step_peak_v max v(out)\n"
+    "let step_overshoot_percent = 100 * (step_peak_v - ac1.dc_gain) / ac1.dc_gain\n"
+    "if step_overshoot_percent < 0\n"
+    "let step_overshoot_percent = 0\n"
+    "end\n"
+    "print step_overshoot_percent\n"
+    "quit\n"
+    ".endc\n";
+
+// The netlist's AC sweep reaches this factor below and above the set's real cutoff.
+constexpr double kSweepReach = 1000;
+
 }  // namespace
 
 std::string_view netlist_refusal_of(const OpAmp& opamp) {
@@ -105,8 +132,23 @@ std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
     text += ".tran " + exact_text(span / kTransientSteps) + " " + exact_text(span) + " 0 " +
             exact_text(span / kTransientSteps) + "\n";
     text += ".options reltol=1e-6 abstol=1e-15 vntol=1e-12 chgtol=1e-20 method=gear\n";
+    text += kMeasurements;
     text += ".end\n";
     return text;
+}
+
+NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s) {
+    const double centre = cutoff_hz > 0 && std::isfinite(cutoff_hz) ? cutoff_hz : 1000;
+    NetlistAnalyses analyses;
+    analyses.ac_start_hz = std::max(centre / kSweepReach, DBL_MIN);
+    analyses.ac_stop_hz = std::min(centre * kSweepReach, DBL_MAX);
+    if (!(analyses.ac_stop_hz > analyses.ac_start_hz)) {
+        analyses.ac_stop_hz = analyses.ac_start_hz * kSweepReach;
+    }
+    double span = step_span_s;
+    if (!(span > 0 && std::isfinite(span))) span = 1 / centre;
+    analyses.step_span_s = span > 0 && std::isfinite(span) ? span : 1;
+    return analyses;
 }
 
 std::string empty_netlist(std::string_view reason) {

@@ -193,7 +193,7 @@ export class Core {
     return this.#x.kestrane_set_opamp(flag(has), opamp?.gbwMhz ?? 0, opamp?.a0Db ?? 0, opamp?.roOhm ?? 0) === 1;
   }
 
-  // The output amplitude of the slew rate in volts (NaN for none: 1 V is used), and the
+  // The peak of the input sine the slew rate is for, in volts (NaN for none: 1 V is used), and the
   // frequency of the attenuation figure in hertz (null for none).
   setAmplitude(amplitudeV) {
     this.#x.kestrane_set_amplitude(amplitudeV);

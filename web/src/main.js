@@ -49,8 +49,8 @@ const OPAMP_LINES = [
   ["cutoff", "fc-opamp", "cutoff_hz"],
   ["gbw", "gbw-need", null],
   ["slew", "slew-need", "slew_v_per_us"],
-  ["floor", "stopband-floor-gain", null],
-  ["rise", "stopband-floor-rise", "floor_rise_hz"],
+  ["lowest", "stopband-floor-gain", null],
+  ["limit", "stopband-floor-rise", null],
 ];
 const STEP_LINES = [
   ["overshoot", "step-overshoot", null],

@@ -30,7 +30,6 @@ import pathlib
 import re
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -65,21 +64,22 @@ DESIGN_1K = "?fc=1&r1=10000&band=150"
 # The 1 kHz, 10 kohm design (R2 10253.1, C1 23.132 nF, C2 11.109 nF) in standard parts, from
 # python3 with mpmath: the real circuit's cutoff from the positive root of
 # A^2 w^4 + (B^2 - 2A) w^2 - 1 = 0 (A = R1 R2 C1 C2, B = C2 (R1 + R2), exact 2 pi), Q =
-# sqrt(A)/B, capacitors as floats (struct 'f'); the ranges the least and greatest over a
-# 15-point grid of every part across its tolerance, corners included, and over 401 points of
-# each part with the other three at their corners (the cutoff is not monotonic in C1, so the
-# greatest cutoff of the nearest set lies inside the box); the yield counts from
-# the independent splitmix64 implementation of tests/build_report_test.cpp (2050, 4089, 9513 of
-# 10000). Printed to six digits, errors to two decimals:
+# sqrt(A)/B, each part the double nearest its decimal value; the ranges from
+# tests/tools/box_ranges.py (a grid over the whole box, then golden-section searches of each
+# part, mpmath at 40 digits), printed with seven digits rounded outward (the low end down,
+# the high end up, as tests/tools/bound_cases.py rounds); the yield counts from the independent
+# splitmix64 implementation of tests/report/build_report_test.cpp (2050, 4089, 9513 of 10000).
+# Figures to six digits, errors to two decimals:
 #   best E96/E12 (R2 30.1k, C1 15n, C2 5.6n): 1002.31 Hz (+0.231 %), Q 0.708093 (+0.140 %);
-#     1 % and 5 %: 942.906 to 1065.72 Hz, Q 0.670138 to 0.748142;
-#     2 % and 10 %: 884.779 to 1136.41 Hz; 10 % and 20 %: 731.454 to 1392.1 Hz
+#     1 % and 5 %: 942.90630 to 1065.71993 Hz, Q 0.67013836 to 0.74814191;
+#     2 % and 10 %: 884.77896 to 1136.40543 Hz; 10 % and 20 %: 731.45399 to 1392.09665 Hz
 #   nearest E96/E12 (the nearest member on a log scale: R2 10.2k below the midpoint 10.349 of
 #     10.2 and 10.5; C1 22n below 24.372; C2 12n above 10.954): 926.79 Hz (-7.321 %),
-#     Q 0.67697 (-4.262 %); 1 % and 5 %: 868.057 to 987.288 Hz, Q 0.643831 to 0.711744
+#     Q 0.67697 (-4.262 %); 1 % and 5 %: 868.05695 to 987.28767 Hz, Q 0.64383099 to
+#     0.71174360
 #   nearest E12/E24 (R2 10k, C1 24n, C2 11n): 1021.16 Hz (+2.116 %), Q 0.738549 (+4.447 %);
-#     1 % and 5 %: 962.902 to 1085.76 Hz, Q 0.702465 to 0.776448; 2 % and 10 %: 908.919 to
-#     1157.78 Hz
+#     1 % and 5 %: 962.90229 to 1085.76064 Hz, Q 0.70246505 to 0.77644756; 2 % and 10 %:
+#     908.91865 to 1157.77537 Hz
 YIELD_1K = ("Yield of 10000 builds: 20.5 % within 1 %, 40.89 % within 2 %, 95.13 % within 5 % "
             "of the cutoff")
 PARTS_1K = [
@@ -89,12 +89,12 @@ PARTS_1K = [
     "C2, nF: 5.6",
     "Achieved cutoff: 1002.31 Hz (+0.23 %)",
     "Q: 0.708093 (+0.14 %)",
-    "Cutoff with 1 % R, 5 % C: 942.906 to 1065.72 Hz",
-    "Q with 1 % R, 5 % C: 0.670138 to 0.748142",
+    "Cutoff with 1 % R, 5 % C: 942.9063 to 1065.72 Hz",
+    "Q with 1 % R, 5 % C: 0.6701383 to 0.748142",
     YIELD_1K,
 ]
-SPREAD_1K_2_10 = "Cutoff with 2 % R, 10 % C: 884.779 to 1136.41 Hz"
-SPREAD_1K_10_20 = "Cutoff with 10 % R, 20 % C: 731.454 to 1392.1 Hz"
+SPREAD_1K_2_10 = "Cutoff with 2 % R, 10 % C: 884.7789 to 1136.406 Hz"
+SPREAD_1K_10_20 = "Cutoff with 10 % R, 20 % C: 731.4539 to 1392.097 Hz"
 PARTS_1K_NEAREST = [
     "R1, Ohm: 10000",
     "R2, Ohm: 10200",
@@ -102,8 +102,8 @@ PARTS_1K_NEAREST = [
     "C2, nF: 12",
     "Achieved cutoff: 926.79 Hz (-7.32 %)",
     "Q: 0.67697 (-4.26 %)",
-    "Cutoff with 1 % R, 5 % C: 868.057 to 987.288 Hz",
-    "Q with 1 % R, 5 % C: 0.643831 to 0.711744",
+    "Cutoff with 1 % R, 5 % C: 868.0569 to 987.2877 Hz",
+    "Q with 1 % R, 5 % C: 0.6438309 to 0.7117436",
 ]
 PARTS_1K_E12_E24 = [
     "R1, Ohm: 10000",
@@ -112,10 +112,10 @@ PARTS_1K_E12_E24 = [
     "C2, nF: 11",
     "Achieved cutoff: 1021.16 Hz (+2.12 %)",
     "Q: 0.738549 (+4.45 %)",
-    "Cutoff with 1 % R, 5 % C: 962.902 to 1085.76 Hz",
-    "Q with 1 % R, 5 % C: 0.702465 to 0.776448",
+    "Cutoff with 1 % R, 5 % C: 962.9022 to 1085.761 Hz",
+    "Q with 1 % R, 5 % C: 0.702465 to 0.7764476",
 ]
-SPREAD_1K_E12_E24_2_10 = "Cutoff with 2 % R, 10 % C: 908.919 to 1157.78 Hz"
+SPREAD_1K_E12_E24_2_10 = "Cutoff with 2 % R, 10 % C: 908.9186 to 1157.776 Hz"
 # The same design's values for people, three significant digits: R2 10253.1 ohm, C1 23.132
 # nF, C2 11.109 nF, the passband edge 300 Hz; its best E96/E12 set 30.1 kohm, 15 nF and 5.6 nF.
 PEOPLE_1K = {
@@ -149,11 +149,6 @@ def golden_designs(folder):
         for texts, lines in zip(case["designs"], case["lines"]):
             designs.append((tuple(texts), lines))
     return designs
-
-
-def single(value):
-    """`value` rounded to single precision, as the core stores parts."""
-    return struct.unpack("f", struct.pack("f", value))[0]
 
 
 def circuit_gain(parts, hz):
@@ -644,10 +639,10 @@ class PageTest(unittest.TestCase):
         self.assertEqual(hz, sorted(hz))
         self.assertLess(hz[0], 10)  # from well below the flat band (333 Hz)
         self.assertGreater(hz[-1], 100000)  # to three decades above the cutoff
-        # The best set (10 kohm, 30.1 kohm, 15 nF and 5.6 nF in single precision) on the real
-        # circuit, written out here, inside its band; the op-amp's gain close to it below the
-        # cutoff.
-        parts = (10000.0, 30100.0, single(15e-9), single(5.6e-9))
+        # The best set (10 kohm, 30.1 kohm, 15 nF and 5.6 nF, the doubles nearest them) on the
+        # real circuit, written out here, inside its band; the op-amp's gain close to it below
+        # the cutoff.
+        parts = (10000.0, 30100.0, 15e-9, 5.6e-9)
         widest = 0
         for row in values:
             frequency, gain, db, _, _, parts_gain, parts_db = row[:7]
@@ -917,16 +912,21 @@ class PageTest(unittest.TestCase):
         self.assertEqual(defaults, ["10", "100", "50", "1", "24000"])
         self.wait_for(lambda: self.text_of("fc-opamp") != "", "the op-amp figures")
         texts = {i: self.text_of(i) for i in BENCH_IDS}
-        self.assertRegex(texts["fc-opamp"], r"^Cutoff with op-amp, Hz: 100\d\.\d+$")
-        self.assertRegex(texts["gbw-need"], r"^Needed GBW, MHz: 0\.0\d+$")
-        self.assertRegex(texts["slew-need"], r"^Slew rate for 1 V, V/us: 0\.00\d+")
+        self.assertRegex(texts["fc-opamp"], r"^Cutoff with op-amp \(-3 dB from the DC gain, "
+                                            r"first crossing\), Hz: 100\d\.\d+$")
+        self.assertRegex(texts["gbw-need"], r"^Needed GBW \(.*\), MHz: 0\.0\d+$")
+        self.assertRegex(texts["slew-need"],
+                         r"^Slew rate for a 1 V peak input sine, V/us: 0\.00\d+")
         self.assertRegex(texts["stopband-floor"],
-                         r"^Stopband floor, dB: -\d+\.\d+Stopband rises from, Hz: \d+")
-        self.assertRegex(texts["atten"], r"^Attenuation at 24000 Hz, dB: \d+\.\d+$")
-        self.assertRegex(texts["step-overshoot"], r"^Overshoot, %: 4\.\d+$")
-        self.assertRegex(texts["step-rise"], r"^Rise time 10-90 %, s: 0\.000\d+")
-        self.assertRegex(texts["step-settle"],
-                         r"^Settling time to 1 %, s: 0\.00\d+; to 0\.1 %, s: 0\.00\d+$")
+                         r"^Lowest gain above the cutoff, dB from 1: -\d+\.\d+ at \d+ Hz"
+                         r"Gain as the frequency grows without bound, dB from 1: -\d+")
+        self.assertRegex(texts["atten"],
+                         r"^Attenuation at 24000 Hz from the DC gain, dB: \d+\.\d+$")
+        self.assertRegex(texts["step-overshoot"], r"^Step overshoot, % of final value: 4\.\d+$")
+        self.assertRegex(texts["step-rise"],
+                         r"^Step rise time, main edge 10-90 % of final value, s: 0\.000\d+")
+        self.assertRegex(texts["step-settle"], r"^Step settling to 1 % of final value, "
+                                               r"s: 0\.00\d+; to 0\.1 %, s: 0\.00\d+$")
         self.assertGreater(int(self.element("plot-step").get_attribute("data-points")), 100)
         # A slower op-amp lowers the cutoff and joins the link.
         before = self.text_of("fc-opamp")
@@ -959,10 +959,10 @@ class PageTest(unittest.TestCase):
         self.wait_for_message("atten-hz", '"x"')
         self.assertEqual(self.text_of("atten"), "")
         self.open(f"{self.base}{DESIGN_1K}&gbw=0.2&a0=60&ro=500&vpk=2.5&fa=1k")
-        self.wait_for(lambda: self.text_of("slew-need").startswith("Slew rate for 2.5 V"), "vpk")
+        self.wait_for(lambda: self.text_of("slew-need").startswith("Slew rate for a 2.5 V"), "vpk")
         values = [self.element(i).get_attribute("value") for i in OPAMP_IDS]
         self.assertEqual(values, ["0.2", "60", "500", "2.5", "1k"])
-        self.assertTrue(self.text_of("atten").startswith("Attenuation at 1000 Hz, dB: "))
+        self.assertTrue(self.text_of("atten").startswith("Attenuation at 1000 Hz from the DC gain"))
 
     def test_the_schematic_shows_every_value(self):
         self.open_1k()
@@ -997,7 +997,7 @@ class PageTest(unittest.TestCase):
         self.wait_for_parts(PARTS_1K)
         self.element("download-spice").click()
         netlist = pathlib.Path(self.downloads.name) / "kestrane-fc1kHz-r110000ohm.cir"
-        self.wait_for(netlist.exists, "the netlist")
+        self.wait_for(lambda: netlist.exists() and netlist.stat().st_size > 0, "the netlist")
         text = netlist.read_bytes()
         self.element("download-bom").click()
         bom = pathlib.Path(self.downloads.name) / "kestrane-fc1kHz-r110000ohm-bom.csv"
@@ -1024,7 +1024,8 @@ class PageTest(unittest.TestCase):
         folder = pathlib.Path(self.downloads.name)
         netlist = folder / "kestrane-fc2.2kHz-r14.7kohm.cir"
         bom = folder / "kestrane-fc2.2kHz-r14.7kohm-bom.csv"
-        self.wait_for(lambda: netlist.exists() and bom.exists(), "the downloads")
+        self.wait_for(lambda: all(f.exists() and f.stat().st_size > 0 for f in (netlist, bom)),
+                      "the downloads")
         console = console_files(["--fc", "2.2", "--r1", "4.7k", "--method", "nearest",
                                  "--series", "E24,E6", "--tolerance", "5,10",
                                  "--opamp", "0.5,80,100"])

@@ -46,7 +46,8 @@ function readRows(file) {
 
 const decibels = (gain) => 20 * Math.log10(gain);
 
-// Runs the netlist with a control block that runs its own analyses (ac over the plotted band,
+// Runs the netlist with a control block in place of its own (which measures and quits) that runs
+// its analyses (ac over the plotted band,
 // tran for the step) and two more sweeps, and returns every result: ac, tran, wide
 // (cutoff/100 to 1000 x cutoff, `wideHz` the cutoff), fine (+-2 % around `fineHz`) and dc
 // (near 0 Hz).
@@ -75,7 +76,7 @@ function simulate(netlist, wideHz, fineHz) {
       ".end",
       "",
     ].join("\n");
-    writeFileSync(at("filter.cir"), netlist.slice(0, netlist.lastIndexOf(".end")) + control);
+    writeFileSync(at("filter.cir"), netlist.slice(0, netlist.lastIndexOf(".control")) + control);
     const run = spawnSync(args.ngspice, ["-b", at("filter.cir")], { encoding: "utf8" });
     assert.ok(!run.error, `ngspice (${args.ngspice}) did not run: ${run.error?.message}`);
     assert.equal(run.status, 0, `ngspice failed:\n${run.stdout}\n${run.stderr}`);
@@ -111,11 +112,15 @@ function interpolate(xs, ys, x) {
   return ys[low] + ((ys[high] - ys[low]) * (x - xs[low])) / (xs[high] - xs[low]);
 }
 
-// The module's op-amp gain of the current set at each frequency of `hz`, in dB; then the
-// plotted range again.
+// The module's op-amp gain of the current set at each frequency of `hz`, in dB, asked for in
+// pieces the module takes (at most max_plot_points); then the plotted range again.
 function moduleDb(hz) {
-  assert.ok(core.setFrequencies(hz));
-  const db = core.group("opamp_curve").arrays.gain_db;
+  const most = core.constants.max_plot_points;
+  const db = [];
+  for (let start = 0; start < hz.length; start += most) {
+    assert.ok(core.setFrequencies(hz.slice(start, start + most)));
+    db.push(...core.group("opamp_curve").arrays.gain_db);
+  }
   core.setFrequencies([]);
   return db;
 }

@@ -1,5 +1,7 @@
 #include "kestrane/circuit/opamp.h"
 
+#include "kestrane/circuit/step_response.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -368,8 +370,8 @@ StopbandFloor stopband_floor(const TransferFunction& h) {
         w = next;
         s = s_next;
     }
-    if (found && least_gain <= top_gain) return {true, least_gain, least_w / kExactTwoPi};
-    return {false, top_gain, 0};
+    if (found && least_gain <= top_gain) return {true, least_gain, least_w / kExactTwoPi, top_gain};
+    return {false, top_gain, 0, top_gain};
 }
 
 OpAmpFigures opamp_figures(const CircuitParts& parts, const OpAmp& opamp, double amplitude_v) {
@@ -383,6 +385,7 @@ OpAmpFigures opamp_figures(const CircuitParts& parts, const OpAmp& opamp, double
     figures.needed_gbw = needed_gbw(parts, opamp);
     figures.slew_rate = needed_slew_rate(h, amplitude_v);
     figures.floor = stopband_floor(h);
+    figures.step = step_figures(parts, opamp);
     return figures;
 }
 

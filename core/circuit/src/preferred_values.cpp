@@ -1,10 +1,9 @@
 #include "kestrane/circuit/preferred_values.h"
 
-#include "kestrane/numeric/filter_records.h"
-
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdlib>
+#include <string>
 
 namespace kestrane {
 namespace {
@@ -84,9 +83,26 @@ double product_of_members(DecimalMember lower, DecimalMember upper) {
     return times_power_of_ten(times_power_of_ten(hundredths, lower.exponent), upper.exponent);
 }
 
-// The float nearest to a member; an infinity beyond the float range.
-float member_float(DecimalMember member) {
-    return to_single(times_power_of_ten(member.hundredths, member.exponent));
+// The member as decimal text for strtod: "470e-40".
+std::string power_text(std::uint32_t hundredths, int exponent) {
+    return std::to_string(hundredths) + "e" + std::to_string(exponent);
+}
+
+// The double nearest to a member. hundredths is below 2^53 and 10^k is exact in double
+// precision for 0 <= k <= 22 (5^22 < 2^53), so there one multiplication or division of two
+// exact operands rounds once, correctly. Beyond, std::strtod converts the decimal text: it
+// is correctly rounded in glibc and in wasi-libc alike, so the page's module gives the same
+// bits. The members met for any float have exponents from -48 to 37.
+double member_value(DecimalMember member) {
+    constexpr int kExactPowers = 22;
+    const double hundredths = member.hundredths;
+    if (member.exponent >= 0 && member.exponent <= kExactPowers) {
+        return hundredths * kPowersOfTen[member.exponent];
+    }
+    if (member.exponent < 0 && member.exponent >= -kExactPowers) {
+        return hundredths / kPowersOfTen[-member.exponent];
+    }
+    return std::strtod(power_text(member.hundredths, member.exponent).c_str(), nullptr);
 }
 
 // The member nearest to `magnitude` (positive, finite) is the one at `index` with
@@ -120,7 +136,7 @@ long nearest_index(std::span<const std::uint16_t> members, float magnitude) {
 long first_index_at_or_above(std::span<const std::uint16_t> members, double low) {
     const double size = static_cast<double>(members.size());
     long index = static_cast<long>(std::floor(size * std::log10(low))) - kMostSteps;
-    while (static_cast<double>(member_float(member_at(members, index))) < low)
+    while (member_value(member_at(members, index)) < low)
         ++index;
     return index;
 }
@@ -136,34 +152,33 @@ std::string_view series_name(PreferredSeries series) {
 }
 
 std::optional<PreferredSeries> series_from_name(std::string_view name) {
+    // The names differ from series_name's only in the case of their "E".
+    if (name.empty() || (name.front() != 'E' && name.front() != 'e')) return std::nullopt;
     for (const PreferredSeries series : kPreferredSeries) {
-        if (series_name(series) == name) return series;
+        if (series_name(series).substr(1) == name.substr(1)) return series;
     }
     return std::nullopt;
 }
 
 std::size_t preferred_members(PreferredSeries series, double low, double high,
-                              std::span<float> out) {
+                              std::span<double> out) {
     if (!(low > 0) || !(high < HUGE_VAL) || !(low <= high)) return 0;
     const std::span<const std::uint16_t> members = series_members(series);
     std::size_t count = 0;
-    float previous = 0;
     for (long index = first_index_at_or_above(members, low);; ++index) {
-        const float member = member_float(member_at(members, index));
-        if (!(static_cast<double>(member) <= high)) return count;
-        if (member == previous) continue;
+        const double member = member_value(member_at(members, index));
+        if (!(member <= high)) return count;
         if (count < out.size()) out[count] = member;
         ++count;
-        previous = member;
     }
 }
 
-float nearest_preferred(float value, PreferredSeries series) {
+double nearest_preferred(float value, PreferredSeries series) {
     if (value == 0 || !std::isfinite(value)) return value;
     const std::span<const std::uint16_t> members = series_members(series);
     const float magnitude = std::fabs(value);
-    const float nearest = member_float(member_at(members, nearest_index(members, magnitude)));
-    return std::copysign(nearest, value);
+    const double nearest = member_value(member_at(members, nearest_index(members, magnitude)));
+    return std::copysign(nearest, static_cast<double>(value));
 }
 
 }  // namespace kestrane

@@ -14,27 +14,28 @@ namespace kestrane {
 inline constexpr std::size_t kMostNeighbours = 288;
 
 struct MemberList {
-    float value[kMostNeighbours];
+    double value[kMostNeighbours];
     std::size_t count = 0;
 
-    std::span<const float> members() const { return {value, count}; }
+    std::span<const double> members() const { return {value, count}; }
 };
 
-// R1 and the candidates for R2, C1 and C2, each list rising.
+// R1 and the candidates for R2, C1 and C2, each list rising, each the double nearest to its
+// member.
 struct Neighbourhood {
-    float r1 = 0;
+    double r1 = 0;
     MemberList r2;
     MemberList c1;
     MemberList c2;
 };
 
-// The neighbourhood of best_standard_set around `search_parts` (buildable).
+// The neighbourhood of best_standard_set around `search_parts` (buildable; the search's floats).
 Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair series);
 
 // True when a set with error `error` and parts `set` goes before the set `best` with
 // `best_error`: a smaller error, or an equal one and a smaller R2, then C1, then C2.
-inline bool goes_before(double error, const FilterComponents& set, double best_error,
-                        const FilterComponents& best) {
+inline bool goes_before(double error, const CircuitParts& set, double best_error,
+                        const CircuitParts& best) {
     if (error != best_error) return error < best_error;
     if (set.R2 != best.R2) return set.R2 < best.R2;
     if (set.C1 != best.C1) return set.C1 < best.C1;

@@ -99,12 +99,12 @@ Windows windows_for(double bound, double target_hz) {
 }
 
 // The members of `list` from `low` to `high`, widened by kWindowSlack.
-std::span<const float> members_within(const MemberList& list, double low, double high) {
-    const std::span<const float> all = list.members();
+std::span<const double> members_within(const MemberList& list, double low, double high) {
+    const std::span<const double> all = list.members();
     const double from = low * (1 - kWindowSlack);
     const double to = high * (1 + kWindowSlack);
-    const auto below = [](float member, double bound) { return member < bound; };
-    const auto above = [](double bound, float member) { return bound < member; };
+    const auto below = [](double member, double bound) { return member < bound; };
+    const auto above = [](double bound, double member) { return bound < member; };
     const auto first = std::lower_bound(all.begin(), all.end(), from, below);
     const auto last = std::upper_bound(first, all.end(), to, above);
     return {first, last};
@@ -112,12 +112,12 @@ std::span<const float> members_within(const MemberList& list, double low, double
 
 struct Best {
     double error = kInfinity;
-    FilterComponents parts;
+    CircuitParts parts;
     int evaluated = 0;
 };
 
-void consider(const FilterComponents& set, double target_hz, Best& best) {
-    const double error = set_error(circuit_parts(set), target_hz);
+void consider(const CircuitParts& set, double target_hz, Best& best) {
+    const double error = set_error(set, target_hz);
     ++best.evaluated;
     if (goes_before(error, set, best.error, best.parts)) {
         best.error = error;
@@ -128,12 +128,12 @@ void consider(const FilterComponents& set, double target_hz, Best& best) {
 // Every set of the neighbourhood inside the windows.
 void search_windows(const Neighbourhood& n, const Windows& w, double target_hz, Best& best) {
     const double r1 = n.r1;
-    for (const float r2 : n.r2.members()) {
-        const double s = r1 + static_cast<double>(r2);
+    for (const double r2 : n.r2.members()) {
+        const double s = r1 + r2;
         const double m0 = s * s / (2 * r1 * r2);
-        for (const float c2 : members_within(n.c2, w.c2s_low / s, w.c2s_high / s)) {
+        for (const double c2 : members_within(n.c2, w.c2s_low / s, w.c2s_high / s)) {
             const double m0c2 = m0 * c2;
-            for (const float c1 : members_within(n.c1, w.ratio_low * m0c2, w.ratio_high * m0c2)) {
+            for (const double c1 : members_within(n.c1, w.ratio_low * m0c2, w.ratio_high * m0c2)) {
                 consider({n.r1, r2, c1, c2}, target_hz, best);
             }
         }
@@ -172,16 +172,16 @@ BestSet best_standard_set(const FilterComponents& search_parts, double target_hz
     return {true, best.parts, best.error, best.evaluated};
 }
 
-FilterComponents standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
-                                PreferredSeries capacitor_series) {
+CircuitParts standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
+                            PreferredSeries capacitor_series) {
     return {nearest_preferred(exact.R1, resistor_series),
             nearest_preferred(exact.R2, resistor_series),
             nearest_preferred(exact.C1, capacitor_series),
             nearest_preferred(exact.C2, capacitor_series)};
 }
 
-std::optional<FilterComponents> shown_set(const FilterComponents& search_parts, double target_hz,
-                                          PartsMethod method, SeriesPair series) {
+std::optional<CircuitParts> shown_set(const FilterComponents& search_parts, double target_hz,
+                                      PartsMethod method, SeriesPair series) {
     if (!is_buildable(circuit_parts(search_parts)) || !is_positive_finite(target_hz)) {
         return std::nullopt;
     }

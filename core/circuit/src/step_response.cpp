@@ -443,13 +443,35 @@ double crossing(const StepModel& model, Piece a, Piece b, double level) {
     return bracketed_root(f, a.t, b.t, a.y - level, b.y - level);
 }
 
-// The first time y reaches `level` going up, from pieces on which y is monotonic.
-double first_reaching(const StepModel& model, const std::vector<Piece>& pieces, double level) {
-    if (pieces.front().y >= level) return 0;
+// The first time y reaches `level` going up, from pieces on which y is monotonic: the end of
+// the piece in which it happens, with the time found. The last piece's end when it never does.
+struct Reaching {
+    std::size_t piece;  // y reaches the level within [pieces[piece - 1].t, pieces[piece].t]
+    double t;
+};
+
+Reaching first_reaching(const StepModel& model, const std::vector<Piece>& pieces, double level) {
+    if (pieces.front().y >= level) return {0, 0};
     for (std::size_t k = 1; k < pieces.size(); ++k) {
-        if (pieces[k].y >= level) return crossing(model, pieces[k - 1], pieces[k], level);
+        if (pieces[k].y >= level) return {k, crossing(model, pieces[k - 1], pieces[k], level)};
     }
-    return pieces.back().t;
+    return {pieces.size() - 1, pieces.back().t};
+}
+
+// The last time before `high` (the first reaching of the upper level) at which y crosses
+// `level` going up: in the last piece before it that starts below the level, where y rises
+// through the level (every later piece starts at or above it, so this one ends there). 0 when
+// no piece before it starts below the level: y is above it from the step on.
+double last_rise_before(const StepModel& model, const std::vector<Piece>& pieces, Reaching high,
+                        double level) {
+    for (std::size_t k = high.piece; k-- > 0;) {
+        if (pieces[k].y < level) {
+            const Piece end =
+                k + 1 == high.piece ? Piece{high.t, step_value_at(model, high.t)} : pieces[k + 1];
+            return crossing(model, pieces[k], end, level);
+        }
+    }
+    return 0;
 }
 
 // The last time |y - final| exceeds fraction |final|: in the last piece whose start lies
@@ -491,8 +513,10 @@ StepFigures step_figures(const CircuitParts& parts, const OpAmp& opamp) {
             figures.peak_time_s = piece.t;
         }
     }
-    figures.rise_time_s = first_reaching(model, pieces, 0.9 * final_value) -
-                          first_reaching(model, pieces, 0.1 * final_value);
+    // The main edge: the output may jump at the step (the leak through C1 and Ro) and fall
+    // back before it rises, so the 10 % time is the last upward crossing before the 90 % one.
+    const Reaching high = first_reaching(model, pieces, 0.9 * final_value);
+    figures.rise_time_s = high.t - last_rise_before(model, pieces, high, 0.1 * final_value);
     figures.settling_1_percent_s = settling_time(model, pieces, 0.01);
     figures.settling_01_percent_s = settling_time(model, pieces, 0.001);
     figures.span_s = figures.settling_01_percent_s > 0

@@ -84,30 +84,11 @@ void check_range(DesignValue name, double value, double smallest, double largest
     warnings.push_back(warning);
 }
 
-void check_practical(const FilterComponents& parts, PartSet set,
-                     std::vector<BuildWarning>& warnings) {
+void check_practical(const CircuitParts& parts, PartSet set, std::vector<BuildWarning>& warnings) {
     check_range(DesignValue::R1, parts.R1, kSmallestResistor, kLargestResistor, set, warnings);
     check_range(DesignValue::R2, parts.R2, kSmallestResistor, kLargestResistor, set, warnings);
     check_range(DesignValue::C1, parts.C1, kSmallestCapacitor, kLargestCapacitor, set, warnings);
     check_range(DesignValue::C2, parts.C2, kSmallestCapacitor, kLargestCapacitor, set, warnings);
-}
-
-// A set whose part is not positive and finite, as when the nearest member of a value near
-// the largest float lies beyond it: the no_circuit warning naming that part, if so.
-std::optional<BuildWarning> unbuildable_set(const FilterComponents& set) {
-    const DesignValue names[] = {DesignValue::R1, DesignValue::R2, DesignValue::C1,
-                                 DesignValue::C2};
-    const float values[] = {set.R1, set.R2, set.C1, set.C2};
-    for (int i = 0; i < 4; ++i) {
-        if (is_positive_finite(values[i])) continue;
-        BuildWarning warning;
-        warning.kind = WarningKind::no_circuit;
-        warning.name = names[i];
-        warning.value = values[i];
-        warning.set = PartSet::shown;
-        return warning;
-    }
-    return std::nullopt;
 }
 
 // The warnings about the design's own parts. Returns true when there is a circuit to build.
@@ -131,7 +112,7 @@ bool check_design(const Design& design, std::vector<BuildWarning>& warnings) {
     if (const std::optional<BuildWarning> warning = missed_target(design)) {
         warnings.push_back(*warning);
     }
-    check_practical(design.components, PartSet::search, warnings);
+    check_practical(circuit_parts(design.components), PartSet::search, warnings);
     return true;
 }
 
@@ -144,25 +125,12 @@ PartsReport set_report_of(const Design& design, PartsMethod method, SeriesPair s
     report.options.tolerances = {NAN, NAN};
     if (!check_design(design, report.warnings)) return report;
     const double target_hz = design.targets.cutoff_hz;
-    const std::optional<FilterComponents> shown =
+    const std::optional<CircuitParts> shown =
         shown_set(design.components, target_hz, method, series);
-    if (!shown) {
-        // With buildable search parts, only the best set can be missing: R1's nearest member,
-        // which it keeps, lies beyond the largest float.
-        FilterComponents set = design.components;
-        set.R1 = nearest_preferred(set.R1, series.resistors);
-        if (const std::optional<BuildWarning> beyond = unbuildable_set(set)) {
-            report.warnings.push_back(*beyond);
-        }
-        return report;
-    }
-    if (const std::optional<BuildWarning> beyond = unbuildable_set(*shown)) {
-        report.warnings.push_back(*beyond);
-        return report;
-    }
+    if (!shown) return report;  // a target beyond the float range: no set to judge
     report.buildable = true;
     report.shown = *shown;
-    report.figures = set_figures(circuit_parts(*shown), target_hz);
+    report.figures = set_figures(*shown, target_hz);
     check_practical(*shown, PartSet::shown, report.warnings);
     return report;
 }
@@ -174,7 +142,7 @@ std::optional<ToleranceBox> add_tolerance_ranges(PartsReport& report,
     report.ranges_made = false;
     if (!report.buildable || !are_tolerances(tolerances)) return std::nullopt;
     report.ranges_made = true;
-    const CircuitParts parts = circuit_parts(report.shown);
+    const CircuitParts& parts = report.shown;
     const ToleranceBox box = tolerance_box(parts, tolerances);
     report.cutoff_range_hz = box_cutoff_range(box);
     report.q_range = box_q_range(box);

@@ -31,6 +31,10 @@ class InputCursor {
     std::string drop_line();
     // Counts the characters taken so far (put-back ones not counted).
     long long taken() const { return taken_; }
+    // The system's error number of the read error that ended the input (EISDIR for a
+    // directory, EBADF for a closed descriptor), EIO when the stream buffer gave none; 0 when
+    // the input has not ended in a read error.
+    int read_error() const { return read_error_; }
 
   private:
     int fetch();
@@ -42,6 +46,7 @@ class InputCursor {
     int look_ahead_ = kNone;
     bool after_carriage_return_ = false;  // a line feed fetched next belongs to the CR
     long long taken_ = 0;
+    int read_error_ = 0;
 };
 
 }  // namespace kestrane

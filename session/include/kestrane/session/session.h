@@ -48,7 +48,7 @@ struct OpAmpChoice {
 // The choice of the three fields, or no value when opamp_from_fields refuses one of them.
 std::optional<OpAmpChoice> opamp_choice(double gbw_mhz, double gain_db, double output_ohm);
 
-// The defaults of the settings that are not part of the design: the output amplitude of the
+// The defaults of the settings that are not part of the design: the input sine's peak of the
 // slew rate, in volts, and the frequency of the attenuation figure, in hertz (24 kHz: half the
 // 48 kHz sampling rate of audio converters, where an anti-aliasing filter must have
 // attenuated). The page's fields start from these.
@@ -128,7 +128,7 @@ class Session {
     // The op-amp; none when its fields are refused (no op-amp figures, step, netlist or bill
     // of materials then). Default OpAmpChoice{}.
     void set_opamp(std::optional<OpAmpChoice> choice);
-    // The output amplitude of the slew rate in volts (taken when positive and finite, else
+    // The input sine's peak for the slew rate in volts (taken when positive and finite, else
     // the slew rate is left out). Default 1 V.
     void set_amplitude(double amplitude_v);
     // The frequency of the attenuation figure in hertz; none, or one that is not 0 or above
@@ -164,7 +164,7 @@ class Session {
     const ToleranceBox* tolerance_box();
     // The op-amp chosen, if any.
     const OpAmpChoice* opamp_choice() const;
-    // The amplitude of the slew rate, when it is taken.
+    // The input sine's peak for the slew rate, when it is taken.
     std::optional<double> amplitude() const;
     // The shown set's figures with the op-amp (opamp_figures, the slew rate for the amplitude,
     // or 1 V without one); none without a set or an op-amp.

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "kestrane/circuit/circuit.h"
 #include "kestrane/circuit/opamp.h"
-#include "kestrane/numeric/filter_records.h"
 
 namespace kestrane {
 
@@ -21,7 +21,7 @@ struct PartsSource {
 // "Reference,Value,Unit,Series,Tolerance,Quantity" and one row each for R1, R2 (ohm), C1, C2
 // (nF) and the op-amp U1 (its GBW in MHz), values in the console's number format, tolerances
 // as "1%" (empty when 0), quantity 1. Lines end in "\n". No field holds a comma or a quote.
-std::string bill_of_materials_csv(const FilterComponents& shown, const PartsSource& source,
+std::string bill_of_materials_csv(const CircuitParts& shown, const PartsSource& source,
                                   const OpAmp& opamp);
 
 }  // namespace kestrane

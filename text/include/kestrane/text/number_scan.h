@@ -43,7 +43,8 @@ bool is_number_space(int c);
 RealScan scan_real(std::string_view text, int max_chars);
 
 // scan_real, then directly after the number an optional SI prefix that scales it: p (10^-12),
-// n, u or a micro sign (U+00B5 or U+03BC, in UTF-8), m, k, M or G (10^9). The value is the
+// n, u or a micro sign (U+00B5 or U+03BC, in UTF-8), m (milli), k or K (kilo, as resistors
+// are marked: 4K7 aside, "4.7K"), M (mega) or G (10^9). The value is the
 // number with its decimal exponent moved by the prefix and converted once, so "4.7n" is the
 // double nearest 4.7e-9 (not 4.7 x 10^-9 rounded twice), with the overflow and underflow rules
 // of scan_real; `taken` includes the prefix. `max_chars` counts the number's characters only.

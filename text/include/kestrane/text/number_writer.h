@@ -15,6 +15,19 @@ namespace kestrane {
 // not-a-numbers as "1.#QNAN" or "1.#SNAN" with a "-" before when the sign bit is set.
 std::string format_number(double value);
 
+// Which way format_bound rounds: towards minus infinity or towards plus infinity.
+enum class BoundRounding { down, up };
+
+// `value` in the console's notation with `digits` significant digits (1 to 17), rounded in
+// `direction` from its exact binary value, so that a range's low end written rounded down and
+// its high end rounded up still hold everything the range holds. The layout is format_number's
+// with `digits` in place of six: exponent notation when the decimal exponent X after the
+// rounding is below -4 or at least `digits`, trailing zeros dropped, "0" for both zeros, and the
+// same texts for infinities and not-a-numbers. A value that the digits hold exactly is written
+// as it is. The written value lies within one unit of the last digit of `value`, so within
+// 10^(1 - digits) of it, relative.
+std::string format_bound(double value, int digits, BoundRounding direction);
+
 // `value` in engineering notation for people, with `unit` (UTF-8): three significant digits,
 // correctly rounded, and an SI prefix that puts one to three digits before the point, then
 // trailing zeros dropped: "16.1 µF", "10.2 kΩ", "22 nF", "1 kΩ" for 999.7 ohms. Prefixes run

@@ -1,5 +1,5 @@
-// The page's own texts, beside the console's: why a setting field is refused, and the lines
-// of the step response and of the attenuation. Pure; numbers are written as the console
+// The page's own texts, beside the console's: why a setting field is refused, and the line
+// of the attenuation. Pure; numbers are written as the console
 // writes them (format_number) unless said otherwise. The page's module and the native dump
 // tool both write them through here.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "kestrane/circuit/step_response.h"
+#include "kestrane/text/opamp_report.h"
 
 namespace kestrane {
 
@@ -26,7 +26,7 @@ enum class OpAmpSetting {
     gbw_mhz,        // the gain-bandwidth product in MHz
     gain_db,        // the open-loop gain A0 in dB
     output_ohm,     // the output resistance Ro in ohms
-    amplitude_v,    // the output amplitude for the slew rate, in volts
+    amplitude_v,    // the input sine's peak amplitude for the slew rate, in volts
     attenuation_hz  // the frequency of the attenuation figure, in hertz
 };
 
@@ -40,16 +40,11 @@ bool is_setting_value(OpAmpSetting setting, double value);
 // columns for a number text of up to 19 characters.
 std::string setting_message(OpAmpSetting setting, std::string_view shown);
 
-// "Attenuation at 24000 Hz, dB: 56.2103": the attenuation (attenuation_db) at `hz`.
+// "Attenuation at 24000 Hz from the DC gain, dB: 56.2103": the attenuation (attenuation_db,
+// measured from the DC gain A0/(1+A0), not from 1) at `hz`.
 std::string attenuation_line(double hz, double db);
 
-// "Overshoot, %: 4.32" (100 (peak - final) / final; 0 without overshoot).
-std::string overshoot_line(const StepFigures& step);
-
-// "Rise time 10-90 %, s: 0.000225" from the first 10 % of the final value to 90 %.
-std::string rise_line(const StepFigures& step);
-
-// "Settling time to 1 %, s: 0.00085; to 0.1 %, s: 0.00124".
-std::string settle_line(const StepFigures& step);
+// The step's lines (overshoot_line, rise_line, settle_line) are the console's, in
+// opamp_report.h.
 
 }  // namespace kestrane

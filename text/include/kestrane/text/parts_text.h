@@ -40,13 +40,16 @@ std::string q_line(const SetFigures& figures);
 // "Natural frequency f0: 1000.92 Hz".
 std::string natural_frequency_line(const SetFigures& figures);
 
-// "Cutoff with 1 % R, 5 % C: 942.906 to 1065.72 Hz": the tolerances, then the range's low and
-// high ends in hertz as its last two numbers. When the tolerances fail are_tolerances:
+// "Cutoff with 1 % R, 5 % C: 942.9063 to 1065.72 Hz": the tolerances, then the range's low and
+// high ends in hertz as its last two numbers, each with seven significant digits rounded
+// outward (format_bound: the low end down, the high end up), so the printed range holds the
+// computed one and lies within 1e-6 of it, relative. When the tolerances fail are_tolerances:
 // "Cutoff with 150 % R, 5 % C: none, tolerances run from 0 to below 100 %".
 std::string cutoff_range_line(const PartTolerances& tolerances, const ValueRange& range_hz,
                               bool made);
 
-// "Q with 1 % R, 5 % C: 0.670138 to 0.748142": its ends are the last two numbers.
+// "Q with 1 % R, 5 % C: 0.6701383 to 0.7481420": its ends, rounded outward as above, are the
+// last two numbers.
 std::string q_range_line(const PartTolerances& tolerances, const ValueRange& range);
 
 // "Yield of 10000 builds: 20.5 % within 1 %, 40.89 % within 2 %, 95.13 % within 5 % of the

@@ -6,14 +6,16 @@
 
 namespace kestrane {
 
-// "R1, Ohm: 10000" and "R2, Ohm: 10253.1": resistances in ohms.
-std::string r1_line(float r1_ohm);
-std::string r2_line(float r2_ohm);
+// "R1, Ohm: 10000" and "R2, Ohm: 10253.1": resistances in ohms. The design's parts are
+// floats, which convert to double exactly, so their lines are what they always were; a
+// standard set's parts are doubles.
+std::string r1_line(double r1_ohm);
+std::string r2_line(double r2_ohm);
 
 // "C1, nF: 23.132" and "C2, nF: 11.109": capacitances given in farads, shown in nanofarads
-// (the single-precision value times 1e9 in double precision).
-std::string c1_line(float c1_farad);
-std::string c2_line(float c2_farad);
+// (the value times 1e9 in double precision).
+std::string c1_line(double c1_farad);
+std::string c2_line(double c2_farad);
 
 // "Passband, Hz: 0-300 (amplitude pulsation 0.005dB)": the passband edge in hertz.
 std::string passband_line(float edge_hz);

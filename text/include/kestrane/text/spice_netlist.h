@@ -23,13 +23,25 @@ struct NetlistDesign {
     std::string_view method;  // how the values were chosen, "" when not to be said
 };
 
+// The AC sweep's density at which the measured -3 dB frequency is within 1e-6 of the model's,
+// relative: ngspice interpolates linearly between points, which at 1000 a decade moves the
+// crossing of a second-order response by about 1e-9 of it (1.2e-6 at 100 a decade), and
+// prints its measurements with seven significant digits, 5e-7 at most.
+inline constexpr int kMeasuredPointsPerDecade = 1000;
+
 // The analyses: an AC sweep over the plotted range and a transient of the step.
 struct NetlistAnalyses {
-    double ac_start_hz = 1;          // > 0
-    double ac_stop_hz = 1e6;         // > ac_start_hz
-    int ac_points_per_decade = 100;  // > 0
-    double step_span_s = 1e-3;       // > 0: the transient's end (StepFigures::span_s)
+    double ac_start_hz = 1;   // > 0, well below the cutoff: the gain there is the DC gain
+    double ac_stop_hz = 1e6;  // > ac_start_hz
+    int ac_points_per_decade = kMeasuredPointsPerDecade;  // > 0
+    double step_span_s = 1e-3;  // > 0: the transient's end (StepFigures::span_s)
 };
+
+// The analyses for a set whose real cutoff is `cutoff_hz` (any double: 1000 Hz stands in for
+// one that is not positive and finite) and whose step settles over `step_span_s` (1 / cutoff
+// stands in for one that is not): an AC sweep from a thousandth to a thousand times the
+// cutoff, kept within the double range, at kMeasuredPointsPerDecade, and the step's span.
+NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s);
 
 // The netlist of `parts` (valid) with `opamp` (valid, and netlist_refusal_of it empty):
 // - the input node `in`, driven by VIN with AC 1 and a 0 to 1 V step at t = 0 rising in
@@ -40,6 +52,10 @@ struct NetlistAnalyses {
 //   with an infinite GBW; the ideal op-amp is EB from `p`);
 // - `.ac dec` over the analyses' range and `.tran` to the step span (at most 2000 steps of the
 //   span apart), with tolerances tight enough for 0.1 % of the final value;
+// - a `.control` block, ngspice's, so that `ngspice -b FILE` runs both analyses, prints
+//   minus_3db_from_dc_gain_hz (the first frequency where the gain is 3 dB below the DC gain,
+//   taken as the gain at the sweep's start) and step_overshoot_percent (100 (peak - DC gain) /
+//   DC gain of the step, 0 when it never passes the DC gain), and exits with status 0;
 // - comments with the program's version, the design's inputs, the op-amp in the page's units
 //   and the model's -3 dB cutoff. Values are written with 17 significant digits, so that the
 //   simulator sees the same circuit as the model. Lines end in "\n"; the last is ".end".

@@ -32,8 +32,8 @@ std::span<const std::uint16_t> series_members(PreferredSeries series);
 // "E192".
 std::string_view series_name(PreferredSeries series);
 
-// The series that `name` names, exactly as series_name writes it (upper-case E, no spaces);
-// no value for any other text.
+// The series that `name` names as series_name writes it, in either case ("E96" or "e96"; no
+// spaces); no value for any other text.
 std::optional<PreferredSeries> series_from_name(std::string_view name);
 
 // The member of `series` nearest to `value` on a logarithmic scale, over every decade, with
@@ -42,19 +42,17 @@ std::optional<PreferredSeries> series_from_name(std::string_view name);
 // arithmetic decides it. A value exactly at a geometric midpoint would go to `upper`; no
 // float lies on one (no product of two neighbouring members is the square of a binary
 // fraction), and none comes within 1e-12 of one, relative, so every value goes to its
-// strictly nearer member. The result is the float nearest to the decimal member (below the
-// normal float range it keeps only the precision a subnormal float has). Zeros, infinities
-// and not-a-numbers come back unchanged. The one member beyond the float range, E48's
-// 3.48e38 for magnitudes from about 3.3991e38 up to the largest float, comes back as an
-// infinity with the value's sign.
-float nearest_preferred(float value, PreferredSeries series);
+// strictly nearer member. The result is the double nearest to the decimal member (15 nF is
+// the double nearest 1.5e-8, not a float near it). Zeros, infinities and not-a-numbers come
+// back unchanged. Values are floats, the search's parts; a member may lie beyond the float
+// range (E48's 3.48e38 for magnitudes from about 3.3991e38 up to the largest float).
+double nearest_preferred(float value, PreferredSeries series);
 
 // The members of `series` from `low` to `high` ohms or farads (0 < low, high finite), rising,
-// each as the float nearest to it (the values nearest_preferred returns), compared with the
-// bounds as doubles; a member whose float equals the one before it (below the normal float
-// range) is listed once. Writes the first out.size() of them into `out` and returns how many
-// there are, which may be more. Bounds outside those limits list nothing.
+// each the double nearest to it (the values nearest_preferred returns). Writes the first
+// out.size() of them into `out` and returns how many there are, which may be more. Bounds
+// outside those limits list nothing.
 std::size_t preferred_members(PreferredSeries series, double low, double high,
-                              std::span<float> out);
+                              std::span<double> out);
 
 }  // namespace kestrane

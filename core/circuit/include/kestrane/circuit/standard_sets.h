@@ -1,7 +1,8 @@
 // Sets of standard parts to build a design with, and what such a set does on the real circuit
-// (circuit.h). Two ways to make the set: the best set, chosen together so that the real
-// cutoff and Q come as close to the target as the series allow, and each part rounded to its
-// nearest member on its own (standard_parts).
+// (circuit.h). A standard part is the double nearest to its decimal value (CircuitParts), not
+// a float near it; the search's parts that the sets are made from stay floats. Two ways to make the
+// set: the best set, chosen together so that the real cutoff and Q come as close to the target as
+// the series allow, and each part rounded to its nearest member on its own (standard_parts).
 #pragma once
 
 #include <optional>
@@ -26,8 +27,8 @@ std::optional<PartsMethod> method_from_name(std::string_view name);
 
 // R1 and R2 rounded to the nearest members of `resistor_series`, C1 and C2 to the nearest
 // members of `capacitor_series` (nearest_preferred, in ohms and farads), each on its own.
-FilterComponents standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
-                                PreferredSeries capacitor_series);
+CircuitParts standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,
+                            PreferredSeries capacitor_series);
 
 // The series the resistors and the capacitors are bought from.
 struct SeriesPair {
@@ -47,10 +48,10 @@ inline constexpr double kCapacitorReach = 4;
 double set_error(const CircuitParts& parts, double target_hz);
 
 struct BestSet {
-    bool found = false;      // false when there is no circuit to build (see best_standard_set)
-    FilterComponents parts;  // the chosen set, each the float nearest to its member
-    double error = 0;        // its set_error
-    int evaluated = 0;       // how many sets had their error computed on the way
+    bool found = false;  // false when there is no circuit to build (see best_standard_set)
+    CircuitParts parts;  // the chosen set, each the double nearest to its member
+    double error = 0;    // its set_error
+    int evaluated = 0;   // how many sets had their error computed on the way
 };
 
 // The set of standard parts with the least set_error against `target_hz` (the design's
@@ -67,8 +68,8 @@ BestSet best_standard_set(const FilterComponents& search_parts, double target_hz
 // The set a person is shown for `method`: best_standard_set's parts, or standard_parts
 // (nearest rounding, unchanged). No value when there is no circuit to build: a search part or
 // the target is zero, negative or not finite.
-std::optional<FilterComponents> shown_set(const FilterComponents& search_parts, double target_hz,
-                                          PartsMethod method, SeriesPair series);
+std::optional<CircuitParts> shown_set(const FilterComponents& search_parts, double target_hz,
+                                      PartsMethod method, SeriesPair series);
 
 // The figures of a set on the real circuit against the design's target cutoff.
 struct SetFigures {

@@ -10,25 +10,18 @@
 #include <vector>
 
 #include "kestrane/circuit/opamp.h"
+#include "kestrane/circuit/step_figures.h"
 
 namespace kestrane {
-
-// The figures of a step response. Times in seconds, from the step.
-struct StepFigures {
-    double final_value = 0;            // A0 / (1 + A0)
-    double initial_value = 0;          // just after the step: the leak N3/D3 through C1 and Ro
-    double overshoot_percent = 0;      // 100 (peak - final) / final; 0 when it never exceeds final
-    double peak_time_s = 0;            // the time of that peak; 0 without overshoot
-    double rise_time_s = 0;            // from the first reaching of 10 % of final to 90 %
-    double settling_1_percent_s = 0;   // after it, |y - final| <= 1 % of final for ever
-    double settling_01_percent_s = 0;  // the same for 0.1 %
-    double span_s = 0;                 // the span for a plot: 1.5 x the 0.1 % settling time
-};
 
 // The figures of `parts` with `opamp` (both valid). The response's extrema are found where
 // its derivative changes sign on a grid (at least 400 points, at least 6 a half-period of the
 // fastest oscillation, up to where the tail bound is below 1e-6 of the final value) and
-// located exactly; rise and settling times are exact crossings between them. Settling times
+// located exactly; rise and settling times are exact crossings between them. The rise time is
+// that of the main edge: from the last upward crossing of 10 % of the final value before the
+// response first reaches 90 %, to that first 90 % crossing. With a large Ro the step leaks
+// through C1 and Ro straight to the output, which jumps at t = 0 and falls back within
+// nanoseconds before the main edge; that jump is not the rise. Settling times
 // rest on a bound of the tail by the sum of |residue| e^{t Re p}: beyond the time found, the
 // response provably stays within the band.
 StepFigures step_figures(const CircuitParts& parts, const OpAmp& opamp);

@@ -73,7 +73,7 @@ struct BuildWarning {
 struct PartsReport {
     PartsOptions options;
     bool buildable = false;    // false: no set, figures, ranges or yield (see the warnings)
-    FilterComponents shown;    // the set for options.method
+    CircuitParts shown;        // the set for options.method, each part the double nearest it
     SetFigures figures;        // of the shown set against the design's cutoff_hz
     bool ranges_made = false;  // false when the tolerances fail are_tolerances
     ValueRange cutoff_range_hz;
@@ -98,9 +98,9 @@ std::optional<ToleranceBox> add_tolerance_ranges(PartsReport& report,
 // The report of `design` (made or refused; any inputs) with `options`: set_report_of, then
 // add_tolerance_ranges. A refused design, an
 // input or a search part of zero or below gives a no_circuit warning and nothing else to
-// build with, and so does a standard set with a part that is not finite (the nearest member
-// of a value near the largest float can lie beyond it; the warning names that part, set
-// shown); tolerances that fail are_tolerances give no ranges and no yield.
+// build with; a target cutoff beyond the float range gives no set and no warning of its own.
+// The tolerance box is built around the shown set's doubles; tolerances that fail
+// are_tolerances give no ranges and no yield.
 PartsReport parts_report(const Design& design, const PartsOptions& options);
 
 // The one warning for the console's standard error about a made design from positive inputs:
