@@ -135,86 +135,101 @@ Node locate(const Run& run, const Node& a, double length, F f) {
     return run.node(a.t + tau, x, a.level);
 }
 
-// The grid up to where the tail bound shows 1e-6 of the final value, with every extremum in
-// place. Empty when the bound is never reached.
-std::vector<Node> grid_nodes(const Run& run, const GridPlan& plan,
-                             const opamp_cascade::TailBound& tail) {
+// A stretch between two neighbouring nodes, over which y is monotonic.
+struct Interval {
+    bool found = false;
+    Node a;
+    Node b;
+};
+
+// What the figures need, gathered node by node in time order (grid points and extrema), so
+// that no run, however long, is kept in memory.
+struct Tracker {
+    double final_value = 0;
+    bool has_previous = false;
+    Node previous;
+    Node peak;                 // the highest node
+    Interval reach_high;       // the first where y reaches 90 % of final
+    Interval rise_low;         // the last where y rises through 10 % before that
+    Interval outside[2];       // the last starting outside the 1 % and 0.1 % bands
+    double band[2] = {0, 0};   // 1 % and 0.1 % of |final|
+    bool starts_high = false;  // y(0+) is 90 % of final or more
+
+    void add(const Node& node) {
+        if (!has_previous) {
+            starts_high = node.y >= 0.9 * final_value;
+            peak = node;
+        } else {
+            add_interval(previous, node);
+        }
+        if (node.y > peak.y) peak = node;
+        previous = node;
+        has_previous = true;
+    }
+
+    void add_interval(const Node& a, const Node& b) {
+        const double high = 0.9 * final_value;
+        const double low = 0.1 * final_value;
+        if (!reach_high.found && !starts_high) {
+            if (a.y < low && b.y >= low) rise_low = {true, a, b};
+            if (a.y < high && b.y >= high) reach_high = {true, a, b};
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (std::fabs(a.y - final_value) > band[i]) outside[i] = {true, a, b};
+        }
+    }
+};
+
+// Walks the grid up to where the tail bound shows 1e-6 of the final value, locating every
+// extremum between grid points, and feeds the nodes to the tracker. False when the bound is
+// never reached.
+bool walk(const Run& run, const GridPlan& plan, const opamp_cascade::TailBound& tail,
+          Tracker& tracker) {
     const StateSpace& s = *run.system;
     const double limit = kHorizonFraction * std::fabs(s.final_value);
-    std::vector<Node> grid;
+    bool has_previous = false;
+    Node previous;
+    const auto visit = [&](const Node& node) {
+        if (has_previous &&
+            ((previous.slope > 0 && node.slope <= 0) || (previous.slope < 0 && node.slope >= 0))) {
+            const Node e = locate(run, previous, node.t - previous.t,
+                                  [&run](const Trajectory& v) { return run.slope(v); });
+            if (e.t > previous.t) tracker.add(e);
+        }
+        tracker.add(node);
+        previous = node;
+        has_previous = true;
+    };
     Trajectory x = run.start();
     double t = 0;
     for (int level = plan.graded_levels; level >= 1; --level) {
         for (int k = 0; k < kStepsPerLevel; ++k) {
-            grid.push_back(run.node(t, x, level));
+            visit(run.node(t, x, level));
             x = advanced(run.ladder, level, x);
             t += std::ldexp(plan.step, -level);
         }
     }
     const double graded_end = t;
-    bool settled = false;
-    for (int k = 0; k <= kMostSteps && !settled; ++k) {
-        t = graded_end + k * plan.step;
+    for (int k = 0; k <= kMostSteps; ++k) {
         if (k > 0) x = advanced(run.ladder, 0, x);
-        grid.push_back(run.node(t, x, 0));
-        settled = tail.bound(s, x.z) <= limit;
+        visit(run.node(graded_end + k * plan.step, x, 0));
+        if (tail.bound(s, x.z) <= limit) return true;
     }
-    if (!settled) return {};
-    // Extrema where the slope changes sign between neighbours.
-    std::vector<Node> nodes;
-    for (std::size_t j = 0; j < grid.size(); ++j) {
-        nodes.push_back(grid[j]);
-        if (j + 1 == grid.size()) break;
-        const Node& a = grid[j];
-        const Node& b = grid[j + 1];
-        if ((a.slope > 0 && b.slope <= 0) || (a.slope < 0 && b.slope >= 0)) {
-            const Node e =
-                locate(run, a, b.t - a.t, [&run](const Trajectory& v) { return run.slope(v); });
-            if (e.t > a.t) nodes.push_back(e);
-        }
-    }
-    return nodes;
+    return false;
 }
 
 // The time in (a, b) where y passes `level` (a and b on either side, y monotonic between).
-double crossing(const Run& run, const Node& a, const Node& b, double level) {
-    return locate(run, a, b.t - a.t, [&](const Trajectory& v) { return run.value(v) - level; }).t;
+double crossing(const Run& run, const Interval& i, double level) {
+    const auto f = [&](const Trajectory& v) { return run.value(v) - level; };
+    return locate(run, i.a, i.b.t - i.a.t, f).t;
 }
 
-struct Edge {
-    double start;
-    double end;
-};
-
-// The main edge: the first reaching of 90 %, and the last upward crossing of 10 % before it.
-Edge main_edge(const Run& run, const std::vector<Node>& nodes, double final_value) {
-    const double high = 0.9 * final_value;
-    const double low = 0.1 * final_value;
-    std::size_t reach = 0;
-    while (reach < nodes.size() && nodes[reach].y < high)
-        ++reach;
-    if (reach == 0 || reach == nodes.size()) return {0, 0};
-    const double end = crossing(run, nodes[reach - 1], nodes[reach], high);
-    for (std::size_t j = reach; j-- > 0;) {
-        if (nodes[j].y < low && nodes[j + 1].y >= low) {
-            return {crossing(run, nodes[j], nodes[j + 1], low), end};
-        }
-    }
-    return {0, end};
-}
-
-// The last time |y - final| exceeds fraction |final|.
-double settling_time(const Run& run, const std::vector<Node>& nodes, double final_value,
-                     double fraction) {
-    const double band = fraction * std::fabs(final_value);
-    for (std::size_t j = nodes.size() - 1; j-- > 0;) {
-        const double departure = nodes[j].y - final_value;
-        if (std::fabs(departure) > band) {
-            return crossing(run, nodes[j], nodes[j + 1],
-                            final_value + std::copysign(band, departure));
-        }
-    }
-    return 0;
+// The last time |y - final| exceeds the band, 0 when it never does.
+double settling_time(const Run& run, const Tracker& tracker, int which) {
+    const Interval& i = tracker.outside[which];
+    if (!i.found) return 0;
+    const double departure = i.a.y - tracker.final_value;
+    return crossing(run, i, tracker.final_value + std::copysign(tracker.band[which], departure));
 }
 
 Run run_of(const StateSpace& s, double step, int levels) {
@@ -251,28 +266,34 @@ CascadeStepFigures cascade_step_figures(std::span<const StageCircuit> stages, co
     if (!tail.valid) return figures;
     const GridPlan plan = grid_plan(stages, opamp, s);
     const Run run = run_of(s, plan.step, plan.graded_levels + kLocatingLevels + 1);
-    const std::vector<Node> nodes = grid_nodes(run, plan, tail);
-    if (nodes.empty()) return figures;
+    Tracker tracker;
+    tracker.final_value = s.final_value;
+    tracker.band[0] = 0.01 * std::fabs(s.final_value);
+    tracker.band[1] = 0.001 * std::fabs(s.final_value);
+    if (!walk(run, plan, tail, tracker)) return figures;
 
     const double final_value = s.final_value;
     figures.settles = true;
     figures.final_value = final_value;
-    figures.initial_value = nodes.front().y;
-    for (const Node& node : nodes) {
-        const double overshoot = 100 * (node.y - final_value) / final_value;
-        if (overshoot > figures.overshoot_percent) {
-            figures.overshoot_percent = overshoot;
-            figures.peak_time_s = node.t;
-        }
+    figures.initial_value = opamp_cascade::dot(run.output, run.start().z, run.size);
+    const double overshoot = 100 * (tracker.peak.y - final_value) / final_value;
+    if (overshoot > 0) {
+        figures.overshoot_percent = overshoot;
+        figures.peak_time_s = tracker.peak.t;
     }
-    const Edge edge = main_edge(run, nodes, final_value);
-    figures.rise_start_s = edge.start;
-    figures.rise_time_s = edge.end - edge.start;
-    figures.settling_1_percent_s = settling_time(run, nodes, final_value, 0.01);
-    figures.settling_01_percent_s = settling_time(run, nodes, final_value, 0.001);
+    // The main edge: the first reaching of 90 %, from the last rise through 10 % before it
+    // (from 0 when there is none: the response never lay below 10 % after the step).
+    if (tracker.reach_high.found) {
+        const double end = crossing(run, tracker.reach_high, 0.9 * final_value);
+        figures.rise_start_s =
+            tracker.rise_low.found ? crossing(run, tracker.rise_low, 0.1 * final_value) : 0;
+        figures.rise_time_s = end - figures.rise_start_s;
+    }
+    figures.settling_1_percent_s = settling_time(run, tracker, 0);
+    figures.settling_01_percent_s = settling_time(run, tracker, 1);
     figures.span_s = figures.settling_01_percent_s > 0
                          ? kSpanPerSettling * figures.settling_01_percent_s
-                         : nodes.back().t;
+                         : tracker.previous.t;
     return figures;
 }
 

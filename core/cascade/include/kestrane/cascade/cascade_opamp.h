@@ -106,7 +106,8 @@ NeededGbw opamp_cascade_needed_gbw(std::span<const StageCircuit> stages, const O
 // largest 2 pi f |H_k(f)| amplitude_v over the frequencies up to the first local minimum of
 // 2 pi f |H_k| above the highest dominant natural frequency of stages 1 to k (beyond it the
 // rise is the leak through C1 and Ro, as circuit's needed_slew_rate has it for one stage).
-// Searched on the cutoff's grid to 1e4 times the highest stage frequency, maxima located as
+// Searched on the cutoff's grid from 1e-3 of the lowest stage frequency to 1e4 times the
+// highest (or 1e3 times the largest pole or zero of any stage, if higher), maxima located as
 // roots of the slope. When 2 pi f |H_k| rises to the end of the grid (a first-order stage 1
 // with an infinite GBW) the supremum is its limit, reported with at_hz infinite. Not found for
 // an invalid cascade or k.
