@@ -1,0 +1,523 @@
+#include "kestrane/cascade/cascade_opamp.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "core_arithmetic.h"
+#include "opamp_stages.h"
+#include "real_functions.h"
+
+namespace kestrane {
+
+using opamp_cascade::Grid;
+using opamp_cascade::LoadedStage;
+
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr ResponsePoint kNoPoint{kNotANumber, kNotANumber, kNotANumber};
+constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
+
+bool is_positive_finite(double value) {
+    return value > 0 && std::isfinite(value);
+}
+
+bool is_valid_stage(const StageCircuit& stage) {
+    const CircuitParts& p = stage.parts;
+    if (stage.order == 1) return is_positive_finite(p.R1) && is_positive_finite(p.C1);
+    return stage.order == 2 && is_buildable(p);
+}
+
+bool is_valid_input(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    return is_valid_cascade_circuit(stages) && is_valid_opamp(opamp);
+}
+
+bool is_valid_output(std::span<const StageCircuit> stages, int k) {
+    return k >= 1 && static_cast<std::size_t>(k) <= stages.size();
+}
+
+std::span<const StageCircuit> first(std::span<const StageCircuit> stages, int k) {
+    return stages.first(static_cast<std::size_t>(k));
+}
+
+// A first-order stage alone: 1 / ((1 + eps + s g)(1 + s a)), each factor's angle within
+// (-90, 90] degrees, so the phase is continuous; delay Re(g / (1 + eps + s g)) + Re(a / (1 + s a)).
+ResponsePoint first_order_point(const StageCircuit& stage, const OpAmp& opamp, double omega) {
+    const opamp_cascade::OpAmpTerms t = opamp_cascade::terms_of(opamp);
+    const double a = stage.parts.R1 * stage.parts.C1;
+    const Complex amp{1 + t.eps, omega * t.g};
+    const Complex rc{1, omega * a};
+    const double angle = portable::atan2(amp.im, amp.re) + portable::atan2(rc.im, rc.re);
+    const double delay = (Complex{t.g, 0} / amp).re + (Complex{a, 0} / rc).re;
+    return {1 / (magnitude(amp) * magnitude(rc)), -angle * kDegreesPerRadian, delay};
+}
+
+ResponsePoint own_point(const StageCircuit& stage, const OpAmp& opamp, double hz) {
+    if (stage.order == 1) return first_order_point(stage, opamp, kExactTwoPi * hz);
+    return response_at(transfer_function(stage.parts, opamp), hz);
+}
+
+// The stage's response with its load: its own, divided by 1 + z.
+ResponsePoint loaded_point(ResponsePoint own, const LoadedStage& loaded) {
+    const Complex factor = Complex{1, 0} + loaded.load;
+    return {own.gain / magnitude(factor),
+            own.phase_deg - portable::atan2(factor.im, factor.re) * kDegreesPerRadian,
+            own.group_delay_s + (loaded.load_slope / factor).re};
+}
+
+}  // namespace
+
+CascadeCircuit cascade_circuit(const CascadeDesign& design, double r_ohm) {
+    CascadeCircuit circuit;
+    if (!is_positive_finite(r_ohm)) return circuit;
+    for (const Stage& stage : stages_of(design)) {
+        const StageParts p = exact_stage_parts(stage, r_ohm);
+        circuit.stages[circuit.stage_count++] = {stage.order, {p.R1, p.R2, p.C1, p.C2}};
+    }
+    if (!is_valid_cascade_circuit(stages_of(circuit))) circuit.stage_count = 0;
+    return circuit;
+}
+
+std::span<const StageCircuit> stages_of(const CascadeCircuit& circuit) {
+    KESTRANE_CHECK(circuit.stage_count >= 0 && circuit.stage_count <= kMaxStages);
+    return {circuit.stages, static_cast<std::size_t>(circuit.stage_count)};
+}
+
+bool is_valid_cascade_circuit(std::span<const StageCircuit> stages) {
+    if (stages.empty() || stages.size() > static_cast<std::size_t>(kMaxStages)) return false;
+    for (const StageCircuit& stage : stages) {
+        if (!is_valid_stage(stage)) return false;
+    }
+    return true;
+}
+
+TransferFunction stage_transfer_function(const StageCircuit& stage, const OpAmp& opamp) {
+    KESTRANE_EXPECT(is_valid_stage(stage) && is_valid_opamp(opamp));
+    if (stage.order == 2) return transfer_function(stage.parts, opamp);
+    const opamp_cascade::OpAmpTerms t = opamp_cascade::terms_of(opamp);
+    const double a = stage.parts.R1 * stage.parts.C1;
+    TransferFunction h;
+    h.denominator[0] = 1 + t.eps;
+    h.denominator[1] = t.g + a * (1 + t.eps);
+    h.denominator[2] = a * t.g;
+    return h;
+}
+
+double cascade_dc_gain(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    if (!is_valid_input(stages, opamp)) return kNotANumber;
+    const double stage_gain = 1 / (1 + opamp_cascade::terms_of(opamp).eps);
+    double gain = 1;
+    for (std::size_t i = 0; i < stages.size(); ++i)
+        gain *= stage_gain;
+    return gain;
+}
+
+ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                       int k, double hz) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
+    if (!(hz >= 0 && std::isfinite(hz))) return kNoPoint;
+    LoadedStage loaded[kMaxStages];
+    opamp_cascade::loaded_stages(stages, opamp, kExactTwoPi * hz, loaded);
+    ResponsePoint sum{1, 0, 0};
+    for (int i = 0; i < k; ++i) {
+        const StageCircuit& stage = stages[static_cast<std::size_t>(i)];
+        const ResponsePoint point = loaded_point(own_point(stage, opamp, hz), loaded[i]);
+        sum.gain *= point.gain;
+        sum.phase_deg += point.phase_deg;
+        sum.group_delay_s += point.group_delay_s;
+    }
+    return sum;
+}
+
+ResponsePoint opamp_cascade_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                  double hz) {
+    return opamp_stage_output_point(stages, opamp, static_cast<int>(stages.size()), hz);
+}
+
+// ---- searches over frequency ----
+
+namespace {
+
+// A bound on the grid walks; a valid cascade needs a few thousand points.
+constexpr int kMaxGridPoints = 1 << 22;
+constexpr double kLowestFraction = 1e-8;
+constexpr double kHighestMultiple = 1e6;
+
+struct Search {
+    std::span<const StageCircuit> stages;
+    OpAmp opamp;
+    Grid grid;
+    double dc = 1;  // the DC gain of the whole cascade
+
+    // (|H(0)| / |H(omega)|)^2 of the whole cascade.
+    double inverse_square(double omega) const {
+        const double ratio = dc / opamp_cascade::output_gain(stages, opamp, count(), omega).gain;
+        return ratio * ratio;
+    }
+    int count() const { return static_cast<int>(stages.size()); }
+};
+
+Search search_of(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    return {stages, opamp, opamp_cascade::grid_of(stages, opamp), cascade_dc_gain(stages, opamp)};
+}
+
+// The first omega, going up, where the relative inverse square reaches `target` (above 1).
+double first_crossing(const Search& s, double target) {
+    const auto gap = [&](double omega) { return s.inverse_square(omega) - target; };
+    double below = 0;
+    double gap_below = 1 - target;
+    double omega = s.grid.lowest * kLowestFraction;
+    const double end = s.grid.highest * kHighestMultiple;
+    for (int i = 0; i < kMaxGridPoints && below <= end; ++i, omega = s.grid.next(omega)) {
+        const double gap_here = gap(omega);
+        if (gap_here >= 0) return bracketed_root(gap, below, omega, gap_below, gap_here);
+        below = omega;
+        gap_below = gap_here;
+    }
+    return kNotANumber;
+}
+
+constexpr double kEqualPeaks = 1e-12;
+
+// The largest |H_k| near a grid maximum in [low, high]: the root of the slope where it changes
+// sign there, else a golden-section search; never below the sampled value.
+Peak refine_peak(const Search& s, int k, double low, double high, Peak sampled) {
+    const auto slope = [&](double w) {
+        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).slope;
+    };
+    const auto gain = [&](double w) {
+        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).gain;
+    };
+    const double slope_low = slope(low);
+    const double slope_high = slope(high);
+    double omega = 0;
+    if (slope_low > 0 && slope_high < 0) {
+        omega = bracketed_root(slope, low, high, slope_low, slope_high);
+    } else {
+        constexpr double kGolden = 0.6180339887498949;  // (sqrt(5) - 1) / 2
+        double a = low;
+        double b = high;
+        for (int i = 0; i < 100 && b - a > 4e-16 * b; ++i) {
+            const double left = b - kGolden * (b - a);
+            const double right = a + kGolden * (b - a);
+            if (gain(left) >= gain(right)) {
+                b = right;
+            } else {
+                a = left;
+            }
+        }
+        omega = a + (b - a) / 2;
+    }
+    const Peak refined{gain(omega), omega};
+    return refined.gain >= sampled.gain ? refined : sampled;
+}
+
+// The grid maxima of |H_k| for omega up to `end` that rise above its DC gain, each refined
+// (hz holds omega here), in rising order.
+std::vector<Peak> refined_maxima(const Search& s, int k, double end) {
+    const double dc = cascade_dc_gain(first(s.stages, k), s.opamp);
+    const auto gain = [&](double w) {
+        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).gain;
+    };
+    std::vector<Peak> maxima;
+    Peak before{dc, 0};
+    Peak middle{gain(s.grid.lowest * kLowestFraction), s.grid.lowest * kLowestFraction};
+    double omega = s.grid.next(middle.hz);
+    for (int i = 0; i < kMaxGridPoints && middle.hz <= end; ++i, omega = s.grid.next(omega)) {
+        const Peak after{gain(omega), omega};
+        if (middle.gain >= before.gain && middle.gain > after.gain &&
+            middle.gain > dc * (1 + kEqualPeaks / 2)) {
+            maxima.push_back(refine_peak(s, k, before.hz, after.hz, middle));
+        }
+        before = middle;
+        middle = after;
+    }
+    return maxima;
+}
+
+// The largest |H_k| for omega up to `end`, as an angular frequency (hz holds omega here).
+Peak largest_gain(const Search& s, int k, double end) {
+    const double dc = cascade_dc_gain(first(s.stages, k), s.opamp);
+    Peak best{dc, 0};
+    // Going up in frequency: an equal maximum keeps the lower frequency.
+    for (const Peak& peak : refined_maxima(s, k, end)) {
+        if (peak.gain > best.gain * (1 + kEqualPeaks)) best = peak;
+    }
+    return best;
+}
+
+// The last omega below `end` where |H| / |H(0)| falls through `level` (at most the largest
+// relative gain, which the maxima hold): above the last grid point or refined maximum at or
+// over the level, below the next grid point (or `end`, where the gain is below the level).
+double last_falling(const Search& s, double level, double end) {
+    const auto excess = [&](double w) {
+        return opamp_cascade::output_gain(s.stages, s.opamp, s.count(), w).gain / s.dc - level;
+    };
+    double low = 0;
+    for (const Peak& peak : refined_maxima(s, s.count(), end)) {
+        if (peak.gain / s.dc >= level) low = std::fmax(low, peak.hz);
+    }
+    double omega = s.grid.lowest * kLowestFraction;
+    for (int i = 0; i < kMaxGridPoints && omega < end; ++i, omega = s.grid.next(omega)) {
+        if (excess(omega) >= 0) low = std::fmax(low, omega);
+    }
+    double high = s.grid.lowest * kLowestFraction;
+    for (int i = 0; i < kMaxGridPoints && high <= low; ++i)
+        high = s.grid.next(high);
+    high = std::fmin(high, end);
+    const double at_low = excess(low);
+    const double at_high = excess(high);
+    if (!(at_low >= 0 && at_high < 0)) return kNotANumber;
+    return bracketed_root(excess, low, high, at_low, at_high);
+}
+
+}  // namespace
+
+double opamp_cutoff_hz(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule) {
+    if (!is_valid_input(stages, opamp)) return kNotANumber;
+    const Search s = search_of(stages, opamp);
+    double omega = kNotANumber;
+    switch (rule.level) {
+        case CutoffLevel::half_power:
+            omega = first_crossing(s, 2);
+            break;
+        case CutoffLevel::half_amplitude:
+            omega = first_crossing(s, 4);
+            break;
+        case CutoffLevel::ripple_edge: {
+            if (!(rule.ripple_db >= kMinRippleDb && rule.ripple_db <= kMaxRippleDb)) break;
+            const double half = first_crossing(s, 4);
+            if (std::isnan(half)) break;
+            // |H| / |H(0)| = (peak / |H(0)|) / 10^(r/20).
+            const double peak = largest_gain(s, s.count(), half).gain / s.dc;
+            const double power_ratio = 1 + cascade_math::power_ratio_minus_one(rule.ripple_db);
+            omega = last_falling(s, peak / std::sqrt(power_ratio), half);
+            break;
+        }
+    }
+    return omega / kExactTwoPi;
+}
+
+Peak opamp_stage_peak(std::span<const StageCircuit> stages, const OpAmp& opamp, int k) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) {
+        return {kNotANumber, kNotANumber};
+    }
+    const Search s = search_of(stages, opamp);
+    double highest = 0;
+    for (int i = 0; i < k; ++i)
+        highest = std::fmax(highest, s.grid.stage[i].omega);
+    const Peak peak = largest_gain(s, k, 4 * highest);
+    return {peak.gain, peak.hz / kExactTwoPi};
+}
+
+// ---- the GBW needed ----
+
+namespace {
+
+struct FigureReference {
+    double cutoff_hz;
+    double q[kMaxStages];
+};
+
+// The largest relative departure of the cutoff and the second-order stages' dominant Q from
+// the reference; infinite without a cutoff.
+double figure_error(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule,
+                    const FigureReference& ref) {
+    const double cutoff = opamp_cutoff_hz(stages, opamp, rule);
+    if (std::isnan(cutoff)) return kInfinity;
+    double error = std::fabs(cutoff / ref.cutoff_hz - 1);
+    for (std::size_t i = 0; i < stages.size(); ++i) {
+        if (stages[i].order != 2) continue;
+        const double q = dominant_q(transfer_function(stages[i].parts, opamp));
+        error = std::fmax(error, std::fabs(q / ref.q[i] - 1));
+    }
+    return error;
+}
+
+bool passes(double error) {
+    return error <= kFigureTolerance;
+}
+
+}  // namespace
+
+NeededGbw opamp_cascade_needed_gbw(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                   CutoffRule rule) {
+    if (!is_valid_input(stages, opamp)) return {GbwLimit::reached, kNotANumber};
+    FigureReference ref{opamp_cutoff_hz(stages, kIdealOpAmp, rule), {}};
+    for (std::size_t i = 0; i < stages.size(); ++i) {
+        if (stages[i].order == 2) {
+            ref.q[i] = dominant_q(transfer_function(stages[i].parts, kIdealOpAmp));
+        }
+    }
+    if (std::isnan(ref.cutoff_hz)) return {GbwLimit::reached, kNotANumber};
+    OpAmp unlimited = opamp;
+    unlimited.gbw_hz = kInfinity;
+    if (!passes(figure_error(stages, unlimited, rule, ref))) {
+        const OpAmp gain_only{kInfinity, opamp.open_loop_gain, 0};
+        const bool gain_alone = !passes(figure_error(stages, gain_only, rule, ref));
+        return {gain_alone ? GbwLimit::open_loop_gain : GbwLimit::output_resistance, 0};
+    }
+    const auto error_at = [&](double gbw_hz) {
+        OpAmp trial = opamp;
+        trial.gbw_hz = gbw_hz;
+        return figure_error(stages, trial, rule, ref);
+    };
+    double pass = ref.cutoff_hz * 0x1p40;
+    for (int step = 0; step < 80 && !passes(error_at(pass)); ++step)
+        pass *= 1024;
+    if (!passes(error_at(pass))) return {GbwLimit::output_resistance, 0};
+    double fail = pass / 2;
+    for (int step = 0; step < 200 && passes(error_at(fail)); ++step) {
+        pass = fail;
+        fail /= 2;
+    }
+    if (passes(error_at(fail))) return {GbwLimit::reached, fail};
+    while (pass / fail > 1 + 1e-9) {
+        const double mid = std::sqrt(pass * fail);
+        if (passes(error_at(mid))) {
+            pass = mid;
+        } else {
+            fail = mid;
+        }
+    }
+    return {GbwLimit::reached, pass};
+}
+
+// ---- the high-frequency gain ----
+
+namespace {
+
+// The op-amp's output resistance as C1 and C2 short: Ro when its source falls to 0 (a finite
+// GBW), Ro / (1 + A0) when it holds -A0 Vout (an infinite GBW).
+double resistance_at_infinity(const OpAmp& opamp) {
+    const opamp_cascade::OpAmpTerms t = opamp_cascade::terms_of(opamp);
+    return t.g > 0 ? t.ro : t.ro * t.eps / (1 + t.eps);
+}
+
+// 1 / (1/a + 1/b + 1/c) for a, b, c > 0 (infinite allowed), 0 when one of them is 0.
+double parallel(double a, double b, double c) {
+    if (a == 0 || b == 0 || c == 0) return 0;
+    return 1 / (1 / a + 1 / b + 1 / c);
+}
+
+struct InfiniteFrequency {
+    double gain;            // the limit of |H| at the output
+    double first_load_ohm;  // the input resistance of stage 2 (infinite with one stage)
+};
+
+InfiniteFrequency at_infinite_frequency(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    const double r_inf = resistance_at_infinity(opamp);
+    double load = kInfinity;
+    double gain = 1;
+    double first_load = kInfinity;
+    for (std::size_t i = stages.size(); i-- > 0;) {
+        if (i == 0) first_load = load;
+        const CircuitParts& p = stages[i].parts;
+        if (stages[i].order == 1) {
+            gain = 0;
+            load = p.R1;
+            continue;
+        }
+        const double z = parallel(p.R2, r_inf, load);
+        gain *= z / (p.R1 + z);
+        load = p.R1 + z;
+    }
+    return {gain, first_load};
+}
+
+}  // namespace
+
+HighFrequencyGain opamp_high_frequency_gain(std::span<const StageCircuit> stages,
+                                            const OpAmp& opamp) {
+    if (!is_valid_input(stages, opamp)) return {kNotANumber, kNotANumber, kNotANumber};
+    const Search s = search_of(stages, opamp);
+    const int n = s.count();
+    const double limit = at_infinite_frequency(stages, opamp).gain;
+    const double cutoff = first_crossing(s, 2);
+    double omega = std::isnan(cutoff) ? s.grid.highest : cutoff;
+    const double end = 1e3 * std::fmax(opamp_cascade::largest_root_magnitude(stages, opamp), omega);
+    const auto slope = [&](double w) {
+        return opamp_cascade::output_gain(stages, opamp, n, w).slope;
+    };
+    HighFrequencyGain result{limit, kInfinity, limit};
+    double sl = slope(omega);
+    for (int i = 0; i < kMaxGridPoints && omega < end; ++i) {
+        const double next = s.grid.next(omega);
+        const double sl_next = slope(next);
+        if (sl < 0 && sl_next >= 0) {
+            const double minimum = bracketed_root(slope, omega, next, sl, sl_next);
+            const double gain = opamp_cascade::output_gain(stages, opamp, n, minimum).gain;
+            if (gain <= result.lowest_gain) result = {gain, minimum / kExactTwoPi, limit};
+        }
+        omega = next;
+        sl = sl_next;
+    }
+    return result;
+}
+
+// ---- slew rate ----
+
+SlewRate opamp_stage_slew_rate(std::span<const StageCircuit> stages, const OpAmp& opamp, int k,
+                               double amplitude_v) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return {};
+    const Grid grid = opamp_cascade::grid_of(stages, opamp);
+    double highest = 0;
+    for (int i = 0; i < k; ++i)
+        highest = std::fmax(highest, grid.stage[i].omega);
+    const double end =
+        std::fmax(1e4 * grid.highest, 1e3 * opamp_cascade::largest_root_magnitude(stages, opamp));
+    // The slope of ln(omega |H_k|): 1/omega + d ln|H_k| / d omega.
+    const auto slope = [&](double w) {
+        return 1 / w + opamp_cascade::output_gain(stages, opamp, k, w).slope;
+    };
+    const auto rate = [&](double w) {
+        return w * opamp_cascade::output_gain(stages, opamp, k, w).gain;
+    };
+    SlewRate best{};
+    double omega = grid.lowest * 1e-3;
+    double sl = slope(omega);
+    for (int i = 0; i < kMaxGridPoints && omega < end; ++i) {
+        const double next = grid.next(omega);
+        const double sl_next = slope(next);
+        if (sl > 0 && sl_next <= 0) {
+            const double peak = bracketed_root(slope, omega, next, sl, sl_next);
+            const double value = rate(peak) * amplitude_v * 1e-6;
+            if (!best.found || value > best.v_per_us) best = {true, value, peak / kExactTwoPi};
+        }
+        if (sl < 0 && sl_next >= 0 && next > highest && best.found) return best;
+        omega = next;
+        sl = sl_next;
+    }
+    if (sl > 0 && k == 1 && stages[0].order == 1) {
+        // omega |H_1| still rising: an infinite GBW, where it tends to 1 / (a (1 + eps (1 +
+        // Ro / R_load))), R_load stage 2's input resistance at infinite frequency.
+        const opamp_cascade::OpAmpTerms t = opamp_cascade::terms_of(opamp);
+        const double load = at_infinite_frequency(stages, opamp).first_load_ohm;
+        const double leak = std::isinf(load) ? 0 : t.ro / load;
+        const double a = stages[0].parts.R1 * stages[0].parts.C1;
+        const double value = amplitude_v / (a * (1 + t.eps * (1 + leak))) * 1e-6;
+        if (!best.found || value > best.v_per_us) best = {true, value, kInfinity};
+    }
+    return best;
+}
+
+CascadeOpAmpFigures cascade_opamp_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                          CutoffRule rule, double amplitude_v) {
+    KESTRANE_EXPECT(is_valid_input(stages, opamp));
+    CascadeOpAmpFigures figures;
+    figures.cutoff_hz = opamp_cutoff_hz(stages, opamp, rule);
+    figures.ideal_cutoff_hz = opamp_cutoff_hz(stages, kIdealOpAmp, rule);
+    figures.needed_gbw = opamp_cascade_needed_gbw(stages, opamp, rule);
+    figures.high_frequency = opamp_high_frequency_gain(stages, opamp);
+    figures.stage_count = static_cast<int>(stages.size());
+    for (int k = 1; k <= figures.stage_count; ++k) {
+        figures.slew_rate[k - 1] = opamp_stage_slew_rate(stages, opamp, k, amplitude_v);
+        figures.peak[k - 1] = opamp_stage_peak(stages, opamp, k);
+    }
+    return figures;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,208 @@
+#include "opamp_stages.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace kestrane::opamp_cascade {
+namespace {
+
+// A value and its derivative in s, for the group delay and the slopes the searches follow.
+struct Dual {
+    Complex v;
+    Complex d;
+};
+
+Dual operator+(Dual a, Dual b) {
+    return {a.v + b.v, a.d + b.d};
+}
+Dual operator-(Dual a, Dual b) {
+    return {a.v - b.v, a.d - b.d};
+}
+Dual operator*(Dual a, Dual b) {
+    return {a.v * b.v, a.d * b.v + a.v * b.d};
+}
+Dual operator*(double k, Dual a) {
+    return {k * a.v, k * a.d};
+}
+Dual operator/(Dual a, Dual b) {
+    const Complex q = a.v / b.v;
+    return {q, (a.d - q * b.d) / b.v};
+}
+
+// p(s) and p'(s) at s = j omega.
+Dual polynomial_at(const Cubic& p, double omega) {
+    return {value_at_jw(p, omega), slope_at_jw(p, omega)};
+}
+
+Cubic cubic(double c0, double c1, double c2 = 0, double c3 = 0) {
+    return {{c0, c1, c2, c3}};
+}
+
+Cubic numerator_of(const TransferFunction& h) {
+    return {{h.numerator[0], h.numerator[1], h.numerator[2], h.numerator[3]}};
+}
+
+Cubic denominator_of(const TransferFunction& h) {
+    return {{h.denominator[0], h.denominator[1], h.denominator[2], h.denominator[3]}};
+}
+
+const Dual kOne{{1, 0}, {0, 0}};
+
+// The load factor z of a stage whose load draws Y Vout (see cascade_opamp.h).
+Dual load_term(const StageCircuit& stage, const OpAmpTerms& t, Dual y, Dual e, Dual d,
+               double omega) {
+    if (stage.order == 1) return t.ro * (y * e / (kOne + e));
+    const CircuitParts& p = stage.parts;
+    const Cubic q = cubic(1, p.R1 * p.C1 + p.C2 * (p.R1 + p.R2), p.R1 * p.R2 * p.C1 * p.C2);
+    return t.ro * (y * e * polynomial_at(q, omega) / d);
+}
+
+// The input admittance of a stage loaded by Y, with its loaded denominator D (1 + z).
+Dual input_admittance(const StageCircuit& stage, const OpAmpTerms& t, Dual y, Dual e, Dual n,
+                      Dual loaded_d, double omega) {
+    const CircuitParts& p = stage.parts;
+    const Dual s{{0, omega}, {1, 0}};
+    if (stage.order == 1) return p.C1 * (s / polynomial_at(cubic(1, p.R1 * p.C1), omega));
+    const double r = t.ro * p.C1;
+    const Dual own = polynomial_at(cubic(1 + t.eps, t.g + r * t.eps, r * t.g), omega);
+    const Dual drive = own + t.ro * (y * e);
+    const Dual through = polynomial_at(cubic(p.C1 + p.C2, p.R2 * p.C1 * p.C2), omega);
+    return s * (drive * through - p.C1 * n) / loaded_d;
+}
+
+}  // namespace
+
+OpAmpTerms terms_of(const OpAmp& opamp) {
+    return {1 / opamp.open_loop_gain, 1 / (2 * std::numbers::pi * opamp.gbw_hz),
+            opamp.output_resistance};
+}
+
+void loaded_stages(std::span<const StageCircuit> stages, const OpAmp& opamp, double omega,
+                   LoadedStage* out) {
+    const OpAmpTerms t = terms_of(opamp);
+    const bool loads = t.ro > 0 && (t.eps > 0 || t.g > 0);
+    const Dual e = polynomial_at(cubic(t.eps, t.g), omega);
+    Dual y{};  // the admittance the stage's output drives: nothing after the last
+    for (std::size_t i = stages.size(); i-- > 0;) {
+        const StageCircuit& stage = stages[i];
+        const TransferFunction tf = stage_transfer_function(stage, opamp);
+        const Dual n = polynomial_at(numerator_of(tf), omega);
+        const Dual d = polynomial_at(denominator_of(tf), omega);
+        const bool loaded = loads && i + 1 < stages.size();
+        const Dual z = loaded ? load_term(stage, t, y, e, d, omega) : Dual{};
+        const Dual one_plus_z = kOne + z;
+        LoadedStage& result = out[i];
+        result.h = n.v / (d.v * one_plus_z.v);
+        result.log_slope = n.d / n.v - d.d / d.v - z.d / one_plus_z.v;
+        result.load = z.v;
+        result.load_slope = z.d;
+        if (loads && i > 0) y = input_admittance(stage, t, y, e, n, d * one_plus_z, omega);
+    }
+}
+
+GainSlope output_gain(std::span<const StageCircuit> stages, const OpAmp& opamp, int k,
+                      double omega) {
+    LoadedStage loaded[kMaxStages];
+    loaded_stages(stages, opamp, omega, loaded);
+    GainSlope result{1, 0};
+    for (int i = 0; i < k; ++i) {
+        result.gain *= magnitude(loaded[i].h);
+        // d ln|H(j omega)| / d omega = Re(j H'/H) = -Im(H'/H).
+        result.slope -= loaded[i].log_slope.im;
+    }
+    return result;
+}
+
+namespace {
+
+double nearest_power_of_two(double value) {
+    int exponent = 0;
+    std::frexp(value, &exponent);
+    return std::ldexp(1.0, exponent);
+}
+
+}  // namespace
+
+DominantPoles dominant_poles(const StageCircuit& stage, const OpAmp& opamp) {
+    const TransferFunction tf = stage_transfer_function(stage, opamp);
+    if (stage.order == 1) {
+        // D = (1 + eps + s g)(1 + s R1 C1): the RC's pole, or the op-amp's when it is lower.
+        const OpAmpTerms t = terms_of(opamp);
+        const double rc = 1 / (stage.parts.R1 * stage.parts.C1);
+        const double amp = t.g > 0 ? (1 + t.eps) / t.g : std::numeric_limits<double>::infinity();
+        return {std::fmin(rc, amp), std::numeric_limits<double>::quiet_NaN()};
+    }
+    // As circuit's poles_of and dominant_pair: D at the scale of its natural frequency.
+    Cubic d = denominator_of(tf);
+    const double scale = nearest_power_of_two(std::sqrt(d.c[0] / d.c[2]));
+    double power = 1;
+    for (double& c : d.c) {
+        c *= power;
+        power *= scale;
+    }
+    PolynomialRoots roots = polynomial_roots(d);
+    for (int k = 0; k < roots.count; ++k)
+        roots.root[k] = scale * roots.root[k];
+    double b = roots.pair_b * scale;
+    double c = roots.pair_c * scale * scale;
+    if (roots.count == 3 && roots.root[1].im == 0) {
+        double p[3] = {roots.root[0].re, roots.root[1].re, roots.root[2].re};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = i + 1; j < 3; ++j) {
+                if (std::fabs(p[j]) < std::fabs(p[i])) std::swap(p[i], p[j]);
+            }
+        }
+        b = -(p[0] + p[1]);
+        c = p[0] * p[1];
+    }
+    const double omega = std::sqrt(c);
+    return {omega, omega / b};
+}
+
+double largest_root_magnitude(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    double largest = 0;
+    for (const StageCircuit& stage : stages) {
+        const TransferFunction tf = stage_transfer_function(stage, opamp);
+        for (const Cubic& p : {numerator_of(tf), denominator_of(tf)}) {
+            if (degree(p) == 0) continue;
+            const PolynomialRoots roots = polynomial_roots(p);
+            for (int k = 0; k < roots.count; ++k)
+                largest = std::fmax(largest, magnitude(roots.root[k]));
+        }
+    }
+    return largest;
+}
+
+namespace {
+
+constexpr double kLargestStep = 0.05;
+constexpr double kSmallestStep = 1e-12;
+
+}  // namespace
+
+double Grid::next(double omega) const {
+    double step = kLargestStep;
+    for (int i = 0; i < count; ++i) {
+        const DominantPoles& s = stage[i];
+        if (std::isnan(s.q)) continue;  // a first-order stage has no resonance to resolve
+        const double distance = std::fabs(omega - s.omega) / std::fmax(omega, s.omega);
+        step = std::fmin(step, std::fmax(distance, 1 / s.q) / 10);
+    }
+    return omega * (1 + std::fmax(step, kSmallestStep));
+}
+
+Grid grid_of(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    Grid grid;
+    grid.lowest = std::numeric_limits<double>::infinity();
+    for (const StageCircuit& stage : stages) {
+        const DominantPoles poles = dominant_poles(stage, opamp);
+        grid.stage[grid.count++] = poles;
+        const double damped = std::isnan(poles.q) ? 1 : std::fmin(poles.q, 1);
+        grid.lowest = std::fmin(grid.lowest, poles.omega * damped);
+        grid.highest = std::fmax(grid.highest, poles.omega);
+    }
+    return grid;
+}
+
+}  // namespace kestrane::opamp_cascade
