@@ -13,7 +13,7 @@ packages=(
   libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32
   chromium chromium-driver python3-selenium        # the page's browser test
   ngspice                                          # the simulator the op-amp model is checked with
-  python3-scipy python3-mpmath                     # the cascade library's reference values
+  python3-scipy python3-mpmath python3-gmpy2       # the cascade reference values (gmpy2 speeds mpmath)
 )
 
 missing=()
