@@ -113,10 +113,14 @@ std::string_view netlist_refusal_of(const OpAmp& opamp) {
 
 std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
                           const NetlistDesign& design, const NetlistAnalyses& analyses) {
-    KESTRANE_EXPECT(is_buildable(parts) && is_valid_opamp(opamp));
-    KESTRANE_EXPECT(netlist_refusal_of(opamp).empty());
-    KESTRANE_EXPECT(analyses.ac_start_hz > 0 && analyses.ac_stop_hz > analyses.ac_start_hz &&
-                    analyses.ac_points_per_decade > 0 && analyses.step_span_s > 0);
+    // Always checked: a netlist of parts or analyses that are not numbers would be a file
+    // that asks a simulator for an unbounded sweep or an infinite element, written as if it
+    // were a circuit.
+    KESTRANE_CHECK(is_buildable(parts) && is_valid_opamp(opamp));
+    KESTRANE_CHECK(netlist_refusal_of(opamp).empty());
+    KESTRANE_CHECK(analyses.ac_start_hz > 0 && analyses.ac_stop_hz > analyses.ac_start_hz &&
+                   analyses.ac_points_per_decade > 0 && analyses.step_span_s > 0 &&
+                   analyses.step_span_s < HUGE_VAL);
     const double span = analyses.step_span_s;
     const double rise = kRiseFraction * span;
     std::string text = comments(parts, opamp, design);

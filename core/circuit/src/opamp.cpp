@@ -273,20 +273,28 @@ NeededGbw needed_gbw(const CircuitParts& parts, const OpAmp& opamp) {
         trial.gbw_hz = gbw_hz;
         return figure_error(parts, trial, ref);
     };
-    // A passing GBW above, stepping up if the figures only just pass without a pole.
-    double pass = ref.cutoff_hz * 0x1p40;
-    for (int step = 0; step < 80 && !passes(error_at(pass)); ++step)
-        pass *= 1024;
+    // A passing GBW above, stepping up if the figures only just pass without a pole: from
+    // 2^40 (about 1e12) times the cutoff, where the pole moves the figures by about 1e-12, up
+    // by factors of 2^10 at most 80 times, to 2^840 times the cutoff, past where any GBW is
+    // finite for a cutoff above 2^-840 Hz.
+    constexpr double kFirstPassing = 0x1p40;
+    constexpr double kStepUp = 0x1p10;
+    constexpr int kStepsUp = 80;
+    // Down by octaves to the first failure: at most 200 of them, to 2^-160 of the cutoff,
+    // where no op-amp keeps the figures within 1 %. Then a bisection on log GBW to 1e-9.
+    constexpr int kOctavesDown = 200;
+    constexpr double kRelativeWidth = 1e-9;
+    double pass = ref.cutoff_hz * kFirstPassing;
+    for (int step = 0; step < kStepsUp && !passes(error_at(pass)); ++step)
+        pass *= kStepUp;
     if (!passes(error_at(pass))) return {GbwLimit::output_resistance, 0};
-    // Down by octaves to the first failure.
     double fail = pass / 2;
-    for (int step = 0; step < 200 && passes(error_at(fail)); ++step) {
+    for (int step = 0; step < kOctavesDown && passes(error_at(fail)); ++step) {
         pass = fail;
         fail /= 2;
     }
     if (passes(error_at(fail))) return {GbwLimit::reached, fail};  // passes everywhere
-    // Bisection on log GBW.
-    while (pass / fail > 1 + 1e-9) {
+    while (pass / fail > 1 + kRelativeWidth) {
         const double mid = std::sqrt(pass * fail);
         if (passes(error_at(mid))) {
             pass = mid;
@@ -319,18 +327,24 @@ constexpr double kGridRatio = 1.0905077326652577;  // 2^(1/8)
 SlewRate needed_slew_rate(const TransferFunction& h, double amplitude_v) {
     // The slope of ln(w |H(jw)|) is 1/w + d ln|H|/dw: positive at low frequencies, where the
     // gain is flat; its first sign change is the passband peak.
+    // The walk starts three decades below the natural frequency, where the gain is flat and
+    // the slope is about 1/w, and takes at most 600 steps of 2^(1/8): 75 octaves, to about
+    // 4e19 times the natural frequency, beyond any peak of a stage with a real op-amp.
+    constexpr double kStartBelowNatural = 1e-3;
+    constexpr int kMostSteps = 600;
+    constexpr double kPerMicrosecond = 1e-6;  // V/s to V/us
     const auto slope = [&h](double w) { return 1 / w + log_gain_slope(h, w); };
     const double w0 = natural_angular_frequency(h);
-    double w = w0 * 1e-3;
+    double w = w0 * kStartBelowNatural;
     double s = slope(w);
     if (!(s > 0)) return {};
-    for (int step = 0; step < 600; ++step) {
+    for (int step = 0; step < kMostSteps; ++step) {
         const double next = w * kGridRatio;
         const double s_next = slope(next);
         if (s_next <= 0) {
             const double peak = bracketed_root(slope, w, next, s, s_next);
             const double rate = peak * gain_at_angular(h, peak) * amplitude_v;
-            return {true, rate * 1e-6, peak / kExactTwoPi};
+            return {true, rate * kPerMicrosecond, peak / kExactTwoPi};
         }
         w = next;
         s = s_next;

@@ -392,7 +392,11 @@ double settled_after(const StepModel& model, double fraction) {
     if (excess(falling) <= 0) return falling;
     double lo = falling;
     double hi = std::fmax(2 * falling, 1 / model.slowest_decay);
-    for (int step = 0; step < 3000 && excess(hi) > 0; ++step) {
+    // Doubling until the bound falls below the target brackets the time; a decaying response
+    // gets there long before the double range ends (from the least positive double to the
+    // largest takes 2098 doublings). Where it would not, the time stops at the range's end.
+    while (excess(hi) > 0) {
+        if (!(2 * hi < HUGE_VAL)) return hi;
         lo = hi;
         hi *= 2;
     }

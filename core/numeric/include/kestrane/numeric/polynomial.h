@@ -77,14 +77,17 @@ struct PolynomialRoots {
 };
 PolynomialRoots polynomial_roots(const Cubic& p);
 
-// A root of f in [a, b], where f(a) and f(b) have opposite signs (or one is 0): the Illinois
-// variant of regula falsi, with a bisection whenever three steps have not halved the bracket,
-// to the last few ulps of the bracket. f need not be continuous; the result then lies where
-// its sign changes.
+// A root of f in [a, b], where fa = f(a) and fb = f(b) have opposite signs (or one is 0): the
+// Illinois variant of regula falsi, with a bisection whenever three steps have not halved the
+// bracket, to the last few ulps of the bracket. f need not be continuous; the result then lies
+// where its sign changes. Ends that do not bracket a root (fa and fb of one sign, or either
+// not a number) give not-a-number, never a point that is not a root.
 template <class F>
 double bracketed_root(F f, double a, double b, double fa, double fb) {
     if (fa == 0) return a;
     if (fb == 0) return b;
+    if (!((fa < 0 && fb > 0) || (fa > 0 && fb < 0)))
+        return std::numeric_limits<double>::quiet_NaN();
     int side = 0;
     double checkpoint = std::fabs(b - a);
     int steps_since_checkpoint = 0;
