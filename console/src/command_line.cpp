@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
+#include "kestrane/text/cascade_text.h"
 #include "kestrane/text/messages.h"
 #include "kestrane/text/number_scan.h"
 #include "kestrane/text/spice_netlist.h"
@@ -167,6 +169,70 @@ ArgumentError set_path(ProgramOptions& options, std::string_view value) {
     return {};
 }
 
+ArgumentError set_response(ProgramOptions& options, std::string_view value) {
+    const std::optional<Response> response = response_from_name(value);
+    if (!response) return bad_value(value, "butterworth, bessel, chebyshev or linkwitz-riley");
+    options.cascade.response = response;
+    return {};
+}
+
+ArgumentError set_order(ProgramOptions& options, std::string_view value) {
+    const ValueRead read = read_value(value, kDesignNumberChars);
+    const bool whole =
+        read.problem == ArgumentProblem::none && read.value == std::floor(read.value);
+    if (!whole || read.value < 1 || read.value > kMaxOrder) {
+        return bad_value(value, "a whole order from 1 to 10");
+    }
+    options.cascade.order = static_cast<int>(read.value);
+    options.cascade.order_text = value;
+    return {};
+}
+
+ArgumentError set_ripple(ProgramOptions& options, std::string_view value) {
+    const ValueRead read = read_value(value, kDesignNumberChars);
+    if (read.problem != ArgumentProblem::none) return problem_of(read.problem, kDesignNumberChars);
+    if (!(read.value >= kMinRippleDb && read.value <= kMaxRippleDb)) {
+        return bad_value(value, "a ripple from 0.01 to 3 dB");
+    }
+    options.cascade.ripple_db = read.value;
+    options.cascade.ripple_text = value;
+    return {};
+}
+
+// "KHZ,DB": an edge in kilohertz and a loss in dB, each a number.
+ArgumentError read_edge(std::string_view value, double& hz, double& db) {
+    const std::vector<std::string_view> fields = comma_fields(value);
+    if (fields.size() != 2) return bad_value(value, "an edge and a loss, KHZ,DB, like 1,3");
+    double khz = 0;
+    ArgumentError error = read_field(fields[0], khz);
+    if (error.problem == ArgumentProblem::none) error = read_field(fields[1], db);
+    if (error.problem != ArgumentProblem::none) return error;
+    if (!(khz > 0 && std::isfinite(khz))) return bad_value(fields[0], "an edge above 0 kHz");
+    if (!(db > 0 && std::isfinite(db))) return bad_value(fields[1], "a loss above 0 dB");
+    hz = khz * 1000;
+    return {};
+}
+
+ArgumentError set_passband(ProgramOptions& options, std::string_view value) {
+    PassStopSpec edge;
+    const ArgumentError error = read_edge(value, edge.passband_hz, edge.passband_loss_db);
+    if (error.problem == ArgumentProblem::none) options.cascade.passband = edge;
+    return error;
+}
+
+ArgumentError set_stopband(ProgramOptions& options, std::string_view value) {
+    PassStopSpec edge;
+    const ArgumentError error = read_edge(value, edge.stopband_hz, edge.stopband_loss_db);
+    if (error.problem == ArgumentProblem::none) options.cascade.stopband = edge;
+    return error;
+}
+
+template <bool CascadeOptions::*flag>
+ArgumentError set_cascade_flag(ProgramOptions& options, std::string_view) {
+    options.cascade.*flag = true;
+    return {};
+}
+
 // Every option: a new one is one more entry here (and its field in ProgramOptions).
 constexpr OptionEntry kOptions[] = {
     {"-h", "--help", "", "print this help and exit", set_flag<&ProgramOptions::help>},
@@ -186,6 +252,15 @@ constexpr OptionEntry kOptions[] = {
      set_path<&DesignExtras::spice_path>},
     {"", "--bom", "FILE", "write the shown set's bill of materials to FILE",
      set_path<&DesignExtras::bom_path>},
+    {"", "--response", "NAME", "butterworth, bessel, chebyshev or linkwitz-riley", set_response},
+    {"", "--order", "N", "the filter's order, 1 to 10 (with --response)", set_order},
+    {"", "--ripple", "DB", "a Chebyshev's passband ripple, 0.01 to 3 dB", set_ripple},
+    {"", "--ripple-edge", "", "a Chebyshev's cutoff is its ripple band's edge",
+     set_cascade_flag<&CascadeOptions::ripple_edge>},
+    {"", "--passband", "KHZ,DB", "the order from a passband edge and its most loss", set_passband},
+    {"", "--stopband", "KHZ,DB", "... and a stopband edge and its least loss", set_stopband},
+    {"", "--compensate", "", "each stage's parts compensated for the op-amp",
+     set_cascade_flag<&CascadeOptions::compensate>},
 };
 
 const OptionEntry* find_option(std::string_view name) {
@@ -210,6 +285,75 @@ ArgumentError missing_option(std::string_view option, std::string_view needs) {
     return error;
 }
 
+ArgumentError conflicting(std::string_view option, std::string_view other, std::string why) {
+    ArgumentError error = error_at(ArgumentProblem::conflicting, option, option);
+    error.needs = other;
+    error.why = std::move(why);
+    return error;
+}
+
+ArgumentError bad_filter(std::string_view option, std::string why) {
+    ArgumentError error = error_at(ArgumentProblem::bad_filter, option, option);
+    error.why = std::move(why);
+    return error;
+}
+
+// The options of a filter of any order that need --response, in the order they are checked.
+std::string_view option_needing_response(const CascadeOptions& c) {
+    if (c.order) return "--order";
+    if (c.ripple_db) return "--ripple";
+    if (c.ripple_edge) return "--ripple-edge";
+    if (c.passband) return "--passband";
+    if (c.stopband) return "--stopband";
+    if (c.compensate) return "--compensate";
+    return "";
+}
+
+// The filter of any order the options ask for, checked: the combination, then the request or
+// the specification. Messages for what cannot be made are the filter texts' own.
+ArgumentError check_cascade(const ProgramOptions& options) {
+    const CascadeOptions& c = options.cascade;
+    if (!c.response) {
+        const std::string_view option = option_needing_response(c);
+        return option.empty() ? ArgumentError{} : missing_option(option, "--response");
+    }
+    const auto positive = [](const std::optional<double>& value) {
+        return !value || (*value > 0 && std::isfinite(*value));
+    };
+    if (!positive(options.fc_khz)) {
+        return bad_filter("--fc", "A filter of any order needs a cutoff above 0 and finite.");
+    }
+    if (!positive(options.r1_ohm)) {
+        return bad_filter("--r1", "A filter of any order needs an R1 above 0 and finite.");
+    }
+    const bool specification = c.passband || c.stopband;
+    if (specification) {
+        if (c.order) {
+            return conflicting("--order", "--passband and --stopband",
+                               "the specification sets the order");
+        }
+        if (options.fc_khz) {
+            return conflicting("--fc", "--passband and --stopband",
+                               "the specification sets the cutoff");
+        }
+        if (!c.passband) return missing_option("--stopband", "--passband");
+        if (!c.stopband) return missing_option("--passband", "--stopband");
+        const CascadeRequest request = c.request();
+        const SpecError error =
+            choose_order(request.response, *c.specification(), request.ripple_db, request.edge)
+                .error;
+        if (error != SpecError::none) return bad_filter("--passband", spec_error_message(error));
+        return {};
+    }
+    if (!c.order) return missing_option("--response", "--order, or --passband and --stopband");
+    const CascadeRequest request = c.request();
+    const RequestError error = validate_request(request);
+    if (error != RequestError::none) {
+        return bad_filter("--response", request_error_message(error, request));
+    }
+    return {};
+}
+
 // Sets the mode from the options given; an error when they do not make one.
 ArgumentError choose_mode(ProgramOptions& options) {
     const bool fc = options.fc_khz.has_value();
@@ -218,6 +362,14 @@ ArgumentError choose_mode(ProgramOptions& options) {
         options.mode = ProgramMode::help;
     } else if (options.version) {
         options.mode = ProgramMode::version;
+    } else if (const ArgumentError cascade = check_cascade(options);
+               cascade.problem != ArgumentProblem::none) {
+        return cascade;
+    } else if (options.cascade.specification()) {
+        if (!r1) return missing_option("--passband", "--r1");
+        options.mode = ProgramMode::one_design;
+    } else if (options.cascade.response && !r1 && !options.json) {
+        return missing_option("--response", "--fc and --r1, or --json");
     } else if (fc != r1) {
         return fc ? missing_option("--fc", "--r1") : missing_option("--r1", "--fc");
     } else if (options.band_hz && !fc) {
@@ -318,6 +470,23 @@ ValueRead read_value(std::string_view text, int max_chars) {
     if (scan.status != ScanStatus::ok || scan.taken != text.size())
         return {ArgumentProblem::not_a_number, 0};
     return {ArgumentProblem::none, scan.value};
+}
+
+CascadeRequest CascadeOptions::request() const {
+    CascadeRequest request;
+    request.response = response.value_or(Response::butterworth);
+    request.order = order.value_or(0);
+    request.ripple_db = ripple_db.value_or(kNoRipple);
+    request.edge = ripple_edge ? ChebyshevEdge::ripple_edge : ChebyshevEdge::minus_3db;
+    return request;
+}
+
+std::optional<PassStopSpec> CascadeOptions::specification() const {
+    if (!passband || !stopband) return std::nullopt;
+    PassStopSpec spec = *passband;
+    spec.stopband_hz = stopband->stopband_hz;
+    spec.stopband_loss_db = stopband->stopband_loss_db;
+    return spec;
 }
 
 CommandLine parse_command_line(std::span<const std::string_view> args) {
@@ -435,6 +604,11 @@ std::string argument_error_message(const ArgumentError& error) {
         case ArgumentProblem::bad_value:
             return quoted_message("kestrane: " + option + " ", error.argument,
                                   " is not " + std::string(error.expected));
+        case ArgumentProblem::conflicting:
+            return "kestrane: " + option + " cannot go with " + std::string(error.needs) + ": " +
+                   error.why;
+        case ArgumentProblem::bad_filter:
+            return "kestrane: " + error.why;
         case ArgumentProblem::none:
             break;
     }

@@ -73,9 +73,13 @@ struct Answer {
 };
 
 // A made design's results with its extras: its result lines and extras_lines, or its JSON
-// object with add_extras_members and a line end.
+// object with add_extras_members and a line end; for a cascade, its own lines or object.
 std::string results_text(Session& session, const ProgramOptions& options) {
     const ReportAsks& asks = options.extras.asks;
+    if (session.is_cascade()) {
+        if (!options.json) return cascade_result_lines(session, asks);
+        return cascade_result_object(session, asks).text() + "\n";
+    }
     if (options.json) {
         JsonObject object = result_object(session);
         add_extras_members(object, session, asks);
@@ -94,6 +98,13 @@ Answer answer(Session& session, const DesignRequest& request, const ProgramOptio
     session.set_design(request.fc_khz, request.r1_ohm);
     session.set_band(request.band_hz);
     apply_asks(session, options.extras.asks);
+    if (const CascadeOptions& cascade = options.cascade; cascade.response) {
+        session.set_cascade(cascade.request());
+        session.set_specification(cascade.specification());
+        session.set_compensate(cascade.compensate);
+        if (!session.made()) return {false, cascade_refusal_text(session), ""};
+        return {true, results_text(session, options), ""};
+    }
     const Design& design = session.design();
     if (!design.made()) return {false, std::string(refusal_message(design.refusal)), ""};
     return {true, results_text(session, options), design_warning_line(design, where)};
@@ -116,8 +127,9 @@ bool deliver(const Answer& result, Session& session, const DesignExtras& extras,
 
 int one_design(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
     Session session;
-    const Answer result =
-        answer(session, {*options.fc_khz, *options.r1_ohm, options.band_hz}, options, "");
+    // A specification sets the cutoff: then there is no --fc.
+    const Answer result = answer(
+        session, {options.fc_khz.value_or(0), *options.r1_ohm, options.band_hz}, options, "");
     if (!result.made) {
         complain(err, "kestrane: " + result.text);
         return kExitRefused;

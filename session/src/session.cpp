@@ -12,69 +12,10 @@
 #include "kestrane/text/bill_of_materials.h"
 #include "kestrane/text/parts_text.h"
 #include "kestrane/text/spice_netlist.h"
+#include "session_internals.h"
 
 namespace kestrane {
 namespace {
-
-// Settings compare by their bits, so that a not-a-number equals itself and -0 differs from 0:
-// a setting is changed exactly when what it could make differs.
-bool same(double a, double b) {
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-bool same(int a, int b) {
-    return a == b;
-}
-bool same(const std::vector<double>& a, const std::vector<double>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](double x, double y) { return same(x, y); });
-}
-bool same(const PartTolerances& a, const PartTolerances& b) {
-    return same(a.resistor_percent, b.resistor_percent) &&
-           same(a.capacitor_percent, b.capacitor_percent);
-}
-bool same(const OpAmpChoice& a, const OpAmpChoice& b) {
-    return same(a.gbw_mhz, b.gbw_mhz) && same(a.open_loop_gain_db, b.open_loop_gain_db) &&
-           same(a.output_ohm, b.output_ohm);
-}
-bool same(const std::pair<PartsMethod, SeriesPair>& a,
-          const std::pair<PartsMethod, SeriesPair>& b) {
-    return a.first == b.first && a.second.resistors == b.second.resistors &&
-           a.second.capacitors == b.second.capacitors;
-}
-bool same(const std::pair<double, double>& a, const std::pair<double, double>& b) {
-    return same(a.first, b.first) && same(a.second, b.second);
-}
-template <typename T>
-bool same(const std::optional<T>& a, const std::optional<T>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || same(*a, *b);
-}
-
-// True when `made` was made after every one of `inputs` last changed or was made.
-template <typename T>
-bool fresh(const Made<T>& made, std::initializer_list<std::uint64_t> inputs) {
-    if (made.stamp == 0) return false;
-    return std::all_of(inputs.begin(), inputs.end(),
-                       [&](std::uint64_t at) { return at < made.stamp; });
-}
-
-// Forgets a product whose inputs are missing: it is empty, and made again once they are back.
-template <typename T>
-void forget(Made<T>& made) {
-    made.value = T{};
-    made.stamp = 0;
-}
-
-Curve sized_curve(std::size_t points) {
-    return {std::vector<double>(points), std::vector<double>(points), std::vector<double>(points),
-            std::vector<double>(points)};
-}
-
-// The gains of `curve` in dB.
-void add_decibels(Curve& curve) {
-    for (std::size_t i = 0; i < curve.gain.size(); ++i)
-        curve.gain_db[i] = decibels(curve.gain[i]);
-}
 
 PlotCurve plot_curve(Curve& curve) {
     return {curve.gain.data(), curve.phase_deg.data(), curve.group_delay_s.data()};
@@ -112,13 +53,6 @@ FrequencyRange plot_range(double cutoff_hz, std::optional<double> band_hz) {
 
 std::uint64_t Session::tick() {
     return ++clock_;
-}
-
-template <typename T>
-void Session::change(Setting<T>& setting, const T& value) {
-    if (setting.changed != 0 && same(setting.value, value)) return;
-    setting.value = value;
-    setting.changed = tick();
 }
 
 void Session::set_design(double fc_khz, double r1_ohm) {
@@ -187,14 +121,16 @@ const Design& Session::design() {
 }
 
 bool Session::made() {
+    if (is_cascade()) return cascade_shown() != nullptr;
     return has_design_ && design().made();
 }
 
 const Design* Session::made_design() {
-    return made() ? &design_.value : nullptr;
+    return !is_cascade() && made() ? &design_.value : nullptr;
 }
 
 std::optional<double> Session::half_deviation() {
+    if (is_cascade()) return cascade_deviation();
     const Design* design = made_design();
     if (!design) return std::nullopt;
     if (!fresh(deviation_, {design_.stamp, band_.changed})) {
@@ -298,18 +234,18 @@ const StepResponses* Session::step() {
 }
 
 const std::vector<double>& Session::plot_frequencies() {
-    if (!made_design()) {
+    if (!made()) {
         forget(frequencies_);
         return frequencies_.value;
     }
-    if (!fresh(frequencies_,
-               {design_.stamp, band_.changed, plot_points_.changed, given_frequencies_.changed})) {
+    if (!fresh(frequencies_, {design_.stamp, cascade_.stamp, band_.changed, plot_points_.changed,
+                              given_frequencies_.changed})) {
         frequencies_.stamp = tick();
         if (!given_frequencies_.value.empty()) {
             frequencies_.value = given_frequencies_.value;
             return frequencies_.value;
         }
-        const FrequencyRange range = plot_range(design_.value.targets.cutoff_hz, band_.value);
+        const FrequencyRange range = plot_range(plot_centre_hz(), band_.value);
         frequencies_.value.resize(static_cast<std::size_t>(plot_points_.value));
         kestrane::plot_frequencies(range.low_hz, range.high_hz, plot_points_.value,
                                    frequencies_.value.data());
@@ -325,10 +261,17 @@ const Curve& Session::design_curve() {
     const std::vector<double>& hz = plot_frequencies();
     if (hz.empty()) {
         forget(design_curve_);
-    } else if (!fresh(design_curve_, {frequencies_.stamp, design_.stamp})) {
+    } else if (!fresh(design_curve_, {frequencies_.stamp, design_.stamp, cascade_.stamp})) {
         design_curve_.value = sized_curve(hz.size());
-        plot_responses(design_.value.components, hz.data(), static_cast<int>(hz.size()),
-                       plot_curve(design_curve_.value));
+        if (is_cascade()) {
+            // The design as intended: the stages' target f0 and Q.
+            const std::span<const Stage> stages = stages_of(cascade_.value->design);
+            for (std::size_t i = 0; i < hz.size(); ++i)
+                put_point(design_curve_.value, i, cascade_point(stages, hz[i]));
+        } else {
+            plot_responses(design_.value.components, hz.data(), static_cast<int>(hz.size()),
+                           plot_curve(design_curve_.value));
+        }
         add_decibels(design_curve_.value);
         design_curve_.stamp = tick();
     }
@@ -337,6 +280,7 @@ const Curve& Session::design_curve() {
 
 const Curve& Session::circuit_curve() {
     const std::vector<double>& hz = plot_frequencies();
+    if (is_cascade()) return cascade_curve(circuit_curve_, hz, nullptr);
     const std::optional<CircuitParts> parts = shown_parts();
     if (hz.empty() || !parts) {
         forget(circuit_curve_);
@@ -372,6 +316,7 @@ const BandCurves& Session::band_curves() {
 
 const Curve& Session::opamp_curve() {
     const std::vector<double>& hz = plot_frequencies();
+    if (is_cascade()) return cascade_curve(opamp_curve_, hz, opamp_choice());
     const std::optional<CircuitParts> parts = shown_parts();
     if (hz.empty() || !parts || !opamp_.value) {
         forget(opamp_curve_);
@@ -386,6 +331,7 @@ const Curve& Session::opamp_curve() {
 }
 
 const StepCurves& Session::step_curves() {
+    if (is_cascade()) return cascade_step_curves();
     const StepResponses* responses = step();
     if (!responses) {
         forget(step_curves_);
@@ -447,6 +393,7 @@ std::uint64_t Session::stamp(Product product) {
     // A product that is missing has the stamp 0, so that a face sees it go.
     switch (product) {
         case Product::design:
+            if (is_cascade()) return cascade() ? cascade_.stamp : 0;
             return has_design_ ? (design(), design_.stamp) : 0;
         case Product::deviation:
             return half_deviation() ? deviation_.stamp : 0;
@@ -471,9 +418,17 @@ std::uint64_t Session::stamp(Product product) {
         case Product::opamp_curve:
             return opamp_curve().gain.empty() ? 0 : opamp_curve_.stamp;
         case Product::step_curves:
+            return step_curves().t_s.empty() ? 0 : step_curves_.stamp;
+        case Product::cascade:
+            return cascade() ? cascade_.stamp : 0;
+        case Product::cascade_opamp:
+            return cascade_opamp() ? cascade_opamp_.stamp : 0;
+        case Product::cascade_step:
+            return cascade_step() ? cascade_step_.stamp : 0;
+        case Product::stage_curves:
             break;
     }
-    return step_curves().t_s.empty() ? 0 : step_curves_.stamp;
+    return stage_curves().empty() ? 0 : stage_curves_.stamp;
 }
 
 }  // namespace kestrane

@@ -11,30 +11,6 @@ namespace {
 constexpr double kHertzPerMegahertz = 1e6;
 constexpr std::string_view kNone = "none";
 
-std::string gbw_text(const NeededGbw& needed) {
-    switch (needed.limit) {
-        case GbwLimit::reached:
-            return format_number(needed.gbw_hz / kHertzPerMegahertz);
-        case GbwLimit::open_loop_gain:
-            return "none (A0 too low)";
-        case GbwLimit::output_resistance:
-            break;
-    }
-    return "none (Ro too high for this A0)";
-}
-
-std::string_view limit_key(GbwLimit limit) {
-    switch (limit) {
-        case GbwLimit::reached:
-            return "reached";
-        case GbwLimit::open_loop_gain:
-            return "open_loop_gain";
-        case GbwLimit::output_resistance:
-            break;
-    }
-    return "output_resistance";
-}
-
 std::string lowest_gain_text(const StopbandFloor& floor) {
     if (!floor.rises) return "none (the gain falls towards its limit)";
     return format_number(decibels(floor.gain)) + " at " + format_number(floor.rise_hz) + " Hz";
@@ -50,6 +26,30 @@ void add_number_or_null(JsonObject& object, std::string_view key, bool exists, d
 }
 
 }  // namespace
+
+std::string needed_gbw_text(const NeededGbw& needed) {
+    switch (needed.limit) {
+        case GbwLimit::reached:
+            return format_number(needed.gbw_hz / kHertzPerMegahertz);
+        case GbwLimit::open_loop_gain:
+            return "none (A0 too low)";
+        case GbwLimit::output_resistance:
+            break;
+    }
+    return "none (Ro too high for this A0)";
+}
+
+std::string_view gbw_limit_key(GbwLimit limit) {
+    switch (limit) {
+        case GbwLimit::reached:
+            return "reached";
+        case GbwLimit::open_loop_gain:
+            return "open_loop_gain";
+        case GbwLimit::output_resistance:
+            break;
+    }
+    return "output_resistance";
+}
 
 std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& opamp,
                                             double amplitude_v) {
@@ -68,7 +68,7 @@ std::vector<std::string> opamp_figure_lines(const OpAmpFigures& f, double amplit
         "Cutoff with op-amp (-3 dB from the DC gain, first crossing), Hz: " +
             (f.cutoff.found ? format_number(f.cutoff.hz) : std::string(kNone)),
         "Needed GBW (cutoff and Q within 1 % of the ideal op-amp's), MHz: " +
-            gbw_text(f.needed_gbw),
+            needed_gbw_text(f.needed_gbw),
         "Slew rate for a " + format_number(amplitude_v) + " V peak input sine, V/us: " +
             (f.slew_rate.found ? format_number(f.slew_rate.v_per_us) : std::string(kNone)),
         "Lowest gain above the cutoff, dB from 1: " + lowest_gain_text(f.floor),
@@ -97,7 +97,7 @@ void add_opamp_figure_members(JsonObject& object, const OpAmpFigures& f, double 
     add_number_or_null(object, "cutoff_hz", f.cutoff.found, f.cutoff.hz);
     add_number_or_null(object, "needed_gbw_hz", f.needed_gbw.limit == GbwLimit::reached,
                        f.needed_gbw.gbw_hz);
-    object.add_string("needed_gbw_limit", limit_key(f.needed_gbw.limit));
+    object.add_string("needed_gbw_limit", gbw_limit_key(f.needed_gbw.limit));
     object.add_number("slew_input_peak_v", amplitude_v);
     add_number_or_null(object, "slew_rate_v_per_us", f.slew_rate.found, f.slew_rate.v_per_us);
     add_number_or_null(object, "lowest_gain_db", f.floor.rises, decibels(f.floor.gain));

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "kestrane/cascade/order.h"
+#include "kestrane/cascade/request.h"
 #include "kestrane/console/design_extras.h"
 
 namespace kestrane {
@@ -20,6 +22,24 @@ enum class ProgramMode {
     designs_from_input,  // --json without --fc and --r1: one design per line of the input
 };
 
+// A filter of any order, as --response and its options ask for it.
+struct CascadeOptions {
+    std::optional<Response> response;
+    std::optional<int> order;              // --order, a whole number from 1 to 10
+    std::optional<double> ripple_db;       // --ripple, 0.01 to 3 dB
+    bool ripple_edge = false;              // --ripple-edge
+    std::optional<PassStopSpec> passband;  // --passband KHZ,DB (passband fields only)
+    std::optional<PassStopSpec> stopband;  // --stopband KHZ,DB (stopband fields only)
+    bool compensate = false;               // --compensate
+    std::string_view order_text;           // --order as given, for messages
+    std::string_view ripple_text;          // --ripple as given, for messages
+
+    // The request these options make (the order 0 in specification mode).
+    CascadeRequest request() const;
+    // The specification of --passband and --stopband, when both are given.
+    std::optional<PassStopSpec> specification() const;
+};
+
 // The options as given. Values are as read (doubles, with SI prefixes applied), before any
 // rounding to single precision.
 struct ProgramOptions {
@@ -30,7 +50,8 @@ struct ProgramOptions {
     std::optional<double> fc_khz;
     std::optional<double> r1_ohm;
     std::optional<double> band_hz;
-    DesignExtras extras;  // what each design reports besides its result lines, in every mode
+    DesignExtras extras;     // what each design reports besides its result lines, in every mode
+    CascadeOptions cascade;  // with --response: a filter of any order instead of the search
     std::string_view opamp_gain_text;  // --opamp's A0 field as given, for messages
 };
 
@@ -45,6 +66,8 @@ enum class ArgumentProblem {
     number_too_long,  // `argument`, the value of `option`, has more than `max_chars` characters
     missing_option,   // `option` was given without `needs`
     bad_value,        // `argument`, the value of `option` or a field of it, is not `expected`
+    conflicting,      // `option` cannot go with `needs`: `why` says why
+    bad_filter,       // the filter `option` asks for cannot be made: `why` says why
 };
 
 struct ArgumentError {
@@ -54,6 +77,7 @@ struct ArgumentError {
     std::string_view needs;     // for missing_option: the options `option` needs
     int max_chars = 0;          // for number_too_long: the longest number allowed
     std::string_view expected;  // for bad_value: what the value must be, as a phrase
+    std::string why;            // for conflicting and bad_filter: why, a sentence
 };
 
 struct CommandLine {

@@ -56,6 +56,29 @@ std::vector<std::string> extras_lines(Session& session, const ReportAsks& asks);
 // that says why.
 void add_extras_members(JsonObject& object, Session& session, const ReportAsks& asks);
 
+// Why the session's cascade (its filter is one, with a design) was not designed: one line.
+std::string cascade_refusal_text(Session& session);
+
+// The lines of the session's made cascade, each ended by "\n": its heading and each stage's
+// block (cascade_lines), the specification's order and losses (with one), the phase deviation
+// over the band (with one), what compensation gains (when it was asked), and with an op-amp
+// asked its heading and figures (cascade_opamp_lines).
+std::string cascade_result_lines(Session& session, const ReportAsks& asks);
+
+// The JSON object of the session's made cascade: response, order, cutoff_hz, cutoff_rule
+// ("-3db", "-6db" or "ripple-edge"), ripple_db (null unless Chebyshev), r1_ohm, stages (in
+// signal order, each with order, f0_hz, q (null for order 1), r1_ohm, c1_farad, and for
+// order 2 r2_ohm and c2_farad, peak_gain_db and peak_hz at its output); with a specification
+// "specification" (passband_hz, passband_loss_db, stopband_hz, stopband_loss_db) and the exact
+// design's passband_loss_db and stopband_loss_db; with a band deviation_rad; with compensation
+// "compensation" (cutoff_error_percent, uncompensated_cutoff_error_percent, failed_stage);
+// with an op-amp asked "opamp" (the fields as given; cutoff_hz, ideal_cutoff_hz,
+// needed_gbw_hz, needed_gbw_limit, slew_input_peak_v, stages (slew_rate_v_per_us,
+// peak_gain_db, peak_hz at each output), lowest_gain_db, lowest_gain_hz,
+// high_frequency_gain_db and the step's step_overshoot_percent, step_rise_time_s,
+// step_settling_1_percent_s, step_settling_01_percent_s).
+JsonObject cascade_result_object(Session& session, const ReportAsks& asks);
+
 // One warning as JSON: "kind" (no_circuit, nonpositive_part, misses_target, impractical_part)
 // and "text" (warning_line); no_circuit, nonpositive_part and impractical_part add "name"
 // (cutoff, R1, R2, C1 or C2) and "value" (the cutoff in kilohertz, resistors in ohms,

@@ -28,6 +28,11 @@
 #include <string>
 #include <vector>
 
+#include "kestrane/cascade/cascade.h"
+#include "kestrane/cascade/cascade_opamp.h"
+#include "kestrane/cascade/cascade_step.h"
+#include "kestrane/cascade/compensation.h"
+#include "kestrane/cascade/order.h"
 #include "kestrane/circuit/opamp.h"
 #include "kestrane/circuit/standard_sets.h"
 #include "kestrane/circuit/step_response.h"
@@ -102,6 +107,44 @@ struct StepCurves {
     std::vector<double> ideal;
 };
 
+// Why a cascade was not designed; `none` when it was.
+enum class CascadeRefusal {
+    none,
+    request,        // the request is refused (request_error says why)
+    specification,  // the specification is refused (the order choice's error says why)
+    order,          // no order up to 10 meets the specification (the order choice says more)
+    cutoff,         // the cutoff is not positive and finite, or beyond 1e-280 to 1e280 Hz
+    resistor,       // R1 is not positive and finite, or its parts leave the double range
+};
+
+// A cascade as a request designs it, on the real circuit.
+struct CascadeOutcome {
+    CascadeRefusal refusal = CascadeRefusal::none;
+    RequestError request_error = RequestError::none;
+    std::optional<OrderChoice> order;  // with a specification: the order it chose
+    double r1_ohm = 0;                 // the resistors of the exact parts
+    CascadeDesign design;              // the stages: their target f0 and Q
+    CascadeCircuit exact;              // the exact parts (compensated when that was asked)
+    Peak peaks[kMaxStages];            // the ideal peak at each stage's output
+    // With a specification, the exact design's losses at fp and fs, in dB from its largest
+    // gain; not a number otherwise.
+    double passband_loss_db = 0;
+    double stopband_loss_db = 0;
+    // With compensation asked and an op-amp: what it gains, and the first stage no parts could
+    // compensate (0 when all were; the exact parts are then the plain ones).
+    std::optional<CompensationGain> compensation;
+    int compensation_failed_stage = 0;
+
+    bool made() const { return refusal == CascadeRefusal::none; }
+};
+
+// The step responses of a cascade: with the op-amp and with the ideal op-amp.
+struct CascadeSteps {
+    CascadeStepFigures with_opamp;
+    CascadeStepFigures ideal;
+    double span_s = 0;  // the longer of the two spans: the step plot's
+};
+
 // A product and the stamp it was made at (0: never made).
 template <typename T>
 struct Made {
@@ -142,6 +185,15 @@ class Session {
     // range. Returns false, changing nothing, for a list that is not so.
     bool set_frequencies(const std::vector<double>& hz);
     void set_step_points(int points);
+    // The filter: none for the search's single stage (the default), or a cascade of the
+    // request's response, order, ripple and cutoff convention, at the design's cutoff with
+    // resistors of the design's R1 (both as read, in double precision). With a specification
+    // the order and the cutoff come from it (choose_order), and the request's order and the
+    // design's cutoff are not used. With compensation and an op-amp, each stage's exact parts
+    // are compensated for it (compensated_cascade).
+    void set_cascade(std::optional<CascadeRequest> request);
+    void set_specification(std::optional<PassStopSpec> specification);
+    void set_compensate(bool compensate);
 
     // --- Products ---
 
@@ -149,8 +201,27 @@ class Session {
     bool has_design() const;
     // The design (has_design() must hold): made or refused.
     const Design& design();
-    // True with a design that was made.
+    // True with a design that was made: the search's, or the cascade's.
     bool made();
+    // True when the filter is a cascade; its request and specification as set.
+    bool is_cascade() const;
+    const CascadeRequest* cascade_request() const;
+    const PassStopSpec* specification() const;
+    // The band as set.
+    std::optional<double> band() const;
+    // The cascade, when the filter is one and there is a design.
+    const CascadeOutcome* cascade();
+    // The cascade's shown circuit (its exact parts until standard sets are chosen), when it was
+    // made.
+    const CascadeCircuit* cascade_shown();
+    // The shown cascade's figures with the op-amp (the slew rate for the amplitude, or 1 V);
+    // none without a made cascade or an op-amp.
+    const CascadeOpAmpFigures* cascade_opamp();
+    // The shown cascade's step responses; none without a made cascade or an op-amp.
+    const CascadeSteps* cascade_step();
+    // Each stage's own response on its own (the shown parts, the ideal op-amp), at the plotted
+    // frequencies; empty without a made cascade.
+    const std::vector<Curve>& stage_curves();
     // Half the phase deviation over the band, the figure the console prints; none without a
     // made design or a band.
     std::optional<double> half_deviation();
@@ -216,7 +287,11 @@ class Session {
         circuit_curve,
         band_curves,
         opamp_curve,
-        step_curves
+        step_curves,
+        cascade,
+        cascade_opamp,
+        cascade_step,
+        stage_curves
     };
     std::uint64_t stamp(Product product);
 
@@ -247,6 +322,9 @@ class Session {
     Setting<int> plot_points_{kDefaultPlotPoints, 0};
     Setting<std::vector<double>> given_frequencies_;
     Setting<int> step_points_{kDefaultStepPoints, 0};
+    Setting<std::optional<CascadeRequest>> cascade_request_;
+    Setting<std::optional<PassStopSpec>> specification_;
+    Setting<int> compensate_;
 
     Made<Design> design_;
     Made<std::optional<double>> deviation_;
@@ -262,6 +340,18 @@ class Session {
     Made<BandCurves> band_curves_;
     Made<Curve> opamp_curve_;
     Made<StepCurves> step_curves_;
+    Made<std::optional<CascadeOutcome>> cascade_;
+    Made<std::optional<CascadeOpAmpFigures>> cascade_opamp_;
+    Made<std::optional<CascadeSteps>> cascade_step_;
+    Made<std::vector<Curve>> stage_curves_;
+
+    std::optional<double> cascade_deviation();
+    // The frequency the plotted range is centred on: the design's cutoff; 0 without one.
+    double plot_centre_hz();
+    // A cascade's curve with `opamp` (none: the ideal op-amp) into `made`.
+    const Curve& cascade_curve(Made<Curve>& made, const std::vector<double>& hz,
+                               const OpAmpChoice* opamp);
+    const StepCurves& cascade_step_curves();
 };
 
 }  // namespace kestrane

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrane/circuit/opamp.h"
@@ -33,6 +34,13 @@ std::vector<std::string> opamp_report_lines(const Design& design, const OpAmp& o
 // "Op-amp figures: none (parts not all positive)" unless `parts` is buildable.
 std::vector<std::string> opamp_report_lines(const CircuitParts& parts, const OpAmp& opamp,
                                             double amplitude_v = 1);
+
+// The needed GBW in MHz as the lines write it, or why there is none: "none (A0 too low)",
+// "none (Ro too high for this A0)".
+std::string needed_gbw_text(const NeededGbw& needed);
+
+// The JSON name of a needed GBW's limit: "reached", "open_loop_gain" or "output_resistance".
+std::string_view gbw_limit_key(GbwLimit limit);
 
 // The figure lines above of `figures`, which opamp_figures made for `amplitude_v` volts.
 std::vector<std::string> opamp_figure_lines(const OpAmpFigures& figures, double amplitude_v);

@@ -1,0 +1,261 @@
+// The session's cascade: the filter of any order a request asks for instead of the search's
+// single stage, and what it makes of it.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "kestrane/cascade/cascade_response.h"
+#include "kestrane/numeric/contract.h"
+#include "kestrane/numeric/portable_math.h"
+#include "kestrane/session/session.h"
+#include "session_internals.h"
+
+namespace kestrane {
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kHertzPerKilohertz = 1000;
+
+bool is_positive_finite(double value) {
+    return value > 0 && std::isfinite(value);
+}
+
+// The loss in dB at `hz` of `stages` from their largest gain `peak`.
+double loss_db(std::span<const Stage> stages, double peak, double hz) {
+    return decibels(peak / cascade_point(stages, hz).gain);
+}
+
+// The design a request and its inputs make, without compensation.
+CascadeOutcome design_outcome(const CascadeRequest& request,
+                              const std::optional<PassStopSpec>& specification, double fc_khz,
+                              double r1_ohm) {
+    CascadeOutcome outcome;
+    outcome.r1_ohm = r1_ohm;
+    outcome.passband_loss_db = outcome.stopband_loss_db = kNotANumber;
+    CascadeRequest asked = request;
+    double cutoff_hz = fc_khz * kHertzPerKilohertz;
+    if (specification) {
+        const OrderChoice choice =
+            choose_order(request.response, *specification, request.ripple_db, request.edge);
+        outcome.order = choice;
+        if (choice.error != SpecError::none) {
+            outcome.refusal = CascadeRefusal::specification;
+            return outcome;
+        }
+        if (choice.outcome != OrderOutcome::met) {
+            outcome.refusal = CascadeRefusal::order;
+            return outcome;
+        }
+        asked = choice.request;
+        cutoff_hz = choice.cutoff_hz;
+    } else {
+        outcome.request_error = validate_request(request);
+        if (outcome.request_error != RequestError::none) {
+            outcome.refusal = CascadeRefusal::request;
+            return outcome;
+        }
+    }
+    outcome.design = design_cascade(asked, cutoff_hz);
+    if (outcome.design.stage_count == 0) {
+        outcome.refusal = CascadeRefusal::cutoff;
+        return outcome;
+    }
+    outcome.exact = cascade_circuit(outcome.design, r1_ohm);
+    if (!is_positive_finite(r1_ohm) || !is_valid_cascade_circuit(stages_of(outcome.exact))) {
+        outcome.refusal = CascadeRefusal::resistor;
+        return outcome;
+    }
+    for (int k = 0; k < outcome.design.stage_count; ++k)
+        outcome.peaks[k] = output_peak(outcome.design, k + 1);
+    if (specification) {
+        const std::span<const Stage> stages = stages_of(outcome.design);
+        const double peak = outcome.peaks[outcome.design.stage_count - 1].gain;
+        outcome.passband_loss_db = loss_db(stages, peak, specification->passband_hz);
+        outcome.stopband_loss_db = loss_db(stages, peak, specification->stopband_hz);
+    }
+    return outcome;
+}
+
+// The cascade's phase deviation from a straight line over 0 Hz to `band_hz`, as the design
+// model's is taken but on the real response at continuous frequency: the line from 0 to the
+// phase at the band's edge, compared at 500 points from 0 Hz to 499/500 of the band; half the
+// largest deviation, in radians. A band that is 0 or not finite gives 0.
+double half_cascade_deviation(std::span<const Stage> stages, double band_hz) {
+    constexpr int kPoints = 500;
+    constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180;
+    const double band = std::fabs(band_hz);
+    if (!(band > 0 && std::isfinite(band))) return 0;
+    const double edge = cascade_point(stages, band).phase_deg * kRadiansPerDegree;
+    double largest = 0;
+    for (int a = 0; a < kPoints; ++a) {
+        const double fraction = static_cast<double>(a) / kPoints;
+        const double phase = cascade_point(stages, fraction * band).phase_deg * kRadiansPerDegree;
+        largest = std::fmax(largest, std::fabs(fraction * edge - phase));
+    }
+    return largest / 2;
+}
+
+}  // namespace
+
+void Session::set_cascade(std::optional<CascadeRequest> request) {
+    change(cascade_request_, request);
+}
+
+void Session::set_specification(std::optional<PassStopSpec> specification) {
+    change(specification_, specification);
+}
+
+void Session::set_compensate(bool compensate) {
+    change(compensate_, compensate ? 1 : 0);
+}
+
+bool Session::is_cascade() const {
+    return cascade_request_.value.has_value();
+}
+
+const CascadeRequest* Session::cascade_request() const {
+    return cascade_request_.value ? &*cascade_request_.value : nullptr;
+}
+
+const PassStopSpec* Session::specification() const {
+    return specification_.value ? &*specification_.value : nullptr;
+}
+
+std::optional<double> Session::band() const {
+    return band_.value;
+}
+
+const CascadeOutcome* Session::cascade() {
+    if (!is_cascade() || !has_design_) return nullptr;
+    if (!fresh(cascade_, {inputs_.changed, cascade_request_.changed, specification_.changed,
+                          compensate_.changed, opamp_.changed})) {
+        const auto [fc_khz, r1_ohm] = inputs_.value;
+        CascadeOutcome outcome =
+            design_outcome(*cascade_request_.value, specification_.value, fc_khz, r1_ohm);
+        if (outcome.made() && compensate_.value != 0 && opamp_.value) {
+            const OpAmp& opamp = opamp_.value->opamp;
+            outcome.compensation = compensation_gain(outcome.design, r1_ohm, opamp);
+            const CompensatedCascade compensated =
+                compensated_cascade(outcome.design, r1_ohm, opamp);
+            outcome.compensation_failed_stage = compensated.failed_stage;
+            if (compensated.failed_stage == 0) outcome.exact = compensated.circuit;
+        }
+        cascade_.value = outcome;
+        cascade_.stamp = tick();
+    }
+    return &*cascade_.value;
+}
+
+const CascadeCircuit* Session::cascade_shown() {
+    const CascadeOutcome* outcome = cascade();
+    return outcome && outcome->made() ? &outcome->exact : nullptr;
+}
+
+const CascadeOpAmpFigures* Session::cascade_opamp() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown || !opamp_.value) return nullptr;
+    if (!fresh(cascade_opamp_, {cascade_.stamp, opamp_.changed, amplitude_.changed})) {
+        cascade_opamp_.value = cascade_opamp_figures(stages_of(*shown), opamp_.value->opamp,
+                                                     cutoff_rule(cascade_.value->design.request),
+                                                     amplitude().value_or(1));
+        cascade_opamp_.stamp = tick();
+    }
+    return &*cascade_opamp_.value;
+}
+
+const CascadeSteps* Session::cascade_step() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown || !opamp_.value) return nullptr;
+    if (!fresh(cascade_step_, {cascade_.stamp, opamp_.changed})) {
+        CascadeSteps steps;
+        steps.with_opamp = cascade_step_figures(stages_of(*shown), opamp_.value->opamp);
+        steps.ideal = cascade_step_figures(stages_of(*shown), kIdealOpAmp);
+        steps.span_s = std::fmax(steps.with_opamp.span_s, steps.ideal.span_s);
+        cascade_step_.value = steps;
+        cascade_step_.stamp = tick();
+    }
+    return &*cascade_step_.value;
+}
+
+const std::vector<Curve>& Session::stage_curves() {
+    const CascadeCircuit* shown = cascade_shown();
+    const std::vector<double>& hz = plot_frequencies();
+    if (!shown || hz.empty()) {
+        forget(stage_curves_);
+    } else if (!fresh(stage_curves_, {cascade_.stamp, frequencies_.stamp})) {
+        std::vector<Curve>& curves = stage_curves_.value;
+        curves.assign(static_cast<std::size_t>(shown->stage_count), sized_curve(hz.size()));
+        for (int k = 0; k < shown->stage_count; ++k) {
+            const std::span<const StageCircuit> alone(&shown->stages[k], 1);
+            Curve& curve = curves[static_cast<std::size_t>(k)];
+            for (std::size_t i = 0; i < hz.size(); ++i)
+                put_point(curve, i, opamp_cascade_point(alone, kIdealOpAmp, hz[i]));
+            add_decibels(curve);
+        }
+        stage_curves_.stamp = tick();
+    }
+    return stage_curves_.value;
+}
+
+std::optional<double> Session::cascade_deviation() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown) return std::nullopt;
+    if (!fresh(deviation_, {cascade_.stamp, band_.changed})) {
+        const std::span<const Stage> stages = stages_of(cascade_.value->design);
+        deviation_.value = band_.value ? std::optional(half_cascade_deviation(stages, *band_.value))
+                                       : std::nullopt;
+        deviation_.stamp = tick();
+    }
+    return deviation_.value;
+}
+
+const Curve& Session::cascade_curve(Made<Curve>& made, const std::vector<double>& hz,
+                                    const OpAmpChoice* opamp) {
+    const CascadeCircuit* shown = cascade_shown();
+    const bool wants_opamp = &made == &opamp_curve_;
+    if (!shown || hz.empty() || (wants_opamp && !opamp)) {
+        forget(made);
+        return made.value;
+    }
+    if (!fresh(made, {cascade_.stamp, frequencies_.stamp, wants_opamp ? opamp_.changed : 0})) {
+        const OpAmp& op = opamp ? opamp->opamp : kIdealOpAmp;
+        made.value = sized_curve(hz.size());
+        for (std::size_t i = 0; i < hz.size(); ++i)
+            put_point(made.value, i, opamp_cascade_point(stages_of(*shown), op, hz[i]));
+        add_decibels(made.value);
+        made.stamp = tick();
+    }
+    return made.value;
+}
+
+const StepCurves& Session::cascade_step_curves() {
+    const CascadeSteps* steps = cascade_step();
+    if (!steps) {
+        forget(step_curves_);
+    } else if (!fresh(step_curves_, {cascade_step_.stamp, step_points_.changed})) {
+        const std::span<const StageCircuit> stages = stages_of(*cascade_shown());
+        const int count = step_points_.value;
+        const double span = steps->span_s > 0 && std::isfinite(steps->span_s) ? steps->span_s : 1;
+        const std::vector<StepSample> model =
+            cascade_step_samples(stages, opamp_.value->opamp, span, count);
+        const std::vector<StepSample> ideal =
+            cascade_step_samples(stages, kIdealOpAmp, span, count);
+        StepCurves& curves = step_curves_.value;
+        curves = {};
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            curves.t_s.push_back(model[i].t_s);
+            curves.with_opamp.push_back(model[i].value);
+            curves.ideal.push_back(ideal[i].value);
+        }
+        step_curves_.stamp = tick();
+    }
+    return step_curves_.value;
+}
+
+double Session::plot_centre_hz() {
+    if (is_cascade()) return cascade_shown() ? cascade_.value->design.cutoff_hz : 0;
+    return made_design() ? design_.value.targets.cutoff_hz : 0;
+}
+
+}  // namespace kestrane
