@@ -355,6 +355,10 @@ const StepCurves& Session::step_curves() {
 }
 
 std::string Session::netlist_refusal() {
+    if (is_cascade()) {
+        if (!cascade_shown() || !opamp_.value) return "";
+        return std::string(netlist_refusal_of(opamp_.value->opamp));
+    }
     const PartsReport* report = set_report();
     if (!report || !opamp_.value) return "";
     if (!report->buildable) return no_circuit_text(*report, "netlist");
@@ -362,6 +366,7 @@ std::string Session::netlist_refusal() {
 }
 
 std::string Session::netlist() {
+    if (is_cascade()) return cascade_netlist_text();
     const PartsReport* report = set_report();
     if (!report || !opamp_.value) return "";
     const std::string refusal = netlist_refusal();
@@ -378,6 +383,7 @@ std::string Session::netlist() {
 }
 
 std::string Session::bill_of_materials() {
+    if (is_cascade()) return cascade_bill_of_materials_text();
     const PartsReport* report = parts();
     if (!report || !report->buildable || !opamp_.value) return "";
     const PartsOptions& options = report->options;

@@ -9,6 +9,8 @@
 #include "kestrane/numeric/contract.h"
 #include "kestrane/numeric/portable_math.h"
 #include "kestrane/session/session.h"
+#include "kestrane/text/bill_of_materials.h"
+#include "kestrane/text/spice_netlist.h"
 #include "session_internals.h"
 
 namespace kestrane {
@@ -251,6 +253,25 @@ const StepCurves& Session::cascade_step_curves() {
         step_curves_.stamp = tick();
     }
     return step_curves_.value;
+}
+
+std::string Session::cascade_netlist_text() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown || !opamp_.value) return "";
+    const std::string refusal = netlist_refusal();
+    if (!refusal.empty()) return empty_netlist(refusal);
+    const CascadeOpAmpFigures& figures = *cascade_opamp();
+    const CascadeOutcome& outcome = *cascade_.value;
+    const NetlistAnalyses analyses =
+        netlist_analyses(figures.cutoff_hz, cascade_step()->with_opamp.span_s);
+    return cascade_netlist(stages_of(*shown), opamp_.value->opamp, outcome.design, outcome.r1_ohm,
+                           "", "exact values", analyses);
+}
+
+std::string Session::cascade_bill_of_materials_text() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown || !opamp_.value) return "";
+    return cascade_bill_of_materials_csv(stages_of(*shown), PartsSource{}, opamp_.value->opamp);
 }
 
 double Session::plot_centre_hz() {

@@ -36,14 +36,17 @@ double gain_from_db(double db) {
 
 OpAmpReading opamp_from_fields(double gbw_mhz, double gain_db, double output_ohm) {
     OpAmpReading reading;
-    if (!(gbw_mhz > 0 && std::isfinite(gbw_mhz))) {
+    constexpr double kHertzPerMegahertz = 1e6;
+    // A GBW whose value in hertz leaves the double range is refused with the rest: no figure
+    // or file may show an infinity that no one typed.
+    if (!(gbw_mhz > 0 && std::isfinite(gbw_mhz * kHertzPerMegahertz))) {
         reading.refused = OpAmpField::gbw;
     } else if (!(gain_db > 0 && std::isfinite(gain_db))) {
         reading.refused = OpAmpField::open_loop_gain;
     } else if (!(output_ohm >= 0 && std::isfinite(output_ohm))) {
         reading.refused = OpAmpField::output_resistance;
     } else {
-        reading.opamp = {gbw_mhz * 1e6, gain_from_db(gain_db), output_ohm};
+        reading.opamp = {gbw_mhz * kHertzPerMegahertz, gain_from_db(gain_db), output_ohm};
     }
     return reading;
 }

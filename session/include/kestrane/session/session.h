@@ -352,6 +352,8 @@ class Session {
     const Curve& cascade_curve(Made<Curve>& made, const std::vector<double>& hz,
                                const OpAmpChoice* opamp);
     const StepCurves& cascade_step_curves();
+    std::string cascade_netlist_text();
+    std::string cascade_bill_of_materials_text();
 };
 
 }  // namespace kestrane

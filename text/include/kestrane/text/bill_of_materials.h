@@ -4,7 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include <span>
 #include "kestrane/circuit/circuit.h"
+
+#include "kestrane/cascade/cascade_opamp.h"
 #include "kestrane/circuit/opamp.h"
 
 namespace kestrane {
@@ -23,5 +26,12 @@ struct PartsSource {
 // as "1%" (empty when 0), quantity 1. Lines end in "\n". No field holds a comma or a quote.
 std::string bill_of_materials_csv(const CircuitParts& shown, const PartsSource& source,
                                   const OpAmp& opamp);
+
+// The bill of materials of a cascade: "Reference,Stage,Value,Unit,Series,Tolerance,Quantity",
+// then for each stage k its parts as the cascade's netlist names them (R<k>01, R<k>02 in ohms,
+// C<k>01, C<k>02 in nF; a first-order stage R<k>01 and C<k>01) and its op-amp U<k> (its GBW in
+// MHz), each with its stage's number; values in the console's number format, quantity 1.
+std::string cascade_bill_of_materials_csv(std::span<const StageCircuit> stages,
+                                          const PartsSource& source, const OpAmp& opamp);
 
 }  // namespace kestrane

@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include <span>
+
+#include "kestrane/cascade/cascade.h"
+#include "kestrane/cascade/cascade_opamp.h"
 #include "kestrane/circuit/opamp.h"
 
 namespace kestrane {
@@ -61,6 +65,20 @@ NetlistAnalyses netlist_analyses(double cutoff_hz, double step_span_s);
 //   simulator sees the same circuit as the model. Lines end in "\n"; the last is ".end".
 std::string spice_netlist(const CircuitParts& parts, const OpAmp& opamp,
                           const NetlistDesign& design, const NetlistAnalyses& analyses);
+
+// The netlist of a cascade: `stages` (valid, is_valid_cascade_circuit) of `design` (whose
+// response, order, cutoff and stage targets the comments name, with the resistors' `r1_ohm`,
+// the parts' `series` and `method`) with `opamp` (valid, netlist_refusal_of it empty) in every
+// stage. Stage k's parts are R<k>01, R<k>02, C<k>01, C<k>02 (a first-order stage R<k>01 from
+// its input to p<k> and C<k>01 from p<k> to ground), between its input (`in` for the first,
+// o<k-1> after) and its output o<k> (`out` for the last), its op-amp GA<k>, RA<k>, CA<k>,
+// EB<k> and RO<k> as spice_netlist's; the same source, analyses and options, and ngspice's
+// measurements of the cutoff under the design's rule (minus_3db_from_dc_gain_hz,
+// minus_6db_from_dc_gain_hz, or ripple_edge_hz: the last frequency where the gain falls
+// through its largest value less the ripple) and of the step's overshoot.
+std::string cascade_netlist(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                            const CascadeDesign& design, double r1_ohm, std::string_view series,
+                            std::string_view method, const NetlistAnalyses& analyses);
 
 // A netlist without a circuit, for a design that has none to build: the program's version line,
 // "* " and `reason` (one line), and ".end". A simulator reads it as an empty circuit.

@@ -62,7 +62,8 @@ struct OpAmpReading {
     OpAmp opamp;                            // the op-amp when none was refused
 };
 
-// The op-amp from the fields: GBW in MHz, positive and finite; A0 in dB, above 0 and finite;
+// The op-amp from the fields: GBW in MHz, positive and finite in hertz (up to about 1.8e302
+// MHz); A0 in dB, above 0 and finite;
 // Ro in ohms, 0 or more and finite. A0 = 10^(dB/20), exact when dB/20 is a whole number up
 // to 22 (100 dB is 1e5); a gain beyond the double range (above about 6165 dB) counts as
 // infinite. Anything else is refused, naming the field.
