@@ -262,8 +262,15 @@ std::string Session::cascade_netlist_text() {
     if (!refusal.empty()) return empty_netlist(refusal);
     const CascadeOpAmpFigures& figures = *cascade_opamp();
     const CascadeOutcome& outcome = *cascade_.value;
-    const NetlistAnalyses analyses =
+    NetlistAnalyses analyses =
         netlist_analyses(figures.cutoff_hz, cascade_step()->with_opamp.span_s);
+    // A simulator's transient follows the fastest ringing with 200 steps a period: a
+    // high-Q stage rings for many periods before the cascade settles.
+    constexpr double kStepsPerPeriod = 200;
+    double highest_hz = 0;
+    for (const Stage& stage : stages_of(outcome.design))
+        highest_hz = std::fmax(highest_hz, stage.f0_hz);
+    analyses.step_max_s = 1 / (kStepsPerPeriod * highest_hz);
     return cascade_netlist(stages_of(*shown), opamp_.value->opamp, outcome.design, outcome.r1_ohm,
                            "", "exact values", analyses);
 }

@@ -164,11 +164,12 @@ std::string cutoff_measurement(const CutoffRule& rule, double model_hz) {
 
 std::string analyses_text(const NetlistAnalyses& analyses) {
     const double span = analyses.step_span_s;
+    double step = span / kTransientSteps;
+    if (analyses.step_max_s > 0 && analyses.step_max_s < step) step = analyses.step_max_s;
     std::string text = ".ac dec " + std::to_string(analyses.ac_points_per_decade) + " " +
                        exact_text(analyses.ac_start_hz) + " " + exact_text(analyses.ac_stop_hz) +
                        "\n";
-    text += ".tran " + exact_text(span / kTransientSteps) + " " + exact_text(span) + " 0 " +
-            exact_text(span / kTransientSteps) + "\n";
+    text += ".tran " + exact_text(step) + " " + exact_text(span) + " 0 " + exact_text(step) + "\n";
     return text + ".options reltol=1e-6 abstol=1e-15 vntol=1e-12 chgtol=1e-20 method=gear\n";
 }
 

@@ -39,6 +39,8 @@ struct NetlistAnalyses {
     double ac_stop_hz = 1e6;  // > ac_start_hz
     int ac_points_per_decade = kMeasuredPointsPerDecade;  // > 0
     double step_span_s = 1e-3;  // > 0: the transient's end (StepFigures::span_s)
+    // The transient's largest step: the span / 2000 when 0 (or larger than that).
+    double step_max_s = 0;
 };
 
 // The analyses for a set whose real cutoff is `cutoff_hz` (any double: 1000 Hz stands in for
