@@ -183,6 +183,36 @@ KESTRANE_EXPORT(kestrane_take_frequencies) int kestrane_take_frequencies() {
     return session.set_frequencies(given_hz) ? 1 : 0;
 }
 
+// The filter: a cascade of response number `response` of the table, `order`, `ripple_db` (not
+// a number for none) and edge number `edge`, when `has` is not 0; the search otherwise. Returns
+// 1; 0, changing nothing, for a number that is not in its table.
+KESTRANE_EXPORT(kestrane_set_cascade)
+int kestrane_set_cascade(int has, int response, int order, double ripple_db, int edge) {
+    if (has == 0) {
+        session.set_cascade(std::nullopt);
+        return 1;
+    }
+    if (!in_table(kResponses, response) || !in_table(kChebyshevEdges, edge)) return 0;
+    session.set_cascade(
+        CascadeRequest{kResponses[response], order, ripple_db, kChebyshevEdges[edge]});
+    return 1;
+}
+
+// The specification (passband edge in Hz and its loss in dB, stopband edge and its loss), when
+// `has` is not 0; none otherwise.
+KESTRANE_EXPORT(kestrane_set_specification)
+void kestrane_set_specification(int has, double passband_hz, double passband_loss_db,
+                                double stopband_hz, double stopband_loss_db) {
+    session.set_specification(has != 0 ? std::optional(PassStopSpec{passband_hz, passband_loss_db,
+                                                                    stopband_hz, stopband_loss_db})
+                                       : std::nullopt);
+}
+
+// Compensation for the op-amp, when `compensate` is not 0.
+KESTRANE_EXPORT(kestrane_set_compensate) void kestrane_set_compensate(int compensate) {
+    session.set_compensate(compensate != 0);
+}
+
 // --- Products, by their numbers in the table ---
 
 // The stamp of group `which` (group_stamp): it changes exactly when the group's entries may

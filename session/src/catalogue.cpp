@@ -6,6 +6,8 @@
 
 #include "kestrane/circuit/preferred_values.h"
 #include "kestrane/model/response.h"
+#include "kestrane/session/outputs.h"
+#include "kestrane/text/cascade_text.h"
 #include "kestrane/text/field_read.h"
 #include "kestrane/text/messages.h"
 #include "kestrane/text/number_writer.h"
@@ -28,14 +30,36 @@ double flag(bool value) {
 
 // --- What the entries read ---
 
+// True with a made design of the search (not a cascade).
+bool search_made(Session& s) {
+    return !s.is_cascade() && s.made();
+}
+
 const FilterComponents& design_parts(Session& s) {
     static const FilterComponents kNone{};
-    return s.made() ? s.design().components : kNone;
+    return search_made(s) ? s.design().components : kNone;
 }
 
 const DesignTargets& targets(Session& s) {
     static const DesignTargets kNone{};
-    return s.made() ? s.design().targets : kNone;
+    return search_made(s) ? s.design().targets : kNone;
+}
+
+// The cascade when it was made.
+const CascadeOutcome* made_cascade(Session& s) {
+    const CascadeOutcome* outcome = s.cascade();
+    return outcome && outcome->made() ? outcome : nullptr;
+}
+
+// The design's cutoff in hertz: the search's target or the cascade's; 0 without a design.
+double design_cutoff_hz(Session& s) {
+    if (const CascadeOutcome* c = made_cascade(s)) return c->design.cutoff_hz;
+    return targets(s).cutoff_hz;
+}
+
+double design_r1(Session& s) {
+    if (const CascadeOutcome* c = made_cascade(s)) return c->r1_ohm;
+    return design_parts(s).R1;
 }
 
 const PartsReport* report(Session& s) {
@@ -70,22 +94,69 @@ double yield_percent(Session& s, int band) {
     return has_ranges(s) ? report(s)->yield.percent(band) : 0;
 }
 
-const OpAmpFigures& amp(Session& s) {
-    static const OpAmpFigures kNone{};
+// A cascade's step figures in the single stage's record (a cascade that does not settle has
+// none).
+StepFigures as_step_figures(const CascadeStepFigures& c) {
+    if (!c.settles) return {};
+    return {c.final_value, c.initial_value,        c.overshoot_percent,     c.peak_time_s,
+            c.rise_time_s, c.settling_1_percent_s, c.settling_01_percent_s, c.span_s};
+}
+
+// A cascade's op-amp figures in the single stage's record: its cutoff, needed GBW, the slew
+// rate at its output, the lowest gain above the cutoff and the high-frequency limit.
+OpAmpFigures as_opamp_figures(const CascadeOpAmpFigures& c, const CascadeStepFigures& step) {
+    OpAmpFigures f;
+    f.cutoff = {std::isfinite(c.cutoff_hz), c.cutoff_hz};
+    f.ideal_cutoff = {std::isfinite(c.ideal_cutoff_hz), c.ideal_cutoff_hz};
+    f.needed_gbw = c.needed_gbw;
+    if (c.stage_count > 0) f.slew_rate = c.slew_rate[c.stage_count - 1];
+    const HighFrequencyGain& high = c.high_frequency;
+    f.floor.rises = std::isfinite(high.lowest_gain_hz);
+    f.floor.gain = high.lowest_gain;
+    f.floor.rise_hz = f.floor.rises ? high.lowest_gain_hz : 0;
+    f.floor.limit_gain = high.limit;
+    f.step = as_step_figures(step);
+    return f;
+}
+
+bool has_opamp(Session& s) {
+    return s.is_cascade() ? s.cascade_opamp() != nullptr : s.opamp_figures() != nullptr;
+}
+
+OpAmpFigures amp(Session& s) {
+    if (s.is_cascade()) {
+        const CascadeOpAmpFigures* figures = s.cascade_opamp();
+        return figures ? as_opamp_figures(*figures, s.cascade_step()->with_opamp) : OpAmpFigures{};
+    }
     const OpAmpFigures* figures = s.opamp_figures();
-    return figures ? *figures : kNone;
+    return figures ? *figures : OpAmpFigures{};
 }
 
-const StepFigures& step_with_opamp(Session& s) {
-    static const StepFigures kNone{};
-    const StepResponses* step = s.step();
-    return step ? step->with_opamp : kNone;
+bool has_step(Session& s) {
+    return s.is_cascade() ? s.cascade_step() != nullptr : s.step() != nullptr;
 }
 
-const StepFigures& step_ideal(Session& s) {
-    static const StepFigures kNone{};
+StepFigures step_with_opamp(Session& s) {
+    if (s.is_cascade()) {
+        const CascadeSteps* steps = s.cascade_step();
+        return steps ? as_step_figures(steps->with_opamp) : StepFigures{};
+    }
     const StepResponses* step = s.step();
-    return step ? step->ideal : kNone;
+    return step ? step->with_opamp : StepFigures{};
+}
+
+StepFigures step_ideal(Session& s) {
+    if (s.is_cascade()) {
+        const CascadeSteps* steps = s.cascade_step();
+        return steps ? as_step_figures(steps->ideal) : StepFigures{};
+    }
+    const StepResponses* step = s.step();
+    return step ? step->ideal : StepFigures{};
+}
+
+double step_span(Session& s) {
+    if (s.is_cascade()) return s.cascade_step() ? s.cascade_step()->span_s : 0;
+    return s.step() ? s.step()->span_s : 0;
 }
 
 std::string component_line(const CircuitParts& c, int which) {
@@ -102,7 +173,7 @@ std::string component_line(const CircuitParts& c, int which) {
 }
 
 std::string design_line(Session& s, int which) {
-    return s.made() ? component_line(circuit_parts(s.design().components), which) : "";
+    return search_made(s) ? component_line(circuit_parts(s.design().components), which) : "";
 }
 
 std::string parts_line(Session& s, int which) {
@@ -121,24 +192,58 @@ std::string warnings_text(Session& s) {
     return text;
 }
 
+// The op-amp's line `which`: 0 the cutoff, 1 the needed GBW, 2 the slew rate (at a cascade's
+// output), 3 the lowest gain above the cutoff, 4 the high-frequency limit.
 std::string opamp_line(Session& s, std::size_t which) {
+    const double amplitude = s.amplitude().value_or(1);
+    if (s.is_cascade()) {
+        const CascadeOpAmpFigures* figures = s.cascade_opamp();
+        if (!figures) return "";
+        const std::vector<std::string> lines = cascade_opamp_lines(
+            *figures, s.cascade_step()->with_opamp, s.cascade()->design.request, amplitude);
+        // The cascade's lines: cutoff, GBW, one a stage, lowest gain, limit, the step's.
+        const auto stages = static_cast<std::size_t>(figures->stage_count);
+        const std::size_t at[] = {0, 1, 1 + stages, 2 + stages, 3 + stages};
+        return lines[at[which]];
+    }
     const OpAmpFigures* figures = s.opamp_figures();
     if (!figures) return "";
-    return opamp_figure_lines(*figures, s.amplitude().value_or(1))[which];
+    return opamp_figure_lines(*figures, amplitude)[which];
 }
 
 std::string step_line(Session& s, std::string (*line)(const StepFigures&)) {
-    const StepResponses* step = s.step();
-    return step ? line(step->with_opamp) : "";
+    return has_step(s) ? line(step_with_opamp(s)) : "";
 }
 
 std::span<const double> values(const std::vector<double>& list) {
     return list;
 }
 
+double cascade_figure(Session& s, double (*read)(const CascadeOutcome&)) {
+    const CascadeOutcome* c = made_cascade(s);
+    return c ? read(*c) : 0;
+}
+
+std::string cascade_line(Session& s, std::string (*line)(Session&, const CascadeOutcome&)) {
+    const CascadeOutcome* c = made_cascade(s);
+    return c ? line(s, *c) : std::string();
+}
+
+// Stage K's own curve (1 to kMaxStages), empty when there is no such stage.
+template <std::size_t K>
+const Curve& stage_curve(Session& s) {
+    static const Curve kNone{};
+    const std::vector<Curve>& curves = s.stage_curves();
+    return curves.size() >= K ? curves[K - 1] : kNone;
+}
+
 // --- The tables ---
 
 std::uint64_t files_stamp(Session& s) {
+    if (s.is_cascade()) {
+        const std::uint64_t cascade = s.stamp(Product::cascade);
+        return cascade == 0 ? 0 : (cascade << 21) ^ s.stamp(Product::cascade_step);
+    }
     const std::uint64_t parts = s.stamp(Product::parts);
     const std::uint64_t ranges = s.stamp(Product::ranges);
     const std::uint64_t step = s.stamp(Product::step);
@@ -151,28 +256,34 @@ const GroupEntry kGroups[] = {
     {"deviation", [](Session& s) { return s.stamp(Product::deviation); }},
     {"parts", [](Session& s) { return s.stamp(Product::parts); }},
     {"ranges", [](Session& s) { return s.stamp(Product::ranges); }},
-    {"opamp", [](Session& s) { return s.stamp(Product::opamp); }},
+    {"opamp",
+     [](Session& s) { return s.stamp(s.is_cascade() ? Product::cascade_opamp : Product::opamp); }},
     {"attenuation", [](Session& s) { return s.stamp(Product::attenuation); }},
-    {"step", [](Session& s) { return s.stamp(Product::step); }},
+    {"step",
+     [](Session& s) { return s.stamp(s.is_cascade() ? Product::cascade_step : Product::step); }},
     {"files", files_stamp},
     {"samples", [](Session& s) { return s.stamp(Product::design_curve); }},
     {"circuit", [](Session& s) { return s.stamp(Product::circuit_curve); }},
     {"bands", [](Session& s) { return s.stamp(Product::band_curves); }},
     {"opamp_curve", [](Session& s) { return s.stamp(Product::opamp_curve); }},
     {"step_curves", [](Session& s) { return s.stamp(Product::step_curves); }},
+    {"cascade", [](Session& s) { return s.stamp(Product::cascade); }},
+    {"stages", [](Session& s) { return s.stamp(Product::cascade); }},
+    {"stage_opamp", [](Session& s) { return s.stamp(Product::cascade_opamp); }},
+    {"stage_curves", [](Session& s) { return s.stamp(Product::stage_curves); }},
 };
 
 const FigureEntry kFigures[] = {
     {"design", "made", "", false, [](Session& s) { return flag(s.made()); }},
-    {"design", "R1", "\u03A9", true, [](Session& s) { return double{design_parts(s).R1}; }},
+    {"design", "R1", "\u03A9", true, design_r1},
     {"design", "R2", "\u03A9", true, [](Session& s) { return double{design_parts(s).R2}; }},
     {"design", "C1", "F", true, [](Session& s) { return double{design_parts(s).C1}; }},
     {"design", "C2", "F", true, [](Session& s) { return double{design_parts(s).C2}; }},
-    {"design", "cutoff_hz", "Hz", true, [](Session& s) { return double{targets(s).cutoff_hz}; }},
+    {"design", "cutoff_hz", "Hz", true, design_cutoff_hz},
     {"design", "flat_top_hz", "Hz", false,
      [](Session& s) { return double{targets(s).flat_top_hz}; }},
     {"design", "passband_edge_hz", "Hz", true,
-     [](Session& s) { return s.made() ? double{s.design().passband_edge_hz} : 0.0; }},
+     [](Session& s) { return search_made(s) ? double{s.design().passband_edge_hz} : 0.0; }},
     {"deviation", "made", "", false,
      [](Session& s) { return flag(s.half_deviation().has_value()); }},
     {"deviation", "half_deviation_rad", "rad", false,
@@ -203,7 +314,7 @@ const FigureEntry kFigures[] = {
     {"ranges", "yield_1_percent", "%", false, [](Session& s) { return yield_percent(s, 0); }},
     {"ranges", "yield_2_percent", "%", false, [](Session& s) { return yield_percent(s, 1); }},
     {"ranges", "yield_5_percent", "%", false, [](Session& s) { return yield_percent(s, 2); }},
-    {"opamp", "made", "", false, [](Session& s) { return flag(s.opamp_figures()); }},
+    {"opamp", "made", "", false, [](Session& s) { return flag(has_opamp(s)); }},
     {"opamp", "cutoff_found", "", false, [](Session& s) { return flag(amp(s).cutoff.found); }},
     {"opamp", "cutoff_hz", "Hz", true, [](Session& s) { return amp(s).cutoff.hz; }},
     {"opamp", "ideal_cutoff_hz", "Hz", false, [](Session& s) { return amp(s).ideal_cutoff.hz; }},
@@ -211,7 +322,7 @@ const FigureEntry kFigures[] = {
     {"opamp", "ideal_q", "", false, [](Session& s) { return amp(s).ideal_q; }},
     {"opamp", "gbw_reached", "", false,
      [](Session& s) {
-         return flag(s.opamp_figures() && amp(s).needed_gbw.limit == GbwLimit::reached);
+         return flag(has_opamp(s) && amp(s).needed_gbw.limit == GbwLimit::reached);
      }},
     {"opamp", "needed_gbw_hz", "Hz", true, [](Session& s) { return amp(s).needed_gbw.gbw_hz; }},
     {"opamp", "slew_found", "", false, [](Session& s) { return flag(amp(s).slew_rate.found); }},
@@ -226,7 +337,7 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return flag(s.attenuation().has_value()); }},
     {"attenuation", "attenuation_db", "dB", false,
      [](Session& s) { return s.attenuation() ? s.attenuation()->db : 0.0; }},
-    {"step", "made", "", false, [](Session& s) { return flag(s.step()); }},
+    {"step", "made", "", false, [](Session& s) { return flag(has_step(s)); }},
     {"step", "final_value", "V", false, [](Session& s) { return step_with_opamp(s).final_value; }},
     {"step", "overshoot_percent", "%", false,
      [](Session& s) { return step_with_opamp(s).overshoot_percent; }},
@@ -236,7 +347,7 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return step_with_opamp(s).settling_1_percent_s; }},
     {"step", "settling_01_percent_s", "s", true,
      [](Session& s) { return step_with_opamp(s).settling_01_percent_s; }},
-    {"step", "span_s", "s", false, [](Session& s) { return s.step() ? s.step()->span_s : 0.0; }},
+    {"step", "span_s", "s", false, step_span},
     {"step", "ideal_final_value", "V", false, [](Session& s) { return step_ideal(s).final_value; }},
     {"step", "ideal_overshoot_percent", "%", false,
      [](Session& s) { return step_ideal(s).overshoot_percent; }},
@@ -256,20 +367,66 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return flag(!s.opamp_curve().gain.empty()); }},
     {"step_curves", "made", "", false,
      [](Session& s) { return flag(!s.step_curves().t_s.empty()); }},
+    {"cascade", "made", "", false, [](Session& s) { return flag(made_cascade(s)); }},
+    {"cascade", "is_cascade", "", false, [](Session& s) { return flag(s.is_cascade()); }},
+    {"cascade", "order", "", false,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) {
+             return static_cast<double>(c.design.request.order);
+         });
+     }},
+    {"cascade", "stage_count", "", false,
+     [](Session& s) {
+         return cascade_figure(
+             s, [](const CascadeOutcome& c) { return static_cast<double>(c.design.stage_count); });
+     }},
+    {"cascade", "cutoff_hz", "Hz", true,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) { return c.design.cutoff_hz; });
+     }},
+    {"cascade", "passband_loss_db", "dB", false,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) { return c.passband_loss_db; });
+     }},
+    {"cascade", "stopband_loss_db", "dB", false,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) { return c.stopband_loss_db; });
+     }},
+    {"cascade", "needed_order", "", false,
+     [](Session& s) {
+         const CascadeOutcome* c = s.cascade();
+         return c && c->order ? static_cast<double>(c->order->order) : 0.0;
+     }},
+    {"cascade", "compensated_error_percent", "%", false,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) {
+             return c.compensation ? 100 * c.compensation->compensated_error : 0.0;
+         });
+     }},
+    {"cascade", "uncompensated_error_percent", "%", false,
+     [](Session& s) {
+         return cascade_figure(s, [](const CascadeOutcome& c) {
+             return c.compensation ? 100 * c.compensation->plain_error : 0.0;
+         });
+     }},
+    {"stages", "made", "", false, [](Session& s) { return flag(made_cascade(s)); }},
+    {"stage_opamp", "made", "", false, [](Session& s) { return flag(s.cascade_opamp()); }},
+    {"stage_curves", "made", "", false, [](Session& s) { return flag(!s.stage_curves().empty()); }},
 };
 
 const LineEntry kLines[] = {
     {"design", "refusal",
      [](Session& s) {
-         return s.has_design() && !s.made() ? std::string(refusal_message(s.design().refusal))
-                                            : std::string();
+         if (!s.has_design() || s.made()) return std::string();
+         if (s.is_cascade()) return cascade_refusal_text(s);
+         return std::string(refusal_message(s.design().refusal));
      }},
     {"design", "r1", [](Session& s) { return design_line(s, 0); }},
     {"design", "r2", [](Session& s) { return design_line(s, 1); }},
     {"design", "c1", [](Session& s) { return design_line(s, 2); }},
     {"design", "c2", [](Session& s) { return design_line(s, 3); }},
     {"design", "passband",
-     [](Session& s) { return s.made() ? passband_line(s.design().passband_edge_hz) : ""; }},
+     [](Session& s) { return search_made(s) ? passband_line(s.design().passband_edge_hz) : ""; }},
     {"deviation", "deviation",
      [](Session& s) {
          const std::optional<double> half = s.half_deviation();
@@ -313,6 +470,45 @@ const LineEntry kLines[] = {
     {"step", "overshoot", [](Session& s) { return step_line(s, overshoot_line); }},
     {"step", "rise", [](Session& s) { return step_line(s, rise_line); }},
     {"step", "settle", [](Session& s) { return step_line(s, settle_line); }},
+    {"cascade", "heading",
+     [](Session& s) {
+         return cascade_line(s, [](Session&, const CascadeOutcome& c) {
+             return cascade_heading_line(c.design, c.r1_ohm);
+         });
+     }},
+    {"cascade", "ripple_note",
+     [](Session& s) {
+         return cascade_line(s, [](Session&, const CascadeOutcome& c) {
+             return ripple_note_line(c.design.request);
+         });
+     }},
+    {"cascade", "specification",
+     [](Session& s) {
+         return cascade_line(s, [](Session& session, const CascadeOutcome& c) {
+             const PassStopSpec* spec = session.specification();
+             return spec ? specification_line(*spec, c.design.request.order, c.passband_loss_db,
+                                              c.stopband_loss_db)
+                         : std::string();
+         });
+     }},
+    {"cascade", "compensation",
+     [](Session& s) {
+         return cascade_line(s, [](Session&, const CascadeOutcome& c) {
+             return c.compensation ? compensation_line(*c.compensation, c.compensation_failed_stage)
+                                   : std::string();
+         });
+     }},
+    {"cascade", "lines",
+     [](Session& s) {
+         return cascade_line(s, [](Session&, const CascadeOutcome& c) {
+             std::string text;
+             for (const std::string& line : cascade_lines(c.design, c.exact, c.peaks, c.r1_ohm)) {
+                 if (!text.empty()) text += '\n';
+                 text += line;
+             }
+             return text;
+         });
+     }},
     {"files", "netlist", [](Session& s) { return s.netlist(); }},
     {"files", "netlist_refusal", [](Session& s) { return s.netlist_refusal(); }},
     {"files", "bom", [](Session& s) { return s.bill_of_materials(); }},
@@ -363,6 +559,38 @@ const ArrayEntry kArrays[] = {
     {"step_curves", "ideal", "V", "", [](Session& s) { return values(s.step_curves().ideal); }},
     {"step_curves", "model", "V", "",
      [](Session& s) { return values(s.step_curves().with_opamp); }},
+    {"stages", "order", "", "", [](Session& s) { return values(s.stage_columns().order); }},
+    {"stages", "f0_hz", "Hz", "", [](Session& s) { return values(s.stage_columns().f0_hz); }},
+    {"stages", "q", "", "", [](Session& s) { return values(s.stage_columns().q); }},
+    {"stages", "r1_ohm", "\u03A9", "", [](Session& s) { return values(s.stage_columns().r1_ohm); }},
+    {"stages", "r2_ohm", "\u03A9", "", [](Session& s) { return values(s.stage_columns().r2_ohm); }},
+    {"stages", "c1_farad", "F", "", [](Session& s) { return values(s.stage_columns().c1_farad); }},
+    {"stages", "c2_farad", "F", "", [](Session& s) { return values(s.stage_columns().c2_farad); }},
+    {"stages", "peak_gain_db", "dB", "",
+     [](Session& s) { return values(s.stage_columns().peak_gain_db); }},
+    {"stages", "peak_hz", "Hz", "", [](Session& s) { return values(s.stage_columns().peak_hz); }},
+    {"stage_opamp", "slew_v_per_us", "V/\u00B5s", "",
+     [](Session& s) { return values(s.stage_opamp_columns().slew_v_per_us); }},
+    {"stage_opamp", "peak_gain_db", "dB", "",
+     [](Session& s) { return values(s.stage_opamp_columns().peak_gain_db); }},
+    {"stage_opamp", "peak_hz", "Hz", "",
+     [](Session& s) { return values(s.stage_opamp_columns().peak_hz); }},
+#define KESTRANE_STAGE_CURVE(K)                                                        \
+    {"stage_curves", "stage" #K "_gain_db", "dB", "stage" #K "_gain_db",               \
+     [](Session& s) { return values(stage_curve<K>(s).gain_db); }},                    \
+        {"stage_curves", "stage" #K "_phase_deg", "\u00B0", "stage" #K "_phase_deg",   \
+         [](Session& s) { return values(stage_curve<K>(s).phase_deg); }},              \
+    {                                                                                  \
+        "stage_curves", "stage" #K "_group_delay_s", "s", "stage" #K "_group_delay_s", \
+            [](Session& s) { return values(stage_curve<K>(s).group_delay_s); }         \
+    }
+    KESTRANE_STAGE_CURVE(1),
+    KESTRANE_STAGE_CURVE(2),
+    KESTRANE_STAGE_CURVE(3),
+    KESTRANE_STAGE_CURVE(4),
+    KESTRANE_STAGE_CURVE(5),
+    KESTRANE_STAGE_CURVE(6),
+#undef KESTRANE_STAGE_CURVE
 };
 
 // --- The name table as JSON ---
@@ -470,6 +698,8 @@ std::string catalogue_json() {
            ",\"field_statuses\":" + name_list(kFieldStatuses, field_status_name) +
            ",\"series\":" + name_list(kPreferredSeries, series_name) +
            ",\"methods\":" + name_list(kPartsMethods, method_name) +
+           ",\"responses\":" + name_list(kResponses, response_name) +
+           ",\"edges\":" + name_list(kChebyshevEdges, edge_name) +
            ",\"units\":" + name_list(kUnits, [](std::string_view u) { return u; }) +
            ",\"constants\":" + constants_json() +
            ",\"groups\":" + name_list(kGroups, [](const GroupEntry& g) { return g.name; }) +

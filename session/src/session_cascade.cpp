@@ -200,6 +200,51 @@ const std::vector<Curve>& Session::stage_curves() {
     return stage_curves_.value;
 }
 
+const StageColumns& Session::stage_columns() {
+    const CascadeCircuit* shown = cascade_shown();
+    if (!shown) {
+        forget(stage_columns_);
+    } else if (!fresh(stage_columns_, {cascade_.stamp})) {
+        const CascadeOutcome& outcome = *cascade_.value;
+        StageColumns& c = stage_columns_.value;
+        c = {};
+        for (int k = 0; k < outcome.design.stage_count; ++k) {
+            const Stage& stage = outcome.design.stages[k];
+            const CircuitParts& parts = outcome.exact.stages[k].parts;
+            const bool second = stage.order == 2;
+            c.order.push_back(stage.order);
+            c.f0_hz.push_back(stage.f0_hz);
+            c.q.push_back(second ? stage.q : kNotANumber);
+            c.r1_ohm.push_back(parts.R1);
+            c.r2_ohm.push_back(second ? parts.R2 : kNotANumber);
+            c.c1_farad.push_back(parts.C1);
+            c.c2_farad.push_back(second ? parts.C2 : kNotANumber);
+            c.peak_gain_db.push_back(decibels(outcome.peaks[k].gain));
+            c.peak_hz.push_back(outcome.peaks[k].hz);
+        }
+        stage_columns_.stamp = tick();
+    }
+    return stage_columns_.value;
+}
+
+const StageOpAmpColumns& Session::stage_opamp_columns() {
+    const CascadeOpAmpFigures* figures = cascade_opamp();
+    if (!figures) {
+        forget(stage_opamp_columns_);
+    } else if (!fresh(stage_opamp_columns_, {cascade_opamp_.stamp})) {
+        StageOpAmpColumns& c = stage_opamp_columns_.value;
+        c = {};
+        for (int k = 0; k < figures->stage_count; ++k) {
+            const SlewRate& slew = figures->slew_rate[k];
+            c.slew_v_per_us.push_back(slew.found ? slew.v_per_us : kNotANumber);
+            c.peak_gain_db.push_back(decibels(figures->peak[k].gain));
+            c.peak_hz.push_back(figures->peak[k].hz);
+        }
+        stage_opamp_columns_.stamp = tick();
+    }
+    return stage_opamp_columns_.value;
+}
+
 std::optional<double> Session::cascade_deviation() {
     const CascadeCircuit* shown = cascade_shown();
     if (!shown) return std::nullopt;

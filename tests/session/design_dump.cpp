@@ -3,18 +3,23 @@
 // is compared with the native assembly bit for bit.
 //
 // Input: one design a line, texts separated by tabs: the cutoff (kHz), R1 (ohms) and the band
-// (Hz), then any number of settings, ten texts each: the method ("best" or "nearest"), the
+// (Hz); then, when the next text begins with "#", a filter of any order in nine texts: "#" and
+// the response's name, the order, the ripple (dB), the edge's name, the passband edge (kHz)
+// and loss (dB), the stopband edge and loss, and "1" for compensation (a specification when its
+// four texts are numbers, no ripple when it is not one); then any number of settings, ten texts
+// each: the method ("best" or "nearest"), the
 // resistors' and the capacitors' series ("E6" to "E192"), their tolerances in percent, the
 // op-amp's GBW (MHz), A0 (dB) and Ro (ohms), the input sine's peak (V) and the attenuation's
 // frequency (Hz). Every number text is read as the page reads its fields (read_field).
 //
 // The script, for each line: the three fields are read and their status and bits printed;
 // the session gets the design when the cutoff and R1 are numbers (else none), the band when it
-// is one, 9 plot points and 9 step points; the groups design, deviation and samples are
-// printed. Then for each setting: "no method" or "no series" for names not in the tables;
-// otherwise the session gets the method and series, the tolerances when both are numbers, the
-// op-amp when its three fields are numbers (opamp_choice), the amplitude (not-a-number when it
-// is not a number) and the attenuation frequency when it is one, and every other group is
+// is one, 9 plot points and 9 step points, and the filter (the search without a "#" block, or
+// "no response" printed for a name not in the table); the groups design, deviation, samples,
+// cascade and stages are printed. Then for each setting: "no method" or "no series" for names not
+// in the tables; otherwise the session gets the method and series, the tolerances when both are
+// numbers, the op-amp when its three fields are numbers (opamp_choice), the amplitude (not-a-number
+// when it is not a number) and the attenuation frequency when it is one, and every other group is
 // printed. A group prints as its name, then its figures' bits (16 hexadecimal digits), its
 // figures for people, its lines (line ends written as "\n") and its arrays' bits, each
 // followed by a tab. Output: one line a design.
@@ -28,6 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrane/cascade/order.h"
+#include "kestrane/cascade/request.h"
 #include "kestrane/circuit/preferred_values.h"
 #include "kestrane/circuit/standard_sets.h"
 #include "kestrane/session/catalogue.h"
@@ -97,14 +104,40 @@ std::string dump_group(Session& session, std::string_view group) {
     return out;
 }
 
+bool of_design(std::string_view group) {
+    return group == "design" || group == "deviation" || group == "samples" || group == "cascade" ||
+           group == "stages";
+}
+
 std::string dump_groups(Session& session, bool design_groups) {
     std::string out;
     for (const GroupEntry& group : group_entries()) {
-        const bool of_design =
-            group.name == "design" || group.name == "deviation" || group.name == "samples";
-        if (of_design == design_groups) out += dump_group(session, group.name);
+        if (of_design(group.name) == design_groups) out += dump_group(session, group.name);
     }
     return out;
+}
+
+// The filter of a "#" block of nine texts; false for a response or edge not in the tables.
+bool set_filter(Session& session, const std::string* texts) {
+    const std::optional<Response> response = response_from_name(texts[0].substr(1));
+    const std::optional<ChebyshevEdge> edge = edge_from_name(texts[3]);
+    if (!response || !edge) return false;
+    const std::optional<double> order = value_of(texts[1], FieldKind::design);
+    const std::optional<double> ripple = value_of(texts[2], FieldKind::design);
+    // An order that is not a whole number is passed on as 0: the request refuses it.
+    const int whole = order && *order == std::floor(*order) && std::fabs(*order) < 100
+                          ? static_cast<int>(*order)
+                          : 0;
+    session.set_cascade(CascadeRequest{*response, whole, ripple.value_or(kNoRipple), *edge});
+    std::optional<double> spec[4];
+    for (int i = 0; i < 4; ++i)
+        spec[i] = value_of(texts[4 + i], FieldKind::design);
+    const bool specified = spec[0] && spec[1] && spec[2] && spec[3];
+    session.set_specification(specified ? std::optional(PassStopSpec{*spec[0] * 1000, *spec[1],
+                                                                     *spec[2] * 1000, *spec[3]})
+                                        : std::nullopt);
+    session.set_compensate(texts[8] == "1");
+    return true;
 }
 
 // One setting of the session's design; `texts` holds its ten texts.
@@ -147,8 +180,16 @@ std::string dump_design(Session& session, const std::string& line) {
     session.set_band(band ? std::optional(reads[2].value) : std::nullopt);
     session.set_plot_points(kDumpPoints);
     session.set_step_points(kDumpPoints);
+    std::size_t first = 3;
+    session.set_cascade(std::nullopt);
+    session.set_specification(std::nullopt);
+    session.set_compensate(false);
+    if (texts.size() >= first + 9 && texts[first].starts_with("#")) {
+        if (!set_filter(session, &texts[first])) return out + "no response";
+        first += 9;
+    }
     out += dump_groups(session, true);
-    for (std::size_t first = 3; first + 10 <= texts.size(); first += 10)
+    for (; first + 10 <= texts.size(); first += 10)
         out += dump_setting(session, &texts[first]);
     return out;
 }

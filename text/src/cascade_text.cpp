@@ -11,8 +11,6 @@
 namespace kestrane {
 namespace {
 
-constexpr double kNanofaradsPerFarad = 1e9;
-
 std::string percent_signed(double ratio_error) {
     return percent_text(100 * ratio_error) + " %";
 }

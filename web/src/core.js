@@ -70,6 +70,10 @@ export class Core {
     this.seriesNames = this.table.series;
     // The ways a set of standard parts is chosen: "best", "nearest".
     this.methods = this.table.methods;
+    // The responses of a filter of any order ("butterworth", "bessel", "chebyshev",
+    // "linkwitz-riley") and the edges a Chebyshev's cutoff may name ("-3db", "ripple-edge").
+    this.responses = this.table.responses;
+    this.edges = this.table.edges;
     // The module's constants: the gain the design aims at the cutoff (0.7071) and in dB, the
     // curves' sizes, and the defaults of every setting (default_method, default_gbw_mhz, ...).
     this.constants = this.table.constants;
@@ -220,6 +224,39 @@ export class Core {
     const pointer = x.kestrane_frequency_buffer(count);
     new Float64Array(x.memory.buffer, pointer, count).set(hzList);
     return x.kestrane_take_frequencies() === 1;
+  }
+
+  // The filter: a cascade { response, order, rippleDb (NaN for none), edge } of names in
+  // responses and edges, or null for the search's single stage; false, changing nothing, for a
+  // name that is not in its table.
+  setCascade(cascade) {
+    if (cascade == null) return this.#x.kestrane_set_cascade(0, 0, 0, NaN, 0) === 1;
+    const { response, order, rippleDb, edge } = cascade;
+    return (
+      this.#x.kestrane_set_cascade(
+        1,
+        this.responses.indexOf(response),
+        order,
+        rippleDb,
+        this.edges.indexOf(edge),
+      ) === 1
+    );
+  }
+
+  // The order from a specification { passbandHz, passbandLossDb, stopbandHz, stopbandLossDb },
+  // or null for none; and compensation for the op-amp, on or off.
+  setSpecification(spec) {
+    const has = spec != null;
+    this.#x.kestrane_set_specification(
+      flag(has),
+      spec?.passbandHz ?? 0,
+      spec?.passbandLossDb ?? 0,
+      spec?.stopbandHz ?? 0,
+      spec?.stopbandLossDb ?? 0,
+    );
+  }
+  setCompensate(compensate) {
+    this.#x.kestrane_set_compensate(flag(compensate));
   }
 
   // --- Products ---

@@ -138,7 +138,7 @@ function groupDump(name) {
   return out;
 }
 
-const DESIGN_GROUPS = ["design", "deviation", "samples"];
+const DESIGN_GROUPS = ["design", "deviation", "samples", "cascade", "stages"];
 
 function groupsDump(designGroups) {
   const names = core.table.groups.filter((name) => DESIGN_GROUPS.includes(name) === designGroups);
@@ -165,6 +165,33 @@ function settingDump(setting) {
   return groupsDump(false);
 }
 
+// The filter of a "#" block of nine texts (design_dump.cpp); false for a name not in the tables.
+function setFilter([response, orderText, rippleText, edge, fp, ap, fs, as, compensate]) {
+  const order = readValue(orderText, "design");
+  const ripple = readValue(rippleText, "design");
+  const whole = order !== null && Number.isInteger(order) && Math.abs(order) < 100 ? order : 0;
+  const taken = core.setCascade({
+    response: response.slice(1).toLowerCase(),
+    order: whole,
+    rippleDb: ripple ?? NaN,
+    edge: edge.toLowerCase(),
+  });
+  if (!taken || !core.responses.includes(response.slice(1).toLowerCase())) return false;
+  const spec = [fp, ap, fs, as].map((text) => readValue(text, "design"));
+  core.setSpecification(
+    spec.every((value) => value !== null)
+      ? {
+          passbandHz: spec[0] * 1000,
+          passbandLossDb: spec[1],
+          stopbandHz: spec[2] * 1000,
+          stopbandLossDb: spec[3],
+        }
+      : null,
+  );
+  core.setCompensate(compensate === "1");
+  return true;
+}
+
 function moduleDump([fcText, r1Text, bandText, ...settings]) {
   const reads = [
     core.readField(fcText, "design"),
@@ -180,8 +207,18 @@ function moduleDump([fcText, r1Text, bandText, ...settings]) {
   core.setBand(reads[2].status === "ok" ? reads[2].value : null);
   core.setPlotPoints(DUMP_POINTS);
   core.setStepPoints(DUMP_POINTS);
+  core.setCascade(null);
+  core.setSpecification(null);
+  core.setCompensate(false);
+  let first = 0;
+  if (settings.length >= 9 && settings[0].startsWith("#")) {
+    if (!setFilter(settings.slice(0, 9))) return `${out}no response`;
+    first = 9;
+  }
   out += groupsDump(true);
-  for (let i = 0; i + 10 <= settings.length; i += 10) out += settingDump(settings.slice(i, i + 10));
+  for (let i = first; i + 10 <= settings.length; i += 10) {
+    out += settingDump(settings.slice(i, i + 10));
+  }
   return out;
 }
 
@@ -240,11 +277,35 @@ test("the module's name table is the native catalogue's", () => {
   assert.deepEqual(core.table, JSON.parse(run.stdout));
 });
 
+// Filters of any order: every family at every order (some refused), a Chebyshev at its ripple
+// edge, orders from specifications (met, needing more, refused), compensation for the op-amp,
+// and names not in the tables; at cutoffs and resistors from a few designs.
+function cascadeDesigns() {
+  const blocks = [];
+  for (const response of ["butterworth", "bessel", "chebyshev", "linkwitz-riley"]) {
+    for (let order = 1; order <= 10; order++) {
+      const ripple = response === "chebyshev" ? String([0.01, 0.5, 1, 3][order % 4]) : "";
+      blocks.push([`#${response}`, String(order), ripple, "-3db", "", "", "", "", String(order % 2)]);
+    }
+  }
+  blocks.push(["#chebyshev", "4", "1", "ripple-edge", "", "", "", "", "0"]);
+  blocks.push(["#Chebyshev", "7", "0.1", "RIPPLE-EDGE", "", "", "", "", "1"]);
+  blocks.push(["#bessel", "", "", "-3db", "1", "3", "3", "30", "0"]);
+  blocks.push(["#chebyshev", "", "", "-3db", "1", "1", "2", "60", "1"]);
+  blocks.push(["#butterworth", "", "", "-3db", "1", "1", "1.1", "200", "0"]);
+  blocks.push(["#linkwitz-riley", "", "", "-3db", "5", "1", "1", "40", "0"]);
+  blocks.push(["#butterworth", "2.5", "", "-3db", "", "", "", "", "0"]);
+  blocks.push(["#elliptic", "4", "", "-3db", "", "", "", "", "0"]);
+  const places = [["1", "10000", "150"], ["20", "4.7k", "5k"], ["0.2", "1M", ""], ["-1", "1k", "1"]];
+  return blocks.map((block, i) => [...places[i % places.length], ...block]);
+}
+
 test("the module designs, builds and simulates as the native assembly, bit for bit", () => {
   const designs = [
     ...goldenCases().flatMap((c) => c.designs),
     ...EDGE_DESIGNS,
     ...randomDesigns(200, 20240917),
+    ...cascadeDesigns(),
   ].map((design) => [...design, ...SETTINGS.flat()]);
   const expected = nativeDumps(designs);
   const mismatches = [];

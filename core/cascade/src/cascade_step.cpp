@@ -252,7 +252,7 @@ int levels_for(const StateSpace& s, double step) {
     return levels;
 }
 
-bool is_valid_input(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+[[maybe_unused]] bool is_valid_input(std::span<const StageCircuit> stages, const OpAmp& opamp) {
     return is_valid_cascade_circuit(stages) && is_valid_opamp(opamp);
 }
 

@@ -71,7 +71,8 @@ std::span<const std::string_view> unit_names();
 std::uint64_t group_stamp(Session& session, std::string_view group);
 
 // The name table as JSON (UTF-8, one line): { field_kinds: [{ name, chars }], field_statuses:
-// [names], series: ["E6", ...], methods: ["best", "nearest"], units: [texts], constants: {
+// [names], series: ["E6", ...], methods: ["best", "nearest"], responses: ["butterworth", ...],
+// edges: ["-3db", "ripple-edge"], units: [texts], constants: {
 // cutoff_gain, cutoff_gain_db, max_plot_points, plot_points, step_points, default_method,
 // default_resistor_series, default_capacitor_series, default_resistor_tolerance,
 // default_capacitor_tolerance, default_gbw_mhz, default_a0_db, default_ro_ohm,

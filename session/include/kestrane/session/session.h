@@ -145,6 +145,31 @@ struct CascadeSteps {
     double span_s = 0;  // the longer of the two spans: the step plot's
 };
 
+// A cascade's stages as columns, one value a stage in signal order, for the faces' tables:
+// each stage's order (1 or 2), its target f0 (Hz) and Q (not a number for order 1), its exact
+// parts (R2 and C2 not a number for order 1) and the ideal peak gain at its output (dB from
+// 1) with its frequency (0 at DC).
+struct StageColumns {
+    std::vector<double> order;
+    std::vector<double> f0_hz;
+    std::vector<double> q;
+    std::vector<double> r1_ohm;
+    std::vector<double> r2_ohm;
+    std::vector<double> c1_farad;
+    std::vector<double> c2_farad;
+    std::vector<double> peak_gain_db;
+    std::vector<double> peak_hz;
+};
+
+// A cascade's figures with the op-amp at each stage's output, as columns: the slew rate for
+// the input sine (V/us; not a number where there is none) and the peak gain (dB from 1) with
+// its frequency.
+struct StageOpAmpColumns {
+    std::vector<double> slew_v_per_us;
+    std::vector<double> peak_gain_db;
+    std::vector<double> peak_hz;
+};
+
 // A product and the stamp it was made at (0: never made).
 template <typename T>
 struct Made {
@@ -222,6 +247,10 @@ class Session {
     // Each stage's own response on its own (the shown parts, the ideal op-amp), at the plotted
     // frequencies; empty without a made cascade.
     const std::vector<Curve>& stage_curves();
+    // The cascade's stages as columns; empty without a made cascade.
+    const StageColumns& stage_columns();
+    // The cascade's figures with the op-amp at each stage's output; empty without them.
+    const StageOpAmpColumns& stage_opamp_columns();
     // Half the phase deviation over the band, the figure the console prints; none without a
     // made design or a band.
     std::optional<double> half_deviation();
@@ -344,6 +373,8 @@ class Session {
     Made<std::optional<CascadeOpAmpFigures>> cascade_opamp_;
     Made<std::optional<CascadeSteps>> cascade_step_;
     Made<std::vector<Curve>> stage_curves_;
+    Made<StageColumns> stage_columns_;
+    Made<StageOpAmpColumns> stage_opamp_columns_;
 
     std::optional<double> cascade_deviation();
     // The frequency the plotted range is centred on: the design's cutoff; 0 without one.

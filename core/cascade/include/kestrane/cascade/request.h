@@ -14,9 +14,17 @@ namespace kestrane {
 
 enum class Response { butterworth, bessel, chebyshev, linkwitz_riley };
 
+// Every response, in the order of the enum.
+inline constexpr Response kResponses[] = {Response::butterworth, Response::bessel,
+                                          Response::chebyshev, Response::linkwitz_riley};
+
 // Which point of a Chebyshev response its cutoff names: where the gain is 1/sqrt(2) of the
 // DC gain (-3.0103 dB), or where it last leaves the ripple band.
 enum class ChebyshevEdge { minus_3db, ripple_edge };
+
+// Every edge, in the order of the enum.
+inline constexpr ChebyshevEdge kChebyshevEdges[] = {ChebyshevEdge::minus_3db,
+                                                    ChebyshevEdge::ripple_edge};
 
 inline constexpr int kMaxOrder = 10;
 // Five second-order stages and a first-order one.
