@@ -1,5 +1,6 @@
 // Fuzzes the command line: arbitrary argument lists (and a few lines of standard input) run
-// through the program in-process. It must never crash; an argument list it cannot use writes
+// through the program in-process, filters of any order (--response and its options) among
+// them. It must never crash; an argument list it cannot use writes
 // nothing on standard output, exactly one message and the hint on standard error, and gives
 // status 2; every other outcome keeps to its mode's streams and statuses, with nothing but
 // designs' warnings on standard error when the status is 0.
@@ -65,13 +66,15 @@ bool all_messages(std::string_view text) {
     return true;
 }
 
-// Every line of `text` is one JSON object of a design.
+// Every line of `text` is one JSON object of a design: the search's, or a filter of any
+// order's.
 bool all_json_designs(std::string_view text) {
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         if (end == std::string_view::npos) return false;
         const std::string_view line = text.substr(0, end);
-        if (!line.starts_with("{\"r1_ohm\":") || !line.ends_with("}")) return false;
+        const bool opens = line.starts_with("{\"r1_ohm\":") || line.starts_with("{\"response\":");
+        if (!opens || !line.ends_with("}")) return false;
         text.remove_prefix(end + 1);
     }
     return true;
@@ -93,9 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const kestrane::CommandLine command = kestrane::parse_command_line(args);
-    // The dialogue is dialogue_fuzz's ground; a netlist file is not written while fuzzing.
+    // The dialogue is dialogue_fuzz's ground; no file is written while fuzzing.
     if (command.ok() && command.options.mode == kestrane::ProgramMode::dialogue) return 0;
     if (command.ok() && !command.options.extras.spice_path.empty()) return 0;
+    if (command.ok() && !command.options.extras.bom_path.empty()) return 0;
 
     std::istringstream in{std::string(input)};
     std::ostringstream out, err;
