@@ -15,7 +15,7 @@ read -r -a options <<<"${KESTRANE_CMAKE_OPTIONS:-}"
 
 cmake -S . -B "$native" "${options[@]}"
 cmake --build "$native" -j2
-ctest --test-dir "$native" --output-on-failure --no-tests=error
+ctest --test-dir "$native" --output-on-failure --no-tests=error -j2
 
 cmake -S . -B "$web" --toolchain cmake/wasm32-wasi.cmake "${options[@]}" \
   -DKESTRANE_NATIVE_DUMP="$PWD/$native/tests/kestrane_design_dump" \
