@@ -28,6 +28,8 @@ constexpr Case kCases[] = {
     {{Response::linkwitz_riley, 4}, {e192, e192}, {0.5, 1}},
     {{Response::chebyshev, 6, 1.0, ChebyshevEdge::ripple_edge}, {e96, e24}, {0.5, 1}},
     {{Response::chebyshev, 5, 0.5, ChebyshevEdge::ripple_edge}, {e96, e24}, {1, 2}},
+    // Dips of -3 dB, 0.01 dB above the cutoff's level: many builds cross there first.
+    {{Response::chebyshev, 5, 3.0}, {e192, e192}, {0.2, 0.5}},
 };
 
 void number(double value, const char* after = ", ") {

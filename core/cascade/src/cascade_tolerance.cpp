@@ -64,21 +64,27 @@
 // beyond which every stage's gain is at most 1/3 and so below every level. The first grid
 // point where the product reaches the level brackets the crossing; so does every sampled
 // extremum (a dip before a first crossing, a peak before a last one, going down) whose
-// refined value (golden-section search) reaches the level, so a crossing between two points
-// that no sample shows is not missed. Regula falsi (bracketed_root) then finds it to a few
-// ulps. G+ >= G- everywhere, so H's walk starts from L's bracket, and the last crossings'
-// walks go down from the top.
+// refined value (golden-section search) reaches it, so a crossing between two points that no
+// sample shows is not missed. A sampled extremum that the curvature bound (chord_distance)
+// shows cannot reach the level is not refined, where that bound holds for the envelope.
+// Regula falsi (bracketed_root) then finds the crossing to a few ulps. G+ >= G- everywhere, so
+// H's walk starts from L's bracket, and the last crossings' walks go down from the top.
+//
+// One build's crossing (build_cutoff_hz, and each draw of the yield) is found on the same
+// kind of grid without relying on samples alone: its ln |1/H|^2 is smooth with a known bound
+// on its curvature in ln f (chord_distance), so between two samples it stays within a known
+// distance of their chord. The walk strides over as many points as that bound clears and
+// halves the stride where it does not; on a single step that it does not clear, the interval
+// is halved until every part is cleared or a midpoint crosses (reaches_between).
 //
 // Yield. A build's cutoff only has to be placed against the bands' ends t (1 -+ p/100), t the
 // target. The grid points from the last one below L (where every build is still above the
 // level) to the first at or past H (where every build has crossed), with the bands' ends
-// inserted, are the points each build is evaluated at: the first of them where its product
-// of |1/H|^2 reaches the level (for a first crossing; the last where it is at the level or
-// below, for a last one), or the sampled extremum whose refined value does, brackets its
-// cutoff between two neighbours, and since every band's end is one of the points, the bracket
-// alone says which bands hold the cutoff. That is what comparing the refined cutoff would
-// say, save for a cutoff within rounding of a band's end. A build's extremum is refined on the
-// root of its logarithmic slope, and only within kExtremumReach of the level.
+// inserted, are the points each build is walked over, the clearing values of every stride
+// computed once for the whole box. The walk brackets its cutoff between two neighbouring
+// points, and since every band's end is one of them, the bracket alone says which bands hold
+// the cutoff: what comparing the refined cutoff would say, save for a cutoff within rounding
+// of a band's end.
 namespace kestrane {
 namespace {
 
@@ -148,18 +154,6 @@ struct Build {
         for (int k = 0; k < count; ++k)
             product *= loss_of(stage[k], w2);
         return product;
-    }
-
-    // d ln(loss) / d ln(w^2): the sum of the stages' w^2 (b^2 - 2a (1 - w^2 a)) / |1/H|^2,
-    // positive where the gain falls.
-    double log_slope(double hz) const {
-        const double w2 = angular_squared(hz);
-        double sum = 0;
-        for (int k = 0; k < count; ++k) {
-            const Coefficients c = stage[k];
-            sum += w2 * (c.b * c.b - 2 * c.a * (1 - w2 * c.a)) / loss_of(c, w2);
-        }
-        return sum;
     }
 };
 
@@ -292,19 +286,6 @@ Extremum golden_extremum(const Loss& loss, double a, double b, bool greatest) {
     return better(f1, f2) ? Extremum{x1, f1} : Extremum{x2, f2};
 }
 
-// How far, as a factor, one build's loss can go beyond its sampled extremum between two grid
-// points. With u = ln f, a second-order stage's ln |1/H|^2 has curvature |d2/du2| at most
-// 8 Q^2 (at its f0, for Q >= 1; at most 4 below) and at most 2/d^2 at a distance d (in u)
-// from its f0; a first-order stage's at most 1. The grid's step h is at most a tenth of 1/Q
-// near a stage's f0 and a tenth of d beyond, and an extremum lies between two samples, so it
-// exceeds the greater of them by at most K h^2 / 8 in ln |1/H|^2: 0.01 per stage near its f0
-// and 0.004 beyond, 0.06 for six stages, a factor of 1.062. A sampled extremum of a build
-// further than 1.2 from the level cannot reach it and is not refined. The envelopes of a box
-// (the range's walks) are not smooth at every point, and every sampled extremum of theirs is
-// refined.
-constexpr double kExtremumReach = 1.2;
-constexpr double kAnyReach = std::numeric_limits<double>::infinity();
-
 // Where a crossing lies: from `low` to `high`, where the loss less the level is `gap_low` and
 // `gap_high` (of opposite signs, or one of them 0). `index` is the grid point that closes the
 // bracket of a first crossing, (points[index - 1], points[index]], or opens that of a last
@@ -320,13 +301,13 @@ struct Bracket {
 
 // The first crossing of the loss up through `level` at or after grid point `from`, given that
 // it is below the level at the point before (at 0 Hz, where it is 1, for from = 0).
-// sample(i) is the loss at points[i]; refine(a, b, greatest) the greatest loss in [a, b]. A
-// sampled maximum (a point above the one before and at least the one after) within a factor
-// `reach` of the level is refined: a dip to the level between two points, which no sample
-// shows, is still found.
+// sample(i) is the loss at points[i]; refine(a, b, greatest) the greatest loss in [a, b]. Every
+// sampled maximum (a point above the one before and at least the one after) is refined: a dip
+// to the level between two points, which no sample shows, is still found. For the box's
+// envelopes, which have kinks where the extreme set changes.
 template <class Sample, class Refine>
 Bracket first_up(std::span<const double> points, std::size_t from, const Sample& sample,
-                 const Refine& refine, double level, double reach) {
+                 const Refine& refine, double level) {
     double x1 = from == 0 ? 0 : points[from - 1];
     double d1 = from == 0 ? 1 : sample(from - 1);
     double x0 = x1;
@@ -335,7 +316,7 @@ Bracket first_up(std::span<const double> points, std::size_t from, const Sample&
         const double x = points[i];
         const double d = sample(i);
         if (d >= level) return {true, i, x1, x, d1 - level, d - level};
-        if (d1 > d0 && d1 >= d && d1 * reach >= level) {
+        if (d1 > d0 && d1 >= d) {
             const Extremum e = refine(x0, x, true);
             if (e.loss >= level) {
                 if (e.hz <= x1) return {true, i - 1, x0, e.hz, d0 - level, e.loss - level};
@@ -357,7 +338,7 @@ Bracket first_up(std::span<const double> points, std::size_t from, const Sample&
 // low 0), else there is none.
 template <class Sample, class Refine>
 Bracket last_down(std::span<const double> points, std::size_t above, const Sample& sample,
-                  const Refine& refine, double level, double reach) {
+                  const Refine& refine, double level) {
     double x1 = points[above];
     double d1 = sample(above);
     double x0 = x1;
@@ -366,7 +347,7 @@ Bracket last_down(std::span<const double> points, std::size_t above, const Sampl
         const double x = points[i];
         const double d = sample(i);
         if (d <= level) return {true, i, x, x1, d - level, d1 - level};
-        if (d1 < d0 && d1 <= d && d1 <= level * reach) {
+        if (d1 < d0 && d1 <= d) {
             const Extremum e = refine(x, x0, false);
             if (e.loss <= level) {
                 if (e.hz >= x1) return {true, i + 1, e.hz, x0, e.loss - level, d0 - level};
@@ -390,17 +371,190 @@ double crossing_hz(const Bracket& b, const Loss& loss, double level) {
     return bracketed_root(gap, b.low, b.high, b.gap_low, b.gap_high);
 }
 
-// The greatest (or least) loss of one build in [a, b]: where its logarithmic slope changes
-// sign there, the root of the slope by regula falsi; else golden-section search.
-Extremum build_extremum(const Build& build, double a, double b, bool greatest) {
-    const auto slope = [&](double hz) { return build.log_slope(hz); };
-    const double slope_a = slope(a);
-    const double slope_b = slope(b);
-    if (greatest ? slope_a > 0 && slope_b < 0 : slope_a < 0 && slope_b > 0) {
-        const double hz = bracketed_root(slope, a, b, slope_a, slope_b);
-        return {hz, build.loss(hz)};
+// --- Walks of builds, cleared by the curvature of their loss ---
+
+// A bound on how far a build's ln |1/H|^2 strays from its chord between two frequencies. In
+// u = ln f, a second-order stage's has curvature |d2/du2| at most max(8 Q^2, 4) (8 Q^2 at f0,
+// for Q >= 1) and at most 2/d^2 at a distance d from f0; a first-order stage's (4y/(1+y)^2,
+// y = (f/f0)^2) at most 1 and 2/d^2. (Both found on a fine grid of u for Q from 0.3 to 100;
+// 8 Q^2 also in closed form at f0. Below Q = 1/sqrt(2) the loss is 1 + (1/Q^2 - 2) y + y^2,
+// a sum of positive multiples of e^0, e^2u and e^4u, whose logarithm has curvature at most
+// 4; below Q = 0.3 its two real poles part far from f0 and only that bound is used.) So
+// between lo and hi, Delta = ln(hi/lo) apart, the loss
+// lies within K Delta^2/8 of the chord through its values there, K the sum of the stages'
+// bounds over [lo, hi], each taken for the highest Q and the nearest f0 of the stage's spread,
+// so that one bound serves every build of a box. |ln(f/f0)| is at least (f - f0)/f above f0
+// and (f0 - f)/f0 below, and Delta at most hi/lo - 1.
+constexpr double kSplitPolesQ = 0.3;
+
+double chord_distance(const Spread& spread, double lo, double hi) {
+    double k_sum = 0;
+    for (int k = 0; k < spread.count; ++k) {
+        const StageSpread& s = spread.stage[k];
+        const double peak = s.order == 2 ? std::fmax(8 * s.q_high * s.q_high, 4) : 1;
+        double d = 0;
+        if (s.f0_high < lo) d = (lo - s.f0_high) / lo;
+        if (s.f0_low > hi) d = (s.f0_low - hi) / s.f0_low;
+        const bool split = s.order == 2 && s.q_low < kSplitPolesQ;
+        const double far = d > 0 && !split ? 2 / (d * d) : peak;
+        k_sum += far < peak ? far : peak;
     }
-    return golden_extremum([&](double hz) { return build.loss(hz); }, a, b, greatest);
+    const double delta = hi / lo - 1;
+    return k_sum * delta * delta / 8;
+}
+
+// The value that clears a stretch whose chord distance is x: no crossing lies between two
+// samples when, before a first crossing, the greater of them is below level (1 - x) (e^x is at
+// most 1/(1 - x)), or, before a last one, the smaller is above level / (1 - x).
+double clearing_value(double x, double level, bool last) {
+    if (!(x < 1)) return last ? std::numeric_limits<double>::infinity() : 0;
+    return last ? level / (1 - x) : level * (1 - x);
+}
+
+bool clear_between(const Spread& spread, double lo, double d_lo, double hi, double d_hi,
+                   double level, bool last) {
+    if (!(lo > 0)) return false;
+    const double value = clearing_value(chord_distance(spread, lo, hi), level, last);
+    return last ? d_lo > value && d_hi > value : d_lo < value && d_hi < value;
+}
+
+// Where a build's loss reaches the level between samples at lo and hi that are both on the
+// side it starts from (below the level before a first crossing, above before a last one):
+// halves the interval until the bound clears each half or a midpoint reaches the level, the
+// earlier half first for a first crossing, the later for a last one. Found false when it does
+// not, or only within 2^-40 of the step, where it can only touch the level within rounding.
+template <class Loss>
+Bracket reaches_between(const Loss& loss, const Spread& spread, double lo, double d_lo, double hi,
+                        double d_hi, double level, bool last, int depth = 40) {
+    if (depth == 0 || clear_between(spread, lo, d_lo, hi, d_hi, level, last)) return {};
+    const double mid = lo + (hi - lo) / 2;
+    const double d_mid = loss(mid);
+    if (!last && d_mid >= level) return {true, 0, lo, mid, d_lo - level, d_mid - level};
+    if (last && d_mid <= level) return {true, 0, mid, hi, d_mid - level, d_hi - level};
+    const auto half = [&](double a, double d_a, double b, double d_b) {
+        return reaches_between(loss, spread, a, d_a, b, d_b, level, last, depth - 1);
+    };
+    if (!last) {
+        const Bracket earlier = half(lo, d_lo, mid, d_mid);
+        return earlier.found ? earlier : half(mid, d_mid, hi, d_hi);
+    }
+    const Bracket later = half(mid, d_mid, hi, d_hi);
+    return later.found ? later : half(lo, d_lo, mid, d_mid);
+}
+
+// The strides of the walks: 1, 2, 4, 8 and 16 points.
+constexpr int kStrideLevels = 5;
+constexpr int kFirstStrideLevel = 2;
+
+// The points a build is walked over, with w^2 at each and, for every point i and stride level
+// s, the value that clears the stretch from point i to point i + 2^s for every build of the
+// spread (clearing_value; 0 or infinity where no stretch that long is left).
+struct WalkPoints {
+    std::vector<double> hz;
+    std::vector<double> w2;
+    std::vector<double> clear[kStrideLevels];
+};
+
+WalkPoints walk_points(std::vector<double> hz, const Spread& spread, BuildCutoff cutoff) {
+    WalkPoints p;
+    p.hz = std::move(hz);
+    const std::size_t n = p.hz.size();
+    for (const double f : p.hz)
+        p.w2.push_back(angular_squared(f));
+    for (int s = 0; s < kStrideLevels; ++s) {
+        const std::size_t stride = std::size_t{1} << s;
+        p.clear[s].resize(n, clearing_value(1, cutoff.loss, cutoff.last));
+        for (std::size_t i = 0; i + stride < n; ++i) {
+            if (!(p.hz[i] > 0)) continue;
+            const double x = chord_distance(spread, p.hz[i], p.hz[i + stride]);
+            p.clear[s][i] = clearing_value(x, cutoff.loss, cutoff.last);
+        }
+    }
+    return p;
+}
+
+// A build's first crossing over the points at or after point 1, the loss at point 0 below
+// the level. Strides over as many points as the bound clears (doubling up to 16, halving where
+// it does not), down to single steps, where a sample at the level closes the bracket and
+// otherwise reaches_between decides. The bracket is as first_up's.
+template <class Loss>
+Bracket build_first_up(const WalkPoints& p, const Loss& loss, const Spread& spread,
+                       BuildCutoff cutoff, const Build& build) {
+    const double level = cutoff.loss;
+    const std::size_t n = p.hz.size();
+    std::size_t i = 0;
+    double d = build.loss_at(p.w2[0]);
+    int s = kFirstStrideLevel;
+    while (i + 1 < n) {
+        while (s > 0 && i + (std::size_t{1} << s) >= n)
+            --s;
+        const std::size_t j = i + (std::size_t{1} << s);
+        const double d_j = build.loss_at(p.w2[j]);
+        if (d < p.clear[s][i] && d_j < p.clear[s][i]) {
+            i = j;
+            d = d_j;
+            s = std::min(s + 1, kStrideLevels - 1);
+            continue;
+        }
+        if (s > 0) {
+            --s;
+            continue;
+        }
+        if (d_j >= level) return {true, j, p.hz[i], p.hz[j], d - level, d_j - level};
+        Bracket between = reaches_between(loss, spread, p.hz[i], d, p.hz[j], d_j, level, false);
+        if (between.found) {
+            between.index = j;
+            return between;
+        }
+        i = j;
+        d = d_j;
+    }
+    return {};
+}
+
+// A build's last crossing over the points, the loss at the last point above the level, as
+// build_first_up walks, going down; below the lowest point as last_down has it.
+template <class Loss>
+Bracket build_last_down(const WalkPoints& p, const Loss& loss, const Spread& spread,
+                        BuildCutoff cutoff, const Build& build) {
+    const double level = cutoff.loss;
+    std::size_t i = p.hz.size() - 1;
+    double d = build.loss_at(p.w2[i]);
+    int s = kFirstStrideLevel;
+    while (i > 0) {
+        while (s > 0 && (std::size_t{1} << s) > i)
+            --s;
+        const std::size_t j = i - (std::size_t{1} << s);
+        const double d_j = build.loss_at(p.w2[j]);
+        if (d > p.clear[s][j] && d_j > p.clear[s][j]) {
+            i = j;
+            d = d_j;
+            s = std::min(s + 1, kStrideLevels - 1);
+            continue;
+        }
+        if (s > 0) {
+            --s;
+            continue;
+        }
+        if (d_j <= level) return {true, j, p.hz[j], p.hz[i], d_j - level, d - level};
+        Bracket between = reaches_between(loss, spread, p.hz[j], d_j, p.hz[i], d, level, true);
+        if (between.found) {
+            between.index = j;
+            return between;
+        }
+        i = j;
+        d = d_j;
+    }
+    if (1 - level <= 0) return {true, 0, 0, p.hz[0], 1 - level, d - level};
+    return {};
+}
+
+// A build's crossing over the points.
+Bracket build_crossing(const WalkPoints& p, const Spread& spread, BuildCutoff cutoff,
+                       const Build& build) {
+    const auto loss = [&](double hz) { return build.loss(hz); };
+    if (cutoff.last) return build_last_down(p, loss, spread, cutoff, build);
+    return build_first_up(p, loss, spread, cutoff, build);
 }
 
 // --- The stages' gain extremes ---
@@ -439,36 +593,56 @@ class LeastGain {
 
     double operator()(double hz) const {
         const double w2 = angular_squared(hz);
-        constexpr double kWidening = 1 / ((1 - kRangeSlack) * (1 - kRangeSlack));
         double product = 1;
-        for (int k = 0; k < count_; ++k) {
-            const Corners& c = corners_[k];
-            double greatest = 0;
-            for (int i = 0; i < c.count; ++i)
-                greatest = std::fmax(greatest, loss_of(c.coefficient[i], w2));
-            product *= greatest * kWidening;
-        }
+        for (int k = 0; k < count_; ++k)
+            product *= stage_at(k, w2);
         return product;
     }
+
+    // Stage k's greatest |1/H|^2, widened.
+    double stage(int k, double hz) const { return stage_at(k, angular_squared(hz)); }
 
   private:
     struct Corners {
         int count = 0;
         Coefficients coefficient[16];
     };
+
+    double stage_at(int k, double w2) const {
+        constexpr double kWidening = 1 / ((1 - kRangeSlack) * (1 - kRangeSlack));
+        const Corners& c = corners_[k];
+        double greatest = 0;
+        for (int i = 0; i < c.count; ++i) {
+            const double loss = loss_of(c.coefficient[i], w2);
+            greatest = loss > greatest ? loss : greatest;  // inlined, unlike std::fmax
+        }
+        return greatest * kWidening;
+    }
+
     int count_;
     Corners corners_[kMaxStages];
 };
 
 // The product of the stages' least |1/H|^2 (their greatest gains, widened).
-double greatest_gain_loss(const CascadeBox& box, double hz) {
-    double product = 1;
-    for (int k = 0; k < box.stage_count; ++k) {
-        const double gain = stage_gain_extremes(box.order[k], box.box[k], hz).gain.high;
-        product /= gain * gain;
+class GreatestGain {
+  public:
+    explicit GreatestGain(const CascadeBox& box) : box_(box) {}
+
+    double operator()(double hz) const {
+        double product = 1;
+        for (int k = 0; k < box_.stage_count; ++k)
+            product *= stage(k, hz);
+        return product;
     }
-    return product;
-}
+
+    double stage(int k, double hz) const {
+        const double gain = stage_gain_extremes(box_.order[k], box_.box[k], hz).gain.high;
+        return 1 / (gain * gain);
+    }
+
+  private:
+    const CascadeBox& box_;
+};
 
 // The build that puts every stage at its least (or greatest) gain at `hz`.
 CascadeCircuit extreme_build(const CascadeBox& box, double hz, bool greatest) {
@@ -500,16 +674,40 @@ double cutoff_of(const CascadeCircuit& build, BuildCutoff cutoff) {
     return build_cutoff_hz(stages_of(build), cutoff);
 }
 
-// The crossing of `loss` on the walk's grid from `from` up (first) or `from` down (last).
-template <class Loss>
-Bracket walk_from(const RangeWalk& walk, std::size_t from, const Loss& loss, BuildCutoff cutoff) {
+// The crossing of an envelope (LeastGain or GreatestGain) on the walk's grid from `from` up
+// (first) or `from` down (last). A sampled maximum of the least gains' loss (before a first
+// crossing) or minimum of the greatest gains' (before a last one) is refined only where the
+// chord bound does not clear it: each stage's envelope is the greatest (least) of smooth
+// losses of sets of the box, so between two samples its maximum (minimum) lies within the
+// chord distance of the greater (lesser) of its two samples, and the product of those stays
+// on the starting side. The other kind of extremum, where the envelopes have kinks, is always
+// refined.
+template <class Envelope>
+Bracket walk_from(const RangeWalk& walk, std::size_t from, const Envelope& envelope,
+                  BuildCutoff cutoff, const Spread& spread, bool bounded) {
     const std::span<const double> points = walk.points;
-    const auto sample = [&](std::size_t i) { return loss(points[i]); };
+    const auto sample = [&](std::size_t i) { return envelope(points[i]); };
     const auto refine = [&](double a, double b, bool greatest) {
-        return golden_extremum(loss, a, b, greatest);
+        if (bounded && a > 0) {
+            double product = 1;
+            for (int k = 0; k < spread.count; ++k) {
+                const double at_a = envelope.stage(k, a);
+                const double at_b = envelope.stage(k, b);
+                product *= greatest == (at_a > at_b) ? at_a : at_b;
+            }
+            const double x = chord_distance(spread, a, b);
+            // Conclusive: an end of the extremum's possible values that stays on its side.
+            if (x < 1 && greatest && product < cutoff.loss * (1 - x)) {
+                return Extremum{a, product / (1 - x)};
+            }
+            if (x < 1 && !greatest && product * (1 - x) > cutoff.loss) {
+                return Extremum{a, product * (1 - x)};
+            }
+        }
+        return golden_extremum(envelope, a, b, greatest);
     };
-    if (cutoff.last) return last_down(points, from, sample, refine, cutoff.loss, kAnyReach);
-    return first_up(points, from, sample, refine, cutoff.loss, kAnyReach);
+    if (cutoff.last) return last_down(points, from, sample, refine, cutoff.loss);
+    return first_up(points, from, sample, refine, cutoff.loss);
 }
 
 // The cutoff of the build that puts every stage at its least (or greatest) gain at `hz`.
@@ -557,10 +755,11 @@ Witness farthest_witness(const CascadeBox& box, BuildCutoff cutoff, const RangeW
 
 void walk_first(const CascadeBox& box, BuildCutoff cutoff, RangeWalk& walk) {
     const LeastGain least_gain(box);
-    const auto greatest_gain = [&](double hz) { return greatest_gain_loss(box, hz); };
-    const Bracket low = walk_from(walk, 0, least_gain, cutoff);
+    const GreatestGain greatest_gain(box);
+    const Spread spread = spread_of(box);
+    const Bracket low = walk_from(walk, 0, least_gain, cutoff, spread, true);
     if (!low.found) return;
-    const Bracket high = walk_from(walk, low.index, greatest_gain, cutoff);
+    const Bracket high = walk_from(walk, low.index, greatest_gain, cutoff, spread, false);
     if (!high.found) return;
     walk.from = low.index == 0 ? RangeWalk::kNone : low.index - 1;
     walk.to = high.index;
@@ -578,10 +777,13 @@ void walk_first(const CascadeBox& box, BuildCutoff cutoff, RangeWalk& walk) {
 
 void walk_last(const CascadeBox& box, BuildCutoff cutoff, RangeWalk& walk) {
     const LeastGain least_gain(box);
-    const auto greatest_gain = [&](double hz) { return greatest_gain_loss(box, hz); };
-    const Bracket high = walk_from(walk, walk.points.size() - 1, greatest_gain, cutoff);
+    const GreatestGain greatest_gain(box);
+    const Spread spread = spread_of(box);
+    const Bracket high =
+        walk_from(walk, walk.points.size() - 1, greatest_gain, cutoff, spread, true);
     walk.to = high.found ? high.index + 1 : 0;
-    const Bracket low = high.found ? walk_from(walk, walk.to, least_gain, cutoff) : Bracket{};
+    const Bracket low =
+        high.found ? walk_from(walk, walk.to, least_gain, cutoff, spread, false) : Bracket{};
     // A crossing under the lowest grid point leaves no point below which no cutoff lies.
     walk.from = low.found && low.low > 0 ? low.index : RangeWalk::kNone;
     CascadeCutoffRange& r = walk.range;
@@ -616,32 +818,27 @@ RangeWalk range_walk(const CascadeBox& box, BuildCutoff cutoff) {
 
 // --- The yield ---
 
-// The points each build is evaluated at (see the comment at the top), with w^2 at each.
-struct YieldPoints {
-    std::vector<double> hz;
-    std::vector<double> w2;
-};
-
-YieldPoints yield_points(const RangeWalk& walk, double target_hz) {
-    YieldPoints p;
+// The points every build of the yield is walked over (see the comment at the top): the grid
+// from the last point where every build is still on its starting side to the first beyond
+// which every build has crossed, with the bands' ends inserted.
+WalkPoints yield_points(const RangeWalk& walk, const Spread& spread, BuildCutoff cutoff,
+                        double target_hz) {
     const bool from_zero = walk.from == RangeWalk::kNone;
     const double from = from_zero ? 0 : walk.points[walk.from];
     const double to = walk.points[walk.to];
-    p.hz.push_back(from);
+    std::vector<double> hz{from};
     for (std::size_t i = from_zero ? 0 : walk.from; i <= walk.to; ++i) {
-        if (walk.points[i] > from) p.hz.push_back(walk.points[i]);
+        if (walk.points[i] > from) hz.push_back(walk.points[i]);
     }
     for (const double percent : kYieldBandPercent) {
         for (const double end :
              {target_hz * (1 - percent / 100), target_hz * (1 + percent / 100)}) {
-            if (end > from && end < to) p.hz.push_back(end);
+            if (end > from && end < to) hz.push_back(end);
         }
     }
-    std::sort(p.hz.begin(), p.hz.end());
-    p.hz.erase(std::unique(p.hz.begin(), p.hz.end()), p.hz.end());
-    for (const double hz : p.hz)
-        p.w2.push_back(angular_squared(hz));
-    return p;
+    std::sort(hz.begin(), hz.end());
+    hz.erase(std::unique(hz.begin(), hz.end()), hz.end());
+    return walk_points(std::move(hz), spread, cutoff);
 }
 
 // The neighbouring points a build's cutoff lies between: (below, above] for a first crossing,
@@ -651,20 +848,15 @@ struct Between {
     double above;
 };
 
-Between cutoff_between(const Build& build, const YieldPoints& p, BuildCutoff cutoff) {
-    const std::span<const double> hz = p.hz;
-    const auto sample = [&](std::size_t i) { return build.loss_at(p.w2[i]); };
-    const auto refine = [&](double a, double b, bool greatest) {
-        return build_extremum(build, a, b, greatest);
-    };
-    const std::size_t last = hz.size() - 1;
+Between cutoff_between(const Build& build, const WalkPoints& p, const Spread& spread,
+                       BuildCutoff cutoff) {
+    const std::vector<double>& hz = p.hz;
+    const Bracket b = build_crossing(p, spread, cutoff, build);
     if (cutoff.last) {
-        const Bracket b = last_down(hz, last, sample, refine, cutoff.loss, kExtremumReach);
         if (!b.found || b.low < hz[0]) return {hz[0], hz[0]};
         return {hz[b.index], hz[b.index + 1]};
     }
-    const Bracket b = first_up(hz, 1, sample, refine, cutoff.loss, kExtremumReach);
-    if (!b.found) return {hz[last], hz[last]};
+    if (!b.found) return {hz.back(), hz.back()};
     return {hz[b.index - 1], hz[b.index]};
 }
 
@@ -686,7 +878,9 @@ CutoffYield yield_over(std::span<const StageCircuit> nominal, const PartToleranc
                        std::uint64_t seed, int draws) {
     CutoffYield yield;
     if (walk.points.empty() || std::isnan(walk.range.hz.low)) return yield;
-    const YieldPoints points = yield_points(walk, target_hz);
+    const CascadeBox box = cascade_box(nominal, tolerances);
+    const Spread spread = spread_of(box);
+    const WalkPoints points = yield_points(walk, spread, cutoff, target_hz);
     double low_end[kYieldBands];
     double high_end[kYieldBands];
     for (int band = 0; band < kYieldBands; ++band) {
@@ -698,7 +892,8 @@ CutoffYield yield_over(std::span<const StageCircuit> nominal, const PartToleranc
     SplitMix64 random{seed};
     yield.draws = draws;
     for (int i = 0; i < draws; ++i) {
-        const Between b = cutoff_between(drawn_build(nominal, r, c, random), points, cutoff);
+        const Between b =
+            cutoff_between(drawn_build(nominal, r, c, random), points, spread, cutoff);
         for (int band = 0; band < kYieldBands; ++band) {
             if (b.below >= low_end[band] && b.above <= high_end[band]) ++yield.within[band];
         }
@@ -809,17 +1004,18 @@ BuildCutoff build_cutoff(std::span<const StageCircuit> shown, CutoffRule rule) {
 
 double build_cutoff_hz(std::span<const StageCircuit> build, BuildCutoff cutoff) {
     if (!is_valid_cascade_circuit(build) || !is_valid_cutoff(cutoff)) return kNotANumber;
-    const std::vector<double> points = grid_points(spread_of(build));
+    const Spread spread = spread_of(build);
+    const WalkPoints points = walk_points(grid_points(spread), spread, cutoff);
     const Build b = build_of(build);
     const auto loss = [&](double hz) { return b.loss(hz); };
-    const auto sample = [&](std::size_t i) { return b.loss(points[i]); };
-    const auto refine = [&](double lo, double hi, bool greatest) {
-        return build_extremum(b, lo, hi, greatest);
-    };
-    const double level = cutoff.loss;
-    const Bracket bracket =
-        cutoff.last ? last_down(points, points.size() - 1, sample, refine, level, kExtremumReach)
-                    : first_up(points, 0, sample, refine, level, kExtremumReach);
+    // Below the lowest point every loss is within 1e-14 of 1, its value at 0 Hz: no first
+    // crossing lies there unless the lowest point has crossed already.
+    const double lowest = b.loss_at(points.w2[0]);
+    if (!cutoff.last && lowest >= cutoff.loss) {
+        const Bracket b0{true, 0, 0, points.hz[0], 1 - cutoff.loss, lowest - cutoff.loss};
+        return crossing_hz(b0, loss, cutoff.loss);
+    }
+    const Bracket bracket = build_crossing(points, spread, cutoff, b);
     if (!bracket.found && !cutoff.last) return kNotANumber;
     return crossing_hz(bracket, loss, cutoff.loss);
 }

@@ -82,8 +82,9 @@ BuildCutoff build_cutoff(std::span<const StageCircuit> shown, CutoffRule rule);
 // 5 %, a tenth of every second-order stage's distance from its f0 and a tenth of its 1/Q, from
 // 1e-8 of the lowest stage frequency to twice the highest), the first grid point where the
 // product of the stages' |1/H|^2 reaches the loss (or, for a last crossing, going down, the
-// first at or below it) brackets the crossing, as does any sampled extremum near the level
-// whose refined value crosses it; regula falsi then finds it to a few ulps. For a first
+// first at or below it) brackets the crossing; between two points that bracket none, a bound
+// on the curvature of its logarithm shows that none lies between them, or halving finds it.
+// Regula falsi then finds it to a few ulps. For a first
 // crossing of loss 2 or 4 the same frequency as cascade_cutoff_hz on the build's stages. Not a
 // number for invalid stages or a loss that is not positive and finite; 0 for a last crossing
 // that no frequency has.
