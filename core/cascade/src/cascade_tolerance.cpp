@@ -415,7 +415,7 @@ WalkPoints yield_points(const RangeWalk& walk, const Spread& spread, BuildCutoff
     }
     std::sort(hz.begin(), hz.end());
     hz.erase(std::unique(hz.begin(), hz.end()), hz.end());
-    return walk_points(std::move(hz), spread, cutoff);
+    return walk_points(std::move(hz), spread, cutoff, true);
 }
 
 // The neighbouring points a build's cutoff lies between: (below, above] for a first crossing,
@@ -445,7 +445,7 @@ Build drawn_build(std::span<const StageCircuit> nominal, double r, double c, Spl
         if (s.order == 2) parts.R2 = random.drawn(s.parts.R2, r);
         parts.C1 = random.drawn(s.parts.C1, c);
         if (s.order == 2) parts.C2 = random.drawn(s.parts.C2, c);
-        build.stage[build.count++] = coefficients_of(s.order, parts);
+        build.add(coefficients_of(s.order, parts));
     }
     return build;
 }
@@ -582,7 +582,7 @@ BuildCutoff build_cutoff(std::span<const StageCircuit> shown, CutoffRule rule) {
 double build_cutoff_hz(std::span<const StageCircuit> build, BuildCutoff cutoff) {
     if (!is_valid_cascade_circuit(build) || !is_valid_cutoff(cutoff)) return kNotANumber;
     const Spread spread = spread_of(build);
-    const WalkPoints points = walk_points(grid_points(spread), spread, cutoff);
+    const WalkPoints points = walk_points(grid_points(spread), spread, cutoff, false);
     const Build b = build_of(build);
     const auto loss = [&](double hz) { return b.loss(hz); };
     // Below the lowest point every loss is within 1e-14 of 1, its value at 0 Hz: no first

@@ -35,7 +35,7 @@ double step_after(const Spread& spread, double hz) {
 Build build_of(std::span<const StageCircuit> stages) {
     Build build;
     for (const StageCircuit& s : stages)
-        build.stage[build.count++] = coefficients_of(s.order, s.parts);
+        build.add(coefficients_of(s.order, s.parts));
     return build;
 }
 
@@ -117,20 +117,25 @@ bool clear_between(const Spread& spread, double lo, double d_lo, double hi, doub
     return last ? d_lo > value && d_hi > value : d_lo < value && d_hi < value;
 }
 
-WalkPoints walk_points(std::vector<double> hz, const Spread& spread, BuildCutoff cutoff) {
+double stretch_clearing(const std::vector<double>& hz, std::size_t i, std::size_t stride,
+                        const Spread& spread, BuildCutoff cutoff) {
+    if (i + stride >= hz.size() || !(hz[i] > 0)) {
+        return clearing_value(1, cutoff.loss, cutoff.last);
+    }
+    const double x = chord_distance(spread, hz[i], hz[i + stride]);
+    return clearing_value(x, cutoff.loss, cutoff.last);
+}
+
+WalkPoints walk_points(std::vector<double> hz, const Spread& spread, BuildCutoff cutoff,
+                       bool tabled) {
     WalkPoints p;
     p.hz = std::move(hz);
-    const std::size_t n = p.hz.size();
     for (const double f : p.hz)
         p.w2.push_back(angular_squared(f));
-    for (int s = 0; s < kStrideLevels; ++s) {
-        const std::size_t stride = std::size_t{1} << s;
-        p.clear[s].resize(n, clearing_value(1, cutoff.loss, cutoff.last));
-        for (std::size_t i = 0; i + stride < n; ++i) {
-            if (!(p.hz[i] > 0)) continue;
-            const double x = chord_distance(spread, p.hz[i], p.hz[i + stride]);
-            p.clear[s][i] = clearing_value(x, cutoff.loss, cutoff.last);
-        }
+    if (!tabled) return p;
+    for (std::size_t s = 0; s < kStrideLevels; ++s) {
+        for (std::size_t i = 0; i < p.hz.size(); ++i)
+            p.clear[s].push_back(stretch_clearing(p.hz, i, std::size_t{1} << s, spread, cutoff));
     }
     return p;
 }

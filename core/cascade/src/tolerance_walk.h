@@ -39,17 +39,27 @@ inline double angular_squared(double hz) {
     return omega * omega;
 }
 
-// A build as its stages' coefficients.
+// A build as its stages' coefficients, a and b^2 side by side.
 struct Build {
     int count = 0;
-    Coefficients stage[kMaxStages];
+    double a[kMaxStages];
+    double b_squared[kMaxStages];
+
+    void add(Coefficients c) {
+        a[count] = c.a;
+        b_squared[count] = c.b * c.b;
+        ++count;
+    }
 
     double loss(double hz) const { return loss_at(angular_squared(hz)); }
 
+    // The product of the stages' (1 - w^2 a)^2 + w^2 b^2.
     double loss_at(double w2) const {
         double product = 1;
-        for (int k = 0; k < count; ++k)
-            product *= loss_of(stage[k], w2);
+        for (int k = 0; k < count; ++k) {
+            const double real = 1 - w2 * a[k];
+            product *= real * real + w2 * b_squared[k];
+        }
         return product;
     }
 };
@@ -263,16 +273,27 @@ Bracket reaches_between(const Loss& loss, const Spread& spread, double lo, doubl
 constexpr int kStrideLevels = 5;
 constexpr int kFirstStrideLevel = 2;
 
-// The points a build is walked over, with w^2 at each and, for every point i and stride level
-// s, the value that clears the stretch from point i to point i + 2^s for every build of the
-// spread (clearing_value; 0 or infinity where no stretch that long is left).
+// The value that clears the stretch of `hz` from point i to point i + stride for every build
+// of the spread (clearing_value; 0 or infinity where no stretch that long is left).
+double stretch_clearing(const std::vector<double>& hz, std::size_t i, std::size_t stride,
+                        const Spread& spread, BuildCutoff cutoff);
+
+// The points a build is walked over, with w^2 at each and, when tabled, stretch_clearing for
+// every point i and stride 2^s, made once for many builds.
 struct WalkPoints {
     std::vector<double> hz;
     std::vector<double> w2;
-    std::vector<double> clear[kStrideLevels];
+    std::vector<double> clear[kStrideLevels];  // empty when not tabled
+
+    double clearing(int s, std::size_t i, const Spread& spread, BuildCutoff cutoff) const {
+        const std::size_t level = static_cast<std::size_t>(s);
+        if (!clear[level].empty()) return clear[level][i];
+        return stretch_clearing(hz, i, std::size_t{1} << s, spread, cutoff);
+    }
 };
 
-WalkPoints walk_points(std::vector<double> hz, const Spread& spread, BuildCutoff cutoff);
+WalkPoints walk_points(std::vector<double> hz, const Spread& spread, BuildCutoff cutoff,
+                       bool tabled);
 
 // A build's first crossing over the points at or after point 1, the loss at point 0 below
 // the level. Strides over as many points as the bound clears (doubling up to 16, halving where
@@ -291,7 +312,8 @@ Bracket build_first_up(const WalkPoints& p, const Loss& loss, const Spread& spre
             --s;
         const std::size_t j = i + (std::size_t{1} << s);
         const double d_j = build.loss_at(p.w2[j]);
-        if (d < p.clear[s][i] && d_j < p.clear[s][i]) {
+        const double clearing = p.clearing(s, i, spread, cutoff);
+        if (d < clearing && d_j < clearing) {
             i = j;
             d = d_j;
             s = std::min(s + 1, kStrideLevels - 1);
@@ -327,7 +349,8 @@ Bracket build_last_down(const WalkPoints& p, const Loss& loss, const Spread& spr
             --s;
         const std::size_t j = i - (std::size_t{1} << s);
         const double d_j = build.loss_at(p.w2[j]);
-        if (d > p.clear[s][j] && d_j > p.clear[s][j]) {
+        const double clearing = p.clearing(s, j, spread, cutoff);
+        if (d > clearing && d_j > clearing) {
             i = j;
             d = d_j;
             s = std::min(s + 1, kStrideLevels - 1);
