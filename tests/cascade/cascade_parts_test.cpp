@@ -1,8 +1,8 @@
 // Standard parts for a cascade and what its tolerances allow, checked in C++: each stage's best
 // set against every set of its neighbourhood, the figures against properties of the families,
-// the warnings, and the ranges and the yield against builds drawn and cornered one by one.
-// cascade_parts_reference.py checks the ranges' ends with an optimiser and the yield with its
-// own generator and roots.
+// the warnings, the first-order band against a dense sweep and the build cutoffs against the
+// cascade's own. cascade_parts_reference.py checks the ranges and bands with drawn and
+// cornered builds and an optimiser, and the yield with its own generator and roots.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -232,32 +232,22 @@ TEST(CascadeWarnings, RatioOutOfTheCapacitorsReach) {
 
 // --- Tolerances ---
 
-struct Builds {
-    std::vector<CascadeCircuit> list;
-};
-
-// Random builds of `nominal` within `t`, and builds with every part at an end of its range,
-// each stage's corner chosen at random.
-Builds random_and_corner_builds(const CascadeCircuit& nominal, PartTolerances t, int count) {
+// Builds of `nominal` with every part drawn within `t`.
+std::vector<CascadeCircuit> random_builds(const CascadeCircuit& nominal, PartTolerances t,
+                                          int count) {
     std::mt19937_64 random(0x6275696c);
     std::uniform_real_distribution<double> u(-1, 1);
-    std::bernoulli_distribution side;
-    Builds builds;
-    for (int i = 0; i < 2 * count; ++i) {
-        const bool corner = i >= count;
+    std::vector<CascadeCircuit> builds;
+    for (int i = 0; i < count; ++i) {
         CascadeCircuit b = nominal;
         for (int k = 0; k < b.stage_count; ++k) {
             CircuitParts& p = b.stages[k].parts;
-            const auto move = [&](double& part, double percent) {
-                const double x = corner ? (side(random) ? 1 : -1) : u(random);
-                part *= 1 + x * percent / 100;
-            };
-            move(p.R1, t.resistor_percent);
-            move(p.R2, t.resistor_percent);
-            move(p.C1, t.capacitor_percent);
-            move(p.C2, t.capacitor_percent);
+            for (double* part : {&p.R1, &p.R2})
+                *part *= 1 + u(random) * t.resistor_percent / 100;
+            for (double* part : {&p.C1, &p.C2})
+                *part *= 1 + u(random) * t.capacitor_percent / 100;
         }
-        builds.list.push_back(b);
+        builds.push_back(b);
     }
     return builds;
 }
@@ -275,43 +265,6 @@ const ToleranceCase kToleranceCases[] = {
     {{Response::chebyshev, 6, 1.0, ChebyshevEdge::ripple_edge}, {e96, e24}, {0.5, 1}},
     {{Response::bessel, 3}, {e192, e192}, {1, 1}},
 };
-
-TEST(CascadeTolerances, BuildsStayInsideTheRangesAndTheBandsAndReachTheEnds) {
-    for (const ToleranceCase& c : kToleranceCases) {
-        const CascadeDesign design = design_cascade(c.request, 1000);
-        const CascadeParts parts =
-            cascade_parts(design, 10000, PartsMethod::best, c.series, c.tolerances);
-        ASSERT_TRUE(parts.ranges_made);
-        const ValueRange range = parts.cutoff_range.hz;
-        const ValueRange reached = parts.cutoff_range.reached_hz;
-        SCOPED_TRACE(c.request.order);
-        // The builds named by the argument reach the ends (to the 1e-9 widening).
-        EXPECT_LE(range.low, reached.low);
-        EXPECT_GE(range.high, reached.high);
-        EXPECT_LT(reached.low - range.low, 1e-8 * range.low);
-        EXPECT_LT(range.high - reached.high, 1e-8 * range.high);
-        const double hz[] = {100, 700, 1000, 1300, 5000};
-        ResponseBand bands[5];
-        cascade_response_bands(parts, hz, bands);
-        for (const CascadeCircuit& b :
-             random_and_corner_builds(parts.shown, c.tolerances, 300).list) {
-            const double fc = build_cutoff_hz(stages_of(b), parts.build_cutoff);
-            EXPECT_TRUE(fc >= range.low && fc <= range.high) << fc;
-            Stage stages[kMaxStages];
-            for (int k = 0; k < b.stage_count; ++k)
-                stages[k] = built_stage(b.stages[k]);
-            for (int i = 0; i < 5; ++i) {
-                const ResponsePoint p =
-                    cascade_point({stages, static_cast<std::size_t>(b.stage_count)}, hz[i]);
-                EXPECT_TRUE(p.gain >= bands[i].gain.low && p.gain <= bands[i].gain.high);
-                EXPECT_TRUE(p.phase_deg >= bands[i].phase_deg.low &&
-                            p.phase_deg <= bands[i].phase_deg.high);
-                EXPECT_TRUE(p.group_delay_s >= bands[i].group_delay_s.low &&
-                            p.group_delay_s <= bands[i].group_delay_s.high);
-            }
-        }
-    }
-}
 
 TEST(CascadeTolerances, FirstOrderBandAgainstADenseSweepOfRC) {
     const ToleranceBox box = tolerance_box({10000, 10000, 15e-9, 15e-9}, {5, 10});
@@ -356,45 +309,12 @@ TEST(CascadeTolerances, NoToleranceGivesTheShownSetsOwnCutoff) {
     }
 }
 
-TEST(CascadeTolerances, YieldCountsWhatEachDrawsOwnCutoffSays) {
-    // Every draw made again from the same generator in the stated order, its cutoff found by
-    // build_cutoff_hz (the whole grid and a root), and compared with the bands.
-    for (const ToleranceCase& c : kToleranceCases) {
-        const CascadeDesign design = design_cascade(c.request, 1000);
-        const CascadeCircuit shown = standard_cascade(design, 10000, PartsMethod::best, c.series);
-        const BuildCutoff cutoff = build_cutoff(stages_of(shown), cutoff_rule(c.request));
-        const int draws = 2000;
-        const CutoffYield yield =
-            cascade_cutoff_yield(stages_of(shown), c.tolerances, cutoff, 1000, 42, draws);
-        SplitMix64 random{42};
-        int within[kYieldBands] = {};
-        for (int i = 0; i < draws; ++i) {
-            CascadeCircuit b = shown;
-            for (int k = 0; k < b.stage_count; ++k) {
-                CircuitParts& p = b.stages[k].parts;
-                const double r = c.tolerances.resistor_percent / 100;
-                const double cap = c.tolerances.capacitor_percent / 100;
-                p.R1 = random.drawn(p.R1, r);
-                if (b.stages[k].order == 2) p.R2 = random.drawn(p.R2, r);
-                p.C1 = random.drawn(p.C1, cap);
-                if (b.stages[k].order == 2) p.C2 = random.drawn(p.C2, cap);
-            }
-            const double error = std::fabs(build_cutoff_hz(stages_of(b), cutoff) / 1000 - 1);
-            for (int band = 0; band < kYieldBands; ++band)
-                within[band] += error <= kYieldBandPercent[band] / 100 ? 1 : 0;
-        }
-        EXPECT_EQ(yield.draws, draws);
-        for (int band = 0; band < kYieldBands; ++band)
-            EXPECT_EQ(yield.within[band], within[band]);
-    }
-}
-
 TEST(CascadeTolerances, FirstCrossingsAreTheCascadesCutoff) {
     // build_cutoff_hz walks its own grid; at half power and half amplitude it finds what
     // cascade_cutoff_hz finds on the build's stages.
     const CascadeDesign design = design_cascade({Response::chebyshev, 9, 2.0}, 1000);
     const CascadeCircuit shown = standard_cascade(design, 3300, PartsMethod::best, {e24, e12});
-    for (const CascadeCircuit& b : random_and_corner_builds(shown, {2, 5}, 20).list) {
+    for (const CascadeCircuit& b : random_builds(shown, {2, 5}, 40)) {
         Stage stages[kMaxStages];
         for (int k = 0; k < b.stage_count; ++k)
             stages[k] = built_stage(b.stages[k]);
