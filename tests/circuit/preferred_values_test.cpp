@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "nearest_member_cases.h"
+
 namespace kestrane {
 namespace {
 
@@ -228,6 +230,20 @@ TEST(NearestPreferred, ReachesBothEndsOfTheFloatRange) {
     EXPECT_EQ(nearest_preferred(3.399e38f, Series::e48), 3.32e38);
     EXPECT_EQ(nearest_preferred(largest, Series::e96), 3.40e38);
     EXPECT_EQ(nearest_preferred(largest, Series::e192), 3.40e38);
+}
+
+TEST(NearestMember, DoublesWithinUlpsOfAMidpointGoWhereExactArithmeticSends) {
+    // Expected from tests/tools/nearest_member_cases.py (exact fractions), down to subnormals
+    // and up to 1e292, where the members' powers of ten lie beyond the table.
+    for (const NearestMemberCase& c : kNearestMemberCases) {
+        const PreferredSeries series = *series_from_name(c.series);
+        const double member = std::strtod(c.member, nullptr);
+        EXPECT_EQ(nearest_member(c.value, series), member) << c.value;
+        EXPECT_EQ(nearest_member(-c.value, series), -member) << c.value;
+    }
+    EXPECT_EQ(nearest_member(0.0, Series::e12), 0.0);
+    EXPECT_TRUE(std::isnan(nearest_member(NAN, Series::e12)));
+    EXPECT_EQ(nearest_member(-INFINITY, Series::e12), -INFINITY);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -111,6 +112,73 @@ TEST(BestStandardSet, SearchPartsFarFromTheTargetStillGiveTheOptimum) {
     const BestSet best = best_standard_set(kDesign1k, 20, {e12, e6});
     expect_same_set(best, exhaustive_best(kDesign1k, 20, {e12, e6}));
     EXPECT_GT(best.error, 1);
+}
+
+// The exact parts of a stage of natural frequency f0 and quality factor q around resistors r:
+// R1 = R2 = r, C1 = 2q / (w0 r), C2 = 1 / (2 q w0 r).
+CircuitParts stage_parts(double f0, double q, double r) {
+    const double w0r = 2 * std::numbers::pi * f0 * r;
+    return {r, r, 2 * q / w0r, 1 / (2 * q * w0r)};
+}
+
+// Every set of best_stage_set's neighbourhood, C1 outermost and each list falling.
+BestSet exhaustive_stage_set(const CircuitParts& exact, const StageTarget& target,
+                             SeriesPair series) {
+    const Neighbourhood n = neighbourhood(exact, series);
+    BestSet best;
+    best.error = INFINITY;
+    for (std::size_t i = n.c1.count; i-- > 0;) {
+        for (std::size_t j = n.c2.count; j-- > 0;) {
+            for (std::size_t k = n.r2.count; k-- > 0;) {
+                const CircuitParts set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
+                const double error = stage_set_error(set, target);
+                if (goes_before(error, set, best.error, best.parts)) {
+                    best.error = error;
+                    best.parts = set;
+                }
+            }
+        }
+    }
+    best.found = true;
+    return best;
+}
+
+TEST(BestStageSet, NoWorseThanEveryOtherSetOfTheNeighbourhoodFromQHalfTo35) {
+    std::mt19937_64 random(0x73746167);
+    std::uniform_real_distribution<double> f0_decades(0, 5), r_decades(3, 5.5);
+    const SeriesPair pairs[] = {{e12, e12}, {e24, e6}, {e96, e24}, {e48, e12}, {e192, e96}};
+    const double qs[] = {0.5, 0.5412, 0.7071, 1.3066, 3.5, 11.1, 35.9};
+    for (std::size_t i = 0; i < std::size(qs); ++i) {
+        const StageTarget target{std::pow(10.0, f0_decades(random)), qs[i]};
+        const CircuitParts exact =
+            stage_parts(target.natural_hz, target.q, std::pow(10.0, r_decades(random)));
+        const SeriesPair series = pairs[i % std::size(pairs)];
+        SCOPED_TRACE(target.q);
+        const BestSet best = best_stage_set(exact, target, series);
+        expect_same_set(best, exhaustive_stage_set(exact, target, series));
+        // R1 is the resistor nearest to the exact one.
+        EXPECT_EQ(best.parts.R1, nearest_member(exact.R1, series.resistors));
+    }
+}
+
+TEST(BestStageSet, NoWorseThanEveryOtherSetInE192) {
+    // About 14 million sets each: a low-Q and a high-Q stage.
+    for (const StageTarget target : {StageTarget{377, 0.61}, StageTarget{12345, 8.2}}) {
+        const CircuitParts exact = stage_parts(target.natural_hz, target.q, 4700);
+        expect_same_set(best_stage_set(exact, target, {e192, e192}),
+                        exhaustive_stage_set(exact, target, {e192, e192}));
+    }
+}
+
+TEST(BestStageSet, ErrorIsOnNaturalFrequencyAndQAndNoSetWithoutACircuit) {
+    // R1 = R2 = 10k, C1 = 20 nF, C2 = 5 nF has f0 = 1/(2 pi 10k 10n) = 1591.549 Hz and
+    // Q = sqrt(R1 R2 C1 C2) / (C2 (R1 + R2)) = 1.
+    const CircuitParts set{10000, 10000, 20e-9, 5e-9};
+    EXPECT_NEAR(stage_set_error(set, {1591.5494309189535, 1.25}), 0.2, 1e-15);
+    EXPECT_NEAR(stage_set_error(set, {1591.5494309189535 * 2, 1}), 0.5, 1e-15);
+    EXPECT_FALSE(best_stage_set(set, {0, 1}, {e12, e12}).found);
+    EXPECT_FALSE(best_stage_set(set, {1000, NAN}, {e12, e12}).found);
+    EXPECT_FALSE(best_stage_set({10000, -1, 1e-9, 1e-9}, {1000, 1}, {e12, e12}).found);
 }
 
 TEST(BestStandardSet, NoSetWithoutACircuit) {

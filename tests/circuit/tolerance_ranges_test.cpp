@@ -266,6 +266,27 @@ TEST(ToleranceRanges, ResponseBandsHoldEverySetAndAreReached) {
     }
 }
 
+TEST(ToleranceRanges, GainExtremesAreTheBandsGainAndTheirSetsReachIt) {
+    for (const PartTolerances tolerances : {PartTolerances{1, 5}, PartTolerances{5, 10}}) {
+        const ToleranceBox box = tolerance_box(kReadmeSet, tolerances);
+        for (const double hz : {50.0, 700.0, 970.0, 1300.0, 4e4}) {
+            const GainExtremes e = box_gain_extremes(box, hz);
+            const ResponseBand band = box_response_band(box, hz);
+            EXPECT_EQ(e.gain.low, band.gain.low);
+            EXPECT_EQ(e.gain.high, band.gain.high);
+            for (const CircuitParts& set : {e.least_at, e.greatest_at}) {
+                EXPECT_TRUE(set.R1 >= box.low.R1 && set.R1 <= box.high.R1);
+                EXPECT_TRUE(set.R2 >= box.low.R2 && set.R2 <= box.high.R2);
+                EXPECT_TRUE(set.C1 >= box.low.C1 && set.C1 <= box.high.C1);
+                EXPECT_TRUE(set.C2 >= box.low.C2 && set.C2 <= box.high.C2);
+            }
+            expect_holds_and_tight(
+                e.gain, {circuit_point(e.least_at, hz).gain, circuit_point(e.greatest_at, hz).gain},
+                2e-9);
+        }
+    }
+}
+
 TEST(ToleranceRanges, ManyFrequenciesAtOnceAndNoTolerance) {
     const ToleranceBox box = tolerance_box(kReadmeSet, {1, 5});
     const double hz[] = {10, 970, 1e5};

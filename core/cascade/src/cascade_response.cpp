@@ -311,6 +311,34 @@ Peak output_peak(const CascadeDesign& design, int k) {
     return peak_gain(stages_of(design).first(static_cast<std::size_t>(k)));
 }
 
+GainRange gain_range_up_to(std::span<const Stage> stages, double hz) {
+    if (stages.empty() || !is_valid_cascade(stages) || !is_positive_finite(hz)) {
+        return {kNotANumber, kNotANumber};
+    }
+    GainRange range{1, 1};
+    const auto take = [&](double f) {
+        const double gain = cascade_gain(stages, f);
+        range.least = std::fmin(range.least, gain);
+        range.greatest = std::fmax(range.greatest, gain);
+    };
+    const auto slope = [&](double f) { return log_slope(stages, f); };
+    const Grid grid = grid_of(stages);
+    double below = std::fmin(grid.low, hz);
+    double slope_below = slope(below);
+    take(below);
+    for (int i = 0; i < kMaxGridPoints && below < hz; ++i) {
+        const double above = std::fmin(grid.next(below), hz);
+        const double slope_above = slope(above);
+        take(above);
+        if ((slope_below < 0) != (slope_above < 0)) {
+            take(bracketed_root(slope, below, above, slope_below, slope_above));
+        }
+        below = above;
+        slope_below = slope_above;
+    }
+    return range;
+}
+
 CutoffRule cutoff_rule(const CascadeRequest& request) {
     if (request.response == Response::linkwitz_riley) return {CutoffLevel::half_amplitude, 0};
     if (request.response == Response::chebyshev && request.edge == ChebyshevEdge::ripple_edge) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "kestrane/numeric/contract.h"
+
 namespace kestrane {
 namespace {
 
@@ -105,25 +107,169 @@ double member_value(DecimalMember member) {
     return std::strtod(power_text(member.hundredths, member.exponent).c_str(), nullptr);
 }
 
+// An unsigned integer of up to kLimbs 32-bit limbs, least significant first: just enough
+// arithmetic to compare a double's square with a product of two members exactly.
+class WideInteger {
+  public:
+    explicit WideInteger(std::uint64_t value) {
+        limb_[0] = static_cast<std::uint32_t>(value);
+        limb_[1] = static_cast<std::uint32_t>(value >> 32);
+        used_ = 2;
+    }
+
+    void multiply(std::uint32_t factor) {
+        std::uint64_t carry = 0;
+        for (int i = 0; i < used_; ++i) {
+            const std::uint64_t product = std::uint64_t{limb_[i]} * factor + carry;
+            limb_[i] = static_cast<std::uint32_t>(product);
+            carry = product >> 32;
+        }
+        if (carry != 0) push(static_cast<std::uint32_t>(carry));
+    }
+
+    // Times 5^count.
+    void multiply_by_power_of_five(int count) {
+        constexpr std::uint32_t kFivePower13 = 1220703125;  // 5^13, the largest below 2^32
+        for (; count >= 13; count -= 13)
+            multiply(kFivePower13);
+        for (; count > 0; --count)
+            multiply(5);
+    }
+
+    void shift_left(int bits) {
+        const int limbs = bits / 32;
+        const int rest = bits % 32;
+        KESTRANE_CHECK(used_ + limbs + 1 <= kLimbs);
+        for (int i = used_ - 1; i >= 0; --i)
+            limb_[i + limbs] = limb_[i];
+        for (int i = 0; i < limbs; ++i)
+            limb_[i] = 0;
+        used_ += limbs;
+        if (rest == 0) return;
+        std::uint32_t carry = 0;
+        for (int i = limbs; i < used_; ++i) {
+            const std::uint32_t next = limb_[i] >> (32 - rest);
+            limb_[i] = limb_[i] << rest | carry;
+            carry = next;
+        }
+        if (carry != 0) push(carry);
+    }
+
+    // value^2 for value below 2^64: value times its low half, plus value times its high half
+    // shifted by 32 bits.
+    static WideInteger square_of(std::uint64_t value) {
+        const auto low = static_cast<std::uint32_t>(value);
+        const auto high = static_cast<std::uint32_t>(value >> 32);
+        WideInteger low_part(value);
+        low_part.multiply(low);
+        WideInteger high_part(value);
+        high_part.multiply(high);
+        high_part.shift_left(32);
+        low_part.add(high_part);
+        return low_part;
+    }
+
+    // -1, 0 or 1 as this is below, equal to or above `other`.
+    int compare(const WideInteger& other) const {
+        const int top = std::max(used_, other.used_);
+        for (int i = top - 1; i >= 0; --i) {
+            const std::uint32_t a = i < used_ ? limb_[i] : 0;
+            const std::uint32_t b = i < other.used_ ? other.limb_[i] : 0;
+            if (a != b) return a < b ? -1 : 1;
+        }
+        return 0;
+    }
+
+  private:
+    // Enough for a double's square times 5^650 shifted by 3000 bits: under 4400 bits.
+    static constexpr int kLimbs = 160;
+    std::uint32_t limb_[kLimbs] = {};
+    int used_ = 0;
+
+    void push(std::uint32_t value) {
+        KESTRANE_CHECK(used_ < kLimbs);
+        limb_[used_++] = value;
+    }
+
+    void add(const WideInteger& other) {
+        const int top = std::max(used_, other.used_);
+        std::uint64_t carry = 0;
+        for (int i = 0; i < top; ++i) {
+            const std::uint64_t a = i < used_ ? limb_[i] : 0;
+            const std::uint64_t b = i < other.used_ ? other.limb_[i] : 0;
+            const std::uint64_t sum = a + b + carry;
+            limb_[i] = static_cast<std::uint32_t>(sum);
+            carry = sum >> 32;
+        }
+        used_ = top;
+        if (carry != 0) push(static_cast<std::uint32_t>(carry));
+    }
+};
+
+// True when magnitude^2 >= lower * upper in exact arithmetic. With magnitude = M 2^E (M an
+// integer below 2^53) and lower * upper = H 10^e = H 5^e 2^e (H the product of the
+// hundredths), both sides become integers once the power of five and the power of two are
+// moved to the side where their exponents are positive.
+bool square_at_or_above_exactly(double magnitude, DecimalMember lower, DecimalMember upper) {
+    int binary_exponent = 0;
+    const double fraction = std::frexp(magnitude, &binary_exponent);
+    constexpr int kMantissaBits = 53;
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, kMantissaBits));
+    const int e = lower.exponent + upper.exponent;
+    WideInteger square = WideInteger::square_of(mantissa);
+    WideInteger product(std::uint64_t{lower.hundredths} * upper.hundredths);
+    if (e >= 0) {
+        product.multiply_by_power_of_five(e);
+    } else {
+        square.multiply_by_power_of_five(-e);
+    }
+    const int shift = 2 * (binary_exponent - kMantissaBits) - e;
+    if (shift >= 0) {
+        square.shift_left(shift);
+    } else {
+        product.shift_left(-shift);
+    }
+    return square.compare(product) >= 0;
+}
+
+// True when magnitude^2 >= lower * upper as exact arithmetic decides it. The square of a
+// double is rounded once (1.2e-16, relative) and the product is within 5e-16 of its value
+// while the members' powers of ten are in the table: where they differ by more than 1e-14 the
+// doubles decide; nearer, beyond the table, or where either overflows or underflows, the
+// integers of square_at_or_above_exactly do. The square of a float is
+// exact and no float comes within 1e-12 of a product of neighbours, relative (the tests check
+// every midpoint that floats reach), so floats are always decided by the doubles.
+bool square_at_or_above(double magnitude, DecimalMember lower, DecimalMember upper) {
+    constexpr double kDecisive = 1e-14;
+    const auto beyond_table = [](DecimalMember member) {
+        return std::abs(member.exponent) > kLargestPowerOfTen;
+    };
+    if (beyond_table(lower) || beyond_table(upper)) {
+        return square_at_or_above_exactly(magnitude, lower, upper);
+    }
+    const double square = magnitude * magnitude;
+    const double product = product_of_members(lower, upper);
+    const double gap = square - product;
+    if (gap > kDecisive * product) return true;
+    if (gap < -kDecisive * product) return false;
+    return square_at_or_above_exactly(magnitude, lower, upper);
+}
+
 // The member nearest to `magnitude` (positive, finite) is the one at `index` with
-// lower * upper <= magnitude^2 < upper * next on both sides. The square of a float is exact
-// in double precision, and no float comes within 1e-12 of a product of neighbours, relative
-// (the tests check every midpoint that floats reach), far beyond the 5e-16 of the product:
-// so the comparison decides as exact arithmetic would.
+// lower * upper <= magnitude^2 < upper * next on both sides.
 //
 // The walk starts at the index whose formula value 10^(index/n) is nearest; the tables stray
 // from the formula by less than half a step, so that is at most one member off the result.
 // The walk allows a few steps more.
 constexpr int kMostSteps = 4;
 
-long nearest_index(std::span<const std::uint16_t> members, float magnitude) {
-    const double square = static_cast<double>(magnitude) * magnitude;
+long nearest_index(std::span<const std::uint16_t> members, double magnitude) {
     const auto at_or_above_midpoint = [&](long lower_index) {
-        return square >= product_of_members(member_at(members, lower_index),
-                                            member_at(members, lower_index + 1));
+        return square_at_or_above(magnitude, member_at(members, lower_index),
+                                  member_at(members, lower_index + 1));
     };
     const double size = static_cast<double>(members.size());
-    long index = std::lround(size * std::log10(static_cast<double>(magnitude)));
+    long index = std::lround(size * std::log10(magnitude));
     for (int step = 0; step < kMostSteps && at_or_above_midpoint(index); ++step)
         ++index;
     for (int step = 0; step < kMostSteps && !at_or_above_midpoint(index - 1); ++step)
@@ -174,11 +320,15 @@ std::size_t preferred_members(PreferredSeries series, double low, double high,
 }
 
 double nearest_preferred(float value, PreferredSeries series) {
+    return nearest_member(static_cast<double>(value), series);
+}
+
+double nearest_member(double value, PreferredSeries series) {
     if (value == 0 || !std::isfinite(value)) return value;
     const std::span<const std::uint16_t> members = series_members(series);
-    const float magnitude = std::fabs(value);
+    const double magnitude = std::fabs(value);
     const double nearest = member_value(member_at(members, nearest_index(members, magnitude)));
-    return std::copysign(nearest, static_cast<double>(value));
+    return std::copysign(nearest, value);
 }
 
 }  // namespace kestrane

@@ -32,6 +32,9 @@ struct Neighbourhood {
 // The neighbourhood of best_standard_set around `search_parts` (buildable; the search's floats).
 Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair series);
 
+// The neighbourhood of best_stage_set around `exact` (buildable doubles).
+Neighbourhood neighbourhood(const CircuitParts& exact, SeriesPair series);
+
 // True when a set with error `error` and parts `set` goes before the set `best` with
 // `best_error`: a smaller error, or an equal one and a smaller R2, then C1, then C2.
 inline bool goes_before(double error, const CircuitParts& set, double best_error,

@@ -42,6 +42,19 @@
 // least error found is the least of the whole neighbourhood, and ties are broken among all
 // sets with that error since they are all inside. From b = 1 on the next bound is infinite:
 // the windows then hold the whole neighbourhood, so the search always ends.
+//
+// A stage of a cascade aims at its natural frequency f0t and its own Q target Qt instead
+// (stage_set_error: the larger of |f0/f0t - 1| and |Q/Qt - 1|). The same search serves it with
+// the windows of that figure. With m = C1/C2 and S = R1 + R2 as above,
+//   Q = sqrt(m R1 R2) / S, so Q / Qt = sqrt(m / m0) with m0 = Qt^2 S^2 / (R1 R2);
+//   2 pi f0 = 1/sqrt(A) and Q = sqrt(A) / B give B = C2 S = 1 / (2 pi f0 Q).
+// A set whose exact error is at most b therefore has
+//   (1) m in m0 [(1 - b)^2, (1 + b)^2], as for the single stage;
+//   (2) f0 Q within f0t Qt [(1 - b)^2, (1 + b)^2], so
+//       C2 S in [1 / (2 pi f0t Qt (1 + b)^2), 1 / (2 pi f0t Qt (1 - b)^2)],
+// the upper end unbounded for b >= 1. The slack, the rounding of the figure (a dozen
+// operations, no cancellation but the final difference from 1) and the order of the bounds
+// are those of the single stage, so the search is exact in the same way.
 namespace kestrane {
 
 std::string_view method_name(PartsMethod method) {
@@ -77,7 +90,27 @@ double cutoff_times_b(double q) {
     return ratio_of_cutoff(q) / q;
 }
 
-// The windows of one bound b (see above), for target ft.
+// What a search aims at: the single stage's cutoff with Q 1/sqrt(2) (set_error), or a
+// stage's natural frequency and Q (stage_set_error).
+struct Aim {
+    bool cutoff;  // true: set_error against target_hz; false: stage_set_error
+    double target_hz;
+    double q;  // the Q target of a stage; kTargetQ for the cutoff
+};
+
+double error_of(const CircuitParts& set, const Aim& aim) {
+    return aim.cutoff ? set_error(set, aim.target_hz)
+                      : stage_set_error(set, {aim.target_hz, aim.q});
+}
+
+// m0 of a resistor pair: the C1/C2 ratio that gives the aim's Q exactly.
+double exact_ratio(const Aim& aim, double r1, double r2) {
+    const double s = r1 + r2;
+    if (aim.cutoff) return s * s / (2 * r1 * r2);
+    return aim.q * aim.q * (s * s) / (r1 * r2);
+}
+
+// The windows of one bound b (see above).
 struct Windows {
     double ratio_low;   // C1 / (C2 m0) from ...
     double ratio_high;  // ... to
@@ -85,7 +118,8 @@ struct Windows {
     double c2s_high;    // ... to
 };
 
-Windows windows_for(double bound, double target_hz) {
+// For the single stage's cutoff ft.
+Windows cutoff_windows(double bound, double target_hz) {
     const double b = bound + (1 + bound) * kErrorSlack;
     const bool bounded = b < 1;
     const double q_low = bounded ? kTargetQ * (1 - b) : 0;
@@ -96,6 +130,24 @@ Windows windows_for(double bound, double target_hz) {
     w.c2s_low = h_low / (kExactTwoPi * target_hz * (1 + b));
     w.c2s_high = bounded ? std::numbers::sqrt2 / (kExactTwoPi * target_hz * (1 - b)) : kInfinity;
     return w;
+}
+
+// For a stage's f0t and Qt.
+Windows natural_windows(double bound, double target_hz, double target_q) {
+    const double b = bound + (1 + bound) * kErrorSlack;
+    const bool bounded = b < 1;
+    const double w0q = kExactTwoPi * target_hz * target_q;
+    Windows w;
+    w.ratio_low = bounded ? (1 - b) * (1 - b) : 0;
+    w.ratio_high = (1 + b) * (1 + b);
+    w.c2s_low = 1 / (w0q * w.ratio_high);
+    w.c2s_high = bounded ? 1 / (w0q * w.ratio_low) : kInfinity;
+    return w;
+}
+
+Windows windows_for(double bound, const Aim& aim) {
+    return aim.cutoff ? cutoff_windows(bound, aim.target_hz)
+                      : natural_windows(bound, aim.target_hz, aim.q);
 }
 
 // The members of `list` from `low` to `high`, widened by kWindowSlack.
@@ -116,8 +168,8 @@ struct Best {
     int evaluated = 0;
 };
 
-void consider(const CircuitParts& set, double target_hz, Best& best) {
-    const double error = set_error(set, target_hz);
+void consider(const CircuitParts& set, const Aim& aim, Best& best) {
+    const double error = error_of(set, aim);
     ++best.evaluated;
     if (goes_before(error, set, best.error, best.parts)) {
         best.error = error;
@@ -126,18 +178,29 @@ void consider(const CircuitParts& set, double target_hz, Best& best) {
 }
 
 // Every set of the neighbourhood inside the windows.
-void search_windows(const Neighbourhood& n, const Windows& w, double target_hz, Best& best) {
+void search_windows(const Neighbourhood& n, const Windows& w, const Aim& aim, Best& best) {
     const double r1 = n.r1;
     for (const double r2 : n.r2.members()) {
         const double s = r1 + r2;
-        const double m0 = s * s / (2 * r1 * r2);
+        const double m0 = exact_ratio(aim, r1, r2);
         for (const double c2 : members_within(n.c2, w.c2s_low / s, w.c2s_high / s)) {
             const double m0c2 = m0 * c2;
             for (const double c1 : members_within(n.c1, w.ratio_low * m0c2, w.ratio_high * m0c2)) {
-                consider({n.r1, r2, c1, c2}, target_hz, best);
+                consider({n.r1, r2, c1, c2}, aim, best);
             }
         }
     }
+}
+
+// The search over growing bounds (see above).
+BestSet search(const Neighbourhood& n, const Aim& aim) {
+    Best best;
+    for (double bound = kFirstBound;; bound = bound >= kLastFiniteBound ? kInfinity : 2 * bound) {
+        search_windows(n, windows_for(bound, aim), aim, best);
+        if (best.error <= bound) break;
+    }
+    if (best.error == kInfinity) return {};
+    return {true, best.parts, best.error, best.evaluated};
 }
 
 }  // namespace
@@ -151,6 +214,15 @@ Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair ser
     return n;
 }
 
+Neighbourhood neighbourhood(const CircuitParts& exact, SeriesPair series) {
+    Neighbourhood n;
+    n.r1 = nearest_member(exact.R1, series.resistors);
+    list_members(series.resistors, exact.R2, kR2Reach, n.r2);
+    list_members(series.capacitors, exact.C1, kCapacitorReach, n.c1);
+    list_members(series.capacitors, exact.C2, kCapacitorReach, n.c2);
+    return n;
+}
+
 double set_error(const CircuitParts& parts, double target_hz) {
     if (!is_buildable(parts)) return std::numeric_limits<double>::quiet_NaN();
     const CircuitCoefficients c = circuit_coefficients(parts);
@@ -159,17 +231,27 @@ double set_error(const CircuitParts& parts, double target_hz) {
     return std::fmax(cutoff_error, q_error);
 }
 
+double stage_set_error(const CircuitParts& parts, const StageTarget& target) {
+    if (!is_buildable(parts)) return std::numeric_limits<double>::quiet_NaN();
+    const CircuitCoefficients c = circuit_coefficients(parts);
+    const double root_a = std::sqrt(c.a);
+    const double natural_error = std::fabs(1 / (kExactTwoPi * root_a) / target.natural_hz - 1);
+    const double q_error = std::fabs(root_a / c.b / target.q - 1);
+    return std::fmax(natural_error, q_error);
+}
+
 BestSet best_standard_set(const FilterComponents& search_parts, double target_hz,
                           SeriesPair series) {
     if (!is_buildable(circuit_parts(search_parts)) || !is_positive_finite(target_hz)) return {};
-    const Neighbourhood n = neighbourhood(search_parts, series);
-    Best best;
-    for (double bound = kFirstBound;; bound = bound >= kLastFiniteBound ? kInfinity : 2 * bound) {
-        search_windows(n, windows_for(bound, target_hz), target_hz, best);
-        if (best.error <= bound) break;
+    return search(neighbourhood(search_parts, series), {true, target_hz, kTargetQ});
+}
+
+BestSet best_stage_set(const CircuitParts& exact, const StageTarget& target, SeriesPair series) {
+    if (!is_buildable(exact) || !is_positive_finite(target.natural_hz) ||
+        !is_positive_finite(target.q)) {
+        return {};
     }
-    if (best.error == kInfinity) return {};
-    return {true, best.parts, best.error, best.evaluated};
+    return search(neighbourhood(exact, series), {false, target.natural_hz, target.q});
 }
 
 CircuitParts standard_parts(const FilterComponents& exact, PreferredSeries resistor_series,

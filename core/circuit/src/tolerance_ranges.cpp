@@ -103,6 +103,26 @@ struct Extremes {
         low = std::min(low, value);
         high = std::max(high, value);
     }
+    void take(double value, const PartValues& /*where*/) { take(value); }
+};
+
+// The least and greatest value seen and the first set where each was seen.
+struct TrackedExtremes {
+    double low = kInfinity;
+    double high = -kInfinity;
+    PartValues low_at{};
+    PartValues high_at{};
+
+    void take(double value, const PartValues& where) {
+        if (value < low) {
+            low = value;
+            low_at = where;
+        }
+        if (value > high) {
+            high = value;
+            high_at = where;
+        }
+    }
 };
 
 bool strictly_inside(double value, double low, double high) {
@@ -233,7 +253,8 @@ PartValues values_of(const CircuitParts& parts) {
     return {parts.R1, parts.R2, parts.C1, parts.C2};
 }
 
-Box box_data(const ToleranceBox& box) {
+// The box's data; the delay's cubics only when `with_delay`.
+Box box_data(const ToleranceBox& box, bool with_delay = true) {
     Box data;
     data.low = values_of(box.low);
     data.high = values_of(box.high);
@@ -253,6 +274,7 @@ Box box_data(const ToleranceBox& box) {
     data.beta[kC2] = {1, 1};
     const Interval q = q_range_of(lo, hi);
     data.kappa = {1 / (q.high * q.high), 1 / (q.low * q.low)};
+    if (!with_delay) return data;
     for (std::size_t i = 0; i < kParts; ++i) {
         data.delay_cubics[i] = delay_slope_cubics(data.beta[i], data.kappa);
     }
@@ -395,8 +417,8 @@ struct Delay {
     }
 };
 
-template <typename Quantity>
-void take_edge(const Box& box, const Frequency& f, PartValues x, int i, Extremes& found) {
+template <typename Quantity, typename Found>
+void take_edge(const Box& box, const Frequency& f, PartValues x, int i, Found& found) {
     const Edge edge = edge_of(x, i);
     const double alpha = f.w2 * edge.p;
     const Roots roots = Quantity::edge_roots(f.omega * edge.b1 / alpha, f.omega * edge.b0);
@@ -404,13 +426,13 @@ void take_edge(const Box& box, const Frequency& f, PartValues x, int i, Extremes
     for (int r = 0; r < roots.count; ++r) {
         x[part] = roots.y[r] / alpha;
         if (strictly_inside(x[part], box.low[part], box.high[part])) {
-            found.take(Quantity::value(coefficients_of(x), f.w2));
+            found.take(Quantity::value(coefficients_of(x), f.w2), x);
         }
     }
 }
 
-template <typename Quantity>
-void take_fold(const Box& box, const Frequency& f, PartValues x, Extremes& found) {
+template <typename Quantity, typename Found>
+void take_fold(const Box& box, const Frequency& f, PartValues x, Found& found) {
     const double low = std::fmax(box.low[kR1], box.low[kR2]);
     const double high = std::fmin(box.high[kR1], box.high[kR2]);
     if (!(low < high)) return;
@@ -421,7 +443,7 @@ void take_fold(const Box& box, const Frequency& f, PartValues x, Extremes& found
         if (!strictly_inside(resistor, low, high)) continue;
         x[kR1] = resistor;
         x[kR2] = resistor;
-        found.take(Quantity::value(coefficients_of(x), f.w2));
+        found.take(Quantity::value(coefficients_of(x), f.w2), x);
     }
 }
 
@@ -436,10 +458,9 @@ void set_free_parts(const Box& box, unsigned free, unsigned pattern, PartValues&
 
 // The critical points on the edges and the fold for the greatest (toward_high) or the least
 // value: parts of known slope at the end that gives it, every end of the others.
-template <typename Quantity>
+template <typename Quantity, typename Found>
 void take_critical_points(const Box& box, const Frequency& f,
-                          const std::array<Slope, kParts>& slopes, bool toward_high,
-                          Extremes& found) {
+                          const std::array<Slope, kParts>& slopes, bool toward_high, Found& found) {
     PartValues start{};
     unsigned free = 0;
     for (unsigned i = 0; i < kParts; ++i) {
@@ -455,7 +476,7 @@ void take_critical_points(const Box& box, const Frequency& f,
         for (unsigned pattern = others;; pattern = (pattern - 1) & others) {
             PartValues x = start;
             set_free_parts(box, others, pattern, x);
-            take_edge<Quantity>(box, f, x, i, found);
+            take_edge<Quantity, Found>(box, f, x, i, found);
             if (pattern == 0) break;
         }
     }
@@ -464,9 +485,22 @@ void take_critical_points(const Box& box, const Frequency& f,
     for (unsigned pattern = capacitors;; pattern = (pattern - 1) & capacitors) {
         PartValues x = start;
         set_free_parts(box, capacitors, pattern, x);
-        take_fold<Quantity>(box, f, x, found);
+        take_fold<Quantity, Found>(box, f, x, found);
         if (pattern == 0) break;
     }
+}
+
+// The parts of corner k: part i high where bit i of k is set.
+PartValues corner_values(const Box& box, int k) {
+    PartValues x;
+    for (unsigned i = 0; i < kParts; ++i) {
+        x[i] = (static_cast<unsigned>(k) >> i & 1u) != 0 ? box.high[i] : box.low[i];
+    }
+    return x;
+}
+
+CircuitParts parts_of(const PartValues& x) {
+    return {x[kR1], x[kR2], x[kC1], x[kC2]};
 }
 
 CircuitCoefficients corner_of(const Box& box, int k) {
@@ -559,6 +593,17 @@ ValueRange box_cutoff_range(const ToleranceBox& tolerance) {
         }
     }
     return widened(corners.low, passed);
+}
+
+GainExtremes box_gain_extremes(const ToleranceBox& tolerance, double hz) {
+    const Box box = box_data(tolerance, false);
+    const Frequency f = frequency_of(hz);
+    TrackedExtremes loss;
+    for (int k = 0; k < kCorners; ++k)
+        loss.take(loss_at(corner_of(box, k), f.w2), corner_values(box, k));
+    take_critical_points<Loss>(box, f, loss_slopes(box, y_spread(box, f.w2)), false, loss);
+    return {widened(1 / std::sqrt(loss.high), 1 / std::sqrt(loss.low)), parts_of(loss.high_at),
+            parts_of(loss.low_at)};
 }
 
 ValueRange box_q_range(const ToleranceBox& box) {

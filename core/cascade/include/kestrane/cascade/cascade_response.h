@@ -57,6 +57,19 @@ Peak peak_gain(std::span<const Stage> stages);
 // The peak at the output of stage `k` (1 to stage_count) of `design`.
 Peak output_peak(const CascadeDesign& design, int k);
 
+// The least and greatest gain over a band of frequencies.
+struct GainRange {
+    double least;
+    double greatest;
+};
+
+// The least and greatest |H| of the stages over every frequency from 0 to `hz` (positive and
+// finite), the ends included. Method: the DC gain, the gain at `hz`, and every local extremum
+// below it: on peak_gain's grid, wherever the logarithmic slope of |H|^2 changes sign between
+// two grid points, its root by bracketed regula falsi to a few ulps, and the gain there. Not a
+// number for an empty or invalid cascade or an invalid frequency.
+GainRange gain_range_up_to(std::span<const Stage> stages, double hz);
+
 // The level that names a cascade's cutoff.
 enum class CutoffLevel {
     half_power,      // the first frequency, going up, where |H| / |H(0)| = 1/sqrt(2)

@@ -48,6 +48,14 @@ std::optional<PreferredSeries> series_from_name(std::string_view name);
 // range (E48's 3.48e38 for magnitudes from about 3.3991e38 up to the largest float).
 double nearest_preferred(float value, PreferredSeries series);
 
+// The member of `series` nearest to `value` on a logarithmic scale, for any double: as
+// nearest_preferred, with value^2 >= lower * upper decided exactly (in wide integers where the
+// doubles cannot tell), so a double however close to a geometric midpoint goes to the member it
+// is nearer to; exactly at one (a value whose square is the product of two neighbours) it goes
+// to `upper`. For a float the same member as nearest_preferred. Zeros, infinities and
+// not-a-numbers come back unchanged; members beyond the double range come back infinite.
+double nearest_member(double value, PreferredSeries series);
+
 // The members of `series` from `low` to `high` ohms or farads (0 < low, high finite), rising,
 // each the double nearest to it (the values nearest_preferred returns). Writes the first
 // out.size() of them into `out` and returns how many there are, which may be more. Bounds

@@ -65,6 +65,31 @@ struct BestSet {
 BestSet best_standard_set(const FilterComponents& search_parts, double target_hz,
                           SeriesPair series);
 
+// What one stage of a cascade aims at: its natural frequency f0 in hertz and its Q.
+struct StageTarget {
+    double natural_hz = 0;
+    double q = 0;
+};
+
+// The figure best_stage_set minimises: the larger of |f0/target.natural_hz - 1| and
+// |Q/target.q - 1| on the real circuit (f0 = 1/(2 pi sqrt(R1 R2 C1 C2)), Q as quality_factor).
+// A stage of a cascade is judged by f0 rather than by its own -3 dB point: its f0 and Q place
+// its pole pair, which is what the cascade's response is made of, while its own -3 dB point
+// (away from f0 for any Q but 1/sqrt(2)) is not the cascade's cutoff. So even at
+// Q = 1/sqrt(2), where the single stage's set_error uses the cutoff, a stage aims at f0.
+// Parts that are not buildable give not-a-number; the target must be positive and finite.
+double stage_set_error(const CircuitParts& parts, const StageTarget& target);
+
+// The set of standard parts with the least stage_set_error against `target`, chosen around
+// the exact parts `exact` (doubles, all positive and finite) as best_standard_set chooses
+// around the search's parts: R1 the member of series.resistors nearest to exact.R1
+// (nearest_member); R2 any member of series.resistors from exact.R2/5 to 5 exact.R2; C1 and C2
+// any members of series.capacitors from a quarter to four times exact.C1 and exact.C2. The
+// true optimum over that neighbourhood, with the same tie order (the smallest R2, then C1,
+// then C2), found by the same windowed search. Not found when a part or the target is not
+// positive and finite. Allocates nothing.
+BestSet best_stage_set(const CircuitParts& exact, const StageTarget& target, SeriesPair series);
+
 // The set a person is shown for `method`: best_standard_set's parts, or standard_parts
 // (nearest rounding, unchanged). No value when there is no circuit to build: a search part or
 // the target is zero, negative or not finite.

@@ -61,6 +61,19 @@ struct ResponseBand {
 // The band at `hz` hertz (positive and finite; at 0 Hz gain and phase are exactly 1 and 0).
 ResponseBand box_response_band(const ToleranceBox& box, double hz);
 
+// The gain's range over the box at one frequency, as box_response_band gives it, and a set
+// of the box at which each end is reached (before the widening by kRangeSlack): the least gain
+// at a corner, the greatest at a corner, on an edge or on the fold R1 = R2.
+struct GainExtremes {
+    ValueRange gain;
+    CircuitParts least_at;
+    CircuitParts greatest_at;
+};
+
+// The gain's extremes at `hz` hertz (positive and finite), the same range as
+// box_response_band(box, hz).gain, for a fraction of its work.
+GainExtremes box_gain_extremes(const ToleranceBox& box, double hz);
+
 // box_response_band at each frequency of `hz` into the same place of `bands`, which must be
 // as long (checked as a precondition). Allocates nothing.
 void box_response_bands(const ToleranceBox& box, std::span<const double> hz,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kestrane/circuit/cutoff_yield.h"
+#include "kestrane/circuit/practical_parts.h"
 #include "kestrane/circuit/standard_sets.h"
 #include "kestrane/circuit/tolerance_ranges.h"
 #include "kestrane/model/design.h"
@@ -19,11 +20,8 @@ namespace kestrane {
 // A design's parts miss the target on the real circuit beyond these, in percent.
 inline constexpr double kMissCutoffPercent = 1;
 inline constexpr double kMissQPercent = 5;
-// Practical ranges of parts: resistors in ohms, capacitors in farads.
-inline constexpr double kSmallestResistor = 100;
-inline constexpr double kLargestResistor = 10e6;
-inline constexpr double kSmallestCapacitor = 10e-12;
-inline constexpr double kLargestCapacitor = 100e-6;
+// The practical ranges of parts, kSmallestResistor to kLargestCapacitor, are circuit's
+// (practical_parts.h).
 // Below this flat band top the design model's 20 flatness points, truncated to whole hertz,
 // move by more than their spacing (2.5 % of it).
 inline constexpr double kWholeHertzFlatTopHz = 40;
