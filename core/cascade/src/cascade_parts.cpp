@@ -257,15 +257,22 @@ CascadeParts cascade_parts(const CascadeDesign& design, double r1_ohm, PartsMeth
     const std::span<const StageCircuit> shown = stages_of(parts.shown);
     parts.figures = cascade_figures(design, shown);
     parts.warnings = stage_warnings(design, parts.exact, parts.shown, series);
-    if (!tolerances || !are_tolerances(*tolerances)) return parts;
+    add_cascade_tolerances(parts, design, tolerances);
+    return parts;
+}
+
+void add_cascade_tolerances(CascadeParts& parts, const CascadeDesign& design,
+                            std::optional<PartTolerances> tolerances) {
+    parts.ranges_made = false;
+    if (!parts.buildable || !tolerances || !are_tolerances(*tolerances)) return;
     parts.ranges_made = true;
     parts.tolerances = *tolerances;
+    const std::span<const StageCircuit> shown = stages_of(parts.shown);
     parts.build_cutoff = build_cutoff(shown, cutoff_rule(design.request));
     const CascadeTolerances t =
         cascade_tolerances(shown, *tolerances, parts.build_cutoff, design.cutoff_hz);
     parts.cutoff_range = t.cutoff_range;
     parts.yield = t.yield;
-    return parts;
 }
 
 void cascade_response_bands(const CascadeParts& parts, std::span<const double> hz,

@@ -167,6 +167,12 @@ struct CascadeParts {
 CascadeParts cascade_parts(const CascadeDesign& design, double r1_ohm, PartsMethod method,
                            SeriesPair series, std::optional<PartTolerances> tolerances);
 
+// Adds to `parts` (made by cascade_parts for `design`) the range and the yield of `tolerances`,
+// as cascade_parts does; none without a set to build, or for tolerances that are none or fail
+// are_tolerances. For a face that asks again when only a tolerance changes.
+void add_cascade_tolerances(CascadeParts& parts, const CascadeDesign& design,
+                            std::optional<PartTolerances> tolerances);
+
 // The plotted bands of `parts` at `hz` into `bands` (as long, checked as a precondition):
 // cascade_response_bands over the box of its shown set and tolerances; not-a-number bands when
 // it has no ranges.
