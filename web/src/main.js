@@ -184,224 +184,266 @@ function showWarnings(text) {
   box.hidden = lines.length === 0;
 }
 
-function start(core) {
-  const plots = createPlots(element("plots"), element("readout"), core);
-  const stepPlot = createStepPlot(element("step-plot"), core);
-  const results = element("results");
-  let shown = null; // the result on the page: computeResult's, or null
-  let pendingEventTime = null;
-  let lastDesign = null;
-  let designMs = 0; // the search's time for the last design made, 0 when it was kept
-  let lastAnnounced = "";
-  let shownStep = null; // the step curves drawn, as the module gave them
-  let shownMarkup = ""; // the schematic drawn
+// The page's state between keystrokes: what is shown and what was drawn, so that what the
+// module kept is not drawn again.
+function createPage(core) {
+  return {
+    core,
+    plots: createPlots(element("plots"), element("readout"), core),
+    stepPlot: createStepPlot(element("step-plot"), core),
+    results: element("results"),
+    shown: null, // the result on the page: computeResult's, or null
+    pendingEventTime: null,
+    lastDesign: null,
+    designMs: 0, // the search's time for the last design made, 0 when it was kept
+    lastAnnounced: "",
+    shownStep: null, // the step curves drawn, as the module gave them
+    shownMarkup: "", // the schematic drawn
+    latest: null, // the last update's [reads, texts, design, plan, eventTime]
+  };
+}
 
+// The choices the module offers: the series of standard parts, and the cutoff's gain.
+function fillChoices(core) {
   element("cutoff-gain").textContent = core.cutoffGainText;
   for (const { id } of SERIES_SETTINGS) {
     element(id).append(...core.seriesNames.map((name) => new Option(name, name)));
   }
+}
 
-  plots.onDrawn = () => {
-    if (pendingEventTime == null) return;
-    timings.redraw.push(performance.now() - pendingEventTime);
-    pendingEventTime = null;
+// The footer's timings of the last design and redraw.
+function showTimings() {
+  const design = timings.design.at(-1);
+  const redraw = timings.redraw.at(-1);
+  const parts = [];
+  if (design !== undefined) parts.push(`designed in ${design.toFixed(1)} ms`);
+  if (redraw !== undefined) parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
+  element("timing").textContent = parts.join(", ");
+}
+
+// Times each redraw that follows a keystroke.
+function timeRedraws(page) {
+  page.plots.onDrawn = () => {
+    if (page.pendingEventTime == null) return;
+    timings.redraw.push(performance.now() - page.pendingEventTime);
+    page.pendingEventTime = null;
     showTimings();
   };
+}
 
-  function showTimings() {
-    const design = timings.design.at(-1);
-    const redraw = timings.redraw.at(-1);
-    const parts = [];
-    if (design !== undefined) parts.push(`designed in ${design.toFixed(1)} ms`);
-    if (redraw !== undefined) {
-      parts.push(`plot redrawn ${redraw.toFixed(0)} ms after the keystroke`);
-    }
-    element("timing").textContent = parts.join(", ");
+// The design of the cutoff and R1 when both are numbers, else null: { designed, refusal,
+// figures, texts, lines }. A keystroke elsewhere keeps the module's design and what was made
+// from it.
+function designOf(page, reads) {
+  const { core } = page;
+  if (reads.fc.status !== "ok" || reads.r1.status !== "ok") {
+    core.setDesign(null, null);
+    return null;
   }
-
-  // The design of the cutoff and R1 when both are numbers, else null: { designed, refusal,
-  // figures, texts, lines }. A keystroke elsewhere keeps the module's design and what was made
-  // from it.
-  function designOf(reads) {
-    if (reads.fc.status !== "ok" || reads.r1.status !== "ok") {
-      core.setDesign(null, null);
-      return null;
-    }
-    core.setDesign(reads.fc.value, reads.r1.value);
-    const began = performance.now();
-    const group = core.group("design");
-    designMs = group === lastDesign?.group ? 0 : performance.now() - began;
-    if (group !== lastDesign?.group) {
-      const designed = group.figures.made === 1;
-      lastDesign = { designed, refusal: group.lines.refusal, group, ...group };
-    }
-    return lastDesign;
+  core.setDesign(reads.fc.value, reads.r1.value);
+  const began = performance.now();
+  const group = core.group("design");
+  page.designMs = group === page.lastDesign?.group ? 0 : performance.now() - began;
+  if (group !== page.lastDesign?.group) {
+    const designed = group.figures.made === 1;
+    page.lastDesign = { designed, refusal: group.lines.refusal, group, ...group };
   }
+  return page.lastDesign;
+}
 
-  function showBench(result) {
-    const opamp = result?.opamp ?? null;
-    showLines(OPAMP_LINES, opamp);
-    if (opamp && !result.amplitudeShown) {
-      element("slew-need").textContent = "";
-      element("slew-need-people").textContent = "";
+// The op-amp's figures, the attenuation, and the step's figures and curves.
+function showBench(page, result) {
+  const opamp = result?.opamp ?? null;
+  showLines(OPAMP_LINES, opamp);
+  if (opamp && !result.amplitudeShown) {
+    element("slew-need").textContent = "";
+    element("slew-need-people").textContent = "";
+  }
+  element("atten").textContent = result?.attenuation?.lines.attenuation ?? "";
+  const step = result?.step ?? null;
+  const curves = step ? result.stepCurves : null;
+  showLines(STEP_LINES, step);
+  // Curves the module kept (the same object) stay drawn.
+  if (curves !== page.shownStep) {
+    if (curves) {
+      const summary = [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". ");
+      page.stepPlot.show({ ...step, arrays: curves.arrays }, summary);
+    } else {
+      page.stepPlot.clear();
     }
-    element("atten").textContent = result?.attenuation?.lines.attenuation ?? "";
-    const step = result?.step ?? null;
-    const curves = step ? result.stepCurves : null;
-    showLines(STEP_LINES, step);
-    // Curves the module kept (the same object) stay drawn.
-    if (curves !== shownStep) {
-      if (curves) {
-        const summary = [step.lines.overshoot, step.lines.rise, step.lines.settle].join(". ");
-        stepPlot.show({ ...step, arrays: curves.arrays }, summary);
-      } else {
-        stepPlot.clear();
-      }
-      shownStep = curves;
-    }
-    element("legend-step").hidden = !step;
+    page.shownStep = curves;
   }
+  element("legend-step").hidden = !step;
+}
 
-  function showCircuit(result) {
-    const set = result?.buildable ? result.parts.texts : null;
-    const drawing = element("schematic");
-    const markup = set ? schematicSvg(set, schematicDescription(set)) : "";
-    // The same drawing is not drawn again.
-    if (markup !== shownMarkup || !set) {
-      drawing.innerHTML = markup;
-      if (result && !set) drawing.textContent = NO_SET;
-      shownMarkup = markup;
-    }
-    element("bench-note").textContent = result && !set ? NO_SET : "";
-    drawing.classList.toggle("empty", !set);
-    element("download-spice").disabled = !result?.files?.netlist;
-    element("download-bom").disabled = !result?.files?.bom;
+// The schematic and the files.
+function showCircuit(page, result) {
+  const set = result?.buildable ? result.parts.texts : null;
+  const drawing = element("schematic");
+  const markup = set ? schematicSvg(set, schematicDescription(set)) : "";
+  // The same drawing is not drawn again.
+  if (markup !== page.shownMarkup || !set) {
+    drawing.innerHTML = markup;
+    if (result && !set) drawing.textContent = NO_SET;
+    page.shownMarkup = markup;
   }
+  element("bench-note").textContent = result && !set ? NO_SET : "";
+  drawing.classList.toggle("empty", !set);
+  element("download-spice").disabled = !result?.files?.netlist;
+  element("download-bom").disabled = !result?.files?.bom;
+}
 
-  function showResult(result, texts) {
-    showLines(DESIGN_LINES, result?.design);
-    element("deviation").textContent = result?.deviation?.lines.deviation ?? "";
-    element("deviation-band").textContent = result?.deviation
-      ? core.engineering(result.bandHz, "Hz")
-      : "the band";
-    showLines(PARTS_LINES, result?.buildable ? result.parts : null);
-    showLines(RANGES_LINES, result?.ranges);
-    showWarnings(result?.parts?.lines.warnings ?? "");
-    const method = texts.pm === "nearest" ? "Nearest" : "Best set";
-    element("parts-head").textContent = result?.buildable
-      ? `${method} · ${texts.sr} · ${texts.sc}`
-      : "";
-    element("legend-parts").hidden = !result?.plotted?.samples;
-    element("legend-envelope").hidden = !result?.plotted?.envelope;
-    element("legend-opamp").hidden = !result?.plotted?.opamp;
-    element("download-csv").disabled = !result;
-    showBench(result);
-    showCircuit(result);
-  }
+// The design's and the set's lines, the warnings, the legend, and the bench and circuit.
+function showResult(page, result, texts) {
+  showLines(DESIGN_LINES, result?.design);
+  element("deviation").textContent = result?.deviation?.lines.deviation ?? "";
+  element("deviation-band").textContent = result?.deviation
+    ? page.core.engineering(result.bandHz, "Hz")
+    : "the band";
+  showLines(PARTS_LINES, result?.buildable ? result.parts : null);
+  showLines(RANGES_LINES, result?.ranges);
+  showWarnings(result?.parts?.lines.warnings ?? "");
+  const method = texts.pm === "nearest" ? "Nearest" : "Best set";
+  element("parts-head").textContent = result?.buildable ? `${method} · ${texts.sr} · ${texts.sc}` : "";
+  element("legend-parts").hidden = !result?.plotted?.samples;
+  element("legend-envelope").hidden = !result?.plotted?.envelope;
+  element("legend-opamp").hidden = !result?.plotted?.opamp;
+  element("download-csv").disabled = !result;
+  showBench(page, result);
+  showCircuit(page, result);
+}
 
-  function showSummary(result, texts) {
-    const bandText = result?.deviation ? core.engineering(result.bandHz, "Hz") : "";
-    const summary = result ? designSummary(result.design, bandText) : "";
-    plots.describe(summary);
-    const method = texts.pm === "nearest" ? "nearest values" : "best set";
-    const settings =
-      `Standard parts, ${method}: resistors ${texts.sr} ±${texts.tr} %, ` +
-      `capacitors ${texts.sc} ±${texts.tc} %.`;
-    element("design-summary").textContent = result ? `${summary} ${settings}` : "";
-    return summary;
-  }
+// The one-sentence summary of the design, for the plots' labels and the printed page.
+function showSummary(page, result, texts) {
+  const bandText = result?.deviation ? page.core.engineering(result.bandHz, "Hz") : "";
+  const summary = result ? designSummary(result.design, bandText) : "";
+  page.plots.describe(summary);
+  const method = texts.pm === "nearest" ? "nearest values" : "best set";
+  const settings =
+    `Standard parts, ${method}: resistors ${texts.sr} ±${texts.tr} %, ` +
+    `capacitors ${texts.sc} ±${texts.tc} %.`;
+  element("design-summary").textContent = result ? `${summary} ${settings}` : "";
+  return summary;
+}
 
-  // Tells assistive technology what the page now shows, once the typing pauses.
-  const announcer = createSettler(() => {
+// Tells assistive technology what the page now shows, once the typing pauses.
+function createAnnouncer(page) {
+  return createSettler(() => {
     // Without a design the note, a live region of its own, has said why.
-    const text = shown ? shown.summary : "";
-    if (text === lastAnnounced || text === "") {
-      lastAnnounced = text;
+    const text = page.shown ? page.shown.summary : "";
+    if (text === page.lastAnnounced || text === "") {
+      page.lastAnnounced = text;
       return;
     }
-    lastAnnounced = text;
+    page.lastAnnounced = text;
     element("announce").textContent = text;
   });
+}
 
-  // Shows what the fields give, messages and all.
-  function render(reads, texts, design, plan, eventTime) {
-    for (const input of [...FIELDS, ...TOLERANCES, ...OPAMP_SETTINGS]) {
-      showFieldRead(input, reads[input.param]);
-    }
-    results.classList.remove("stale");
-    results.removeAttribute("aria-busy");
-    document.body.classList.remove("stale");
-    showNote(plan.note);
-    if (!plan.design) {
-      shown = null;
-      showResult(null, texts);
-      showSummary(null, texts);
-      plots.clear();
-    } else {
-      const began = performance.now();
-      shown = { ...computeResult(core, design, reads, texts, plan), texts };
-      timings.design.push(designMs + performance.now() - began);
-      showResult(shown, texts);
-      shown.summary = showSummary(shown, texts);
-      pendingEventTime = eventTime;
-      const f = design.figures;
-      const marks = {
-        cutoffHz: f.cutoff_hz,
-        flatTopHz: f.flat_top_hz,
-        edgeHz: f.passband_edge_hz,
-        bandHz: shown.bandHz,
-      };
-      plots.show(shown.samples, marks, shown.plotted);
-      showTimings();
-    }
-    announcer.schedule();
+// The plots' marks for a design: its cutoff, the top of its flat band, its passband edge and
+// the band.
+function marksOf(design, bandHz) {
+  const f = design.figures;
+  return {
+    list: [
+      { key: "cutoff", hz: f.cutoff_hz, label: "cutoff" },
+      { key: "edge", hz: f.passband_edge_hz, label: "passband edge" },
+      { key: "flatTop", hz: f.flat_top_hz, label: "flat top" },
+      { key: "band", hz: bandHz, label: "band" },
+    ],
+    levelDb: design.levelDb,
+  };
+}
+
+// Marks every field as its read says, and takes the out-of-date marks away.
+function markFields(page, reads) {
+  for (const input of [...FIELDS, ...TOLERANCES, ...OPAMP_SETTINGS]) {
+    showFieldRead(input, reads[input.param]);
   }
+  page.results.classList.remove("stale");
+  page.results.removeAttribute("aria-busy");
+  document.body.classList.remove("stale");
+}
 
-  // The fields as they stand: a whole result shows at once; otherwise the last result stays,
-  // out of date, until the fields settle.
-  let latest = null;
-  // A result shown after the pause is not timed as a keystroke's redraw.
-  const settler = createSettler(() => latest && render(...latest.slice(0, 4), null));
-  function update(eventTime, settle = false) {
-    const texts = fieldTexts();
-    storeInUrl(texts);
-    const reads = readFields(core, texts);
-    const design = designOf(reads);
-    const plan = resultPlan(reads, design);
-    latest = [reads, texts, design, plan, eventTime];
-    if (plan.complete || settle) {
-      settler.cancel();
-      render(...latest);
-      return;
-    }
-    results.classList.add("stale");
-    results.setAttribute("aria-busy", "true");
-    document.body.classList.add("stale");
-    settler.schedule();
+// Marks the result out of date while a field is incomplete.
+function markStale(page) {
+  page.results.classList.add("stale");
+  page.results.setAttribute("aria-busy", "true");
+  document.body.classList.add("stale");
+}
+
+// Shows what the fields give, messages and all.
+function render(page, reads, texts, design, plan, eventTime) {
+  markFields(page, reads);
+  showNote(plan.note);
+  if (!plan.design) {
+    page.shown = null;
+    showResult(page, null, texts);
+    showSummary(page, null, texts);
+    page.plots.clear();
+  } else {
+    const began = performance.now();
+    page.shown = { ...computeResult(page.core, design, reads, texts, plan), texts };
+    timings.design.push(page.designMs + performance.now() - began);
+    showResult(page, page.shown, texts);
+    page.shown.summary = showSummary(page, page.shown, texts);
+    page.pendingEventTime = eventTime;
+    const levelDb = page.core.constants.cutoff_gain_db;
+    const marks = marksOf({ ...design, levelDb }, page.shown.bandHz);
+    page.plots.show(page.shown.samples, marks, page.shown.plotted);
+    showTimings();
   }
+  page.announcer.schedule();
+}
 
-  const initial = textsFromQuery(window.location.search);
+// The fields as they stand: a whole result shows at once; otherwise the last result stays,
+// out of date, until the fields settle (`settle` true: at once).
+function update(page, eventTime, settle = false) {
+  const texts = fieldTexts();
+  storeInUrl(texts);
+  const reads = readFields(page.core, texts);
+  const design = designOf(page, reads);
+  const plan = resultPlan(reads, design);
+  page.latest = [reads, texts, design, plan, eventTime];
+  if (plan.complete || settle) {
+    page.settler.cancel();
+    render(page, ...page.latest);
+    return;
+  }
+  markStale(page);
+  page.settler.schedule();
+}
+
+// Fills the fields from the link and listens to them: choices and the switch change without
+// typing ("change"), fields as they are typed, and leaving a field settles it.
+function bindFields(page, initial) {
   for (const input of [...FIELDS, ...SETTINGS]) {
     const control = element(input.id);
     setInputText(control, initial[input.param], input.initial);
-    // Choices and the switch change without typing: "change"; the fields as they are typed.
     const typed = control.tagName === "INPUT" && control.type === "text";
-    control.addEventListener(typed ? "input" : "change", (e) => update(e.timeStamp));
-    if (typed) control.addEventListener("blur", () => settler.now());
-  }
-  // A series that a link names but the selector does not offer is marked, not replaced in
-  // silence; the mark goes when the user picks a series.
-  for (const { id, param, initial: fallback } of SERIES_SETTINGS) {
-    const message = element(`${id}-message`);
-    const names = core.seriesNames;
-    message.textContent = seriesMessage(initial[param], names, fallback, PART_NAMES[param]);
-    element(id).addEventListener("change", () => (message.textContent = ""));
+    control.addEventListener(typed ? "input" : "change", (e) => update(page, e.timeStamp));
+    if (typed) control.addEventListener("blur", () => page.settler.now());
   }
   element("design-form").addEventListener("submit", (event) => {
     event.preventDefault();
-    update(event.timeStamp, true);
+    update(page, event.timeStamp, true);
   });
+}
+
+// A series that a link names but the selector does not offer is marked, not replaced in
+// silence; the mark goes when the user picks a series.
+function markLinkSeries(core, initial) {
+  for (const { id, param, initial: fallback } of SERIES_SETTINGS) {
+    const message = element(`${id}-message`);
+    message.textContent = seriesMessage(initial[param], core.seriesNames, fallback, PART_NAMES[param]);
+    element(id).addEventListener("change", () => (message.textContent = ""));
+  }
+}
+
+// The download buttons: the plotted response as CSV, the netlist and the bill of materials.
+function bindDownloads(page) {
   element("download-csv").addEventListener("click", () => {
+    const { shown } = page;
     if (!shown) return;
     const { samples, plotted, texts } = shown;
     const groups = {
@@ -410,17 +452,33 @@ function start(core) {
       bands: plotted?.envelope,
       opamp_curve: plotted?.opamp,
     };
-    downloadText(csvName(texts), responseCsv(core.csvColumns(), groups, csvComments(shown)));
+    const csv = responseCsv(page.core.csvColumns(), groups, csvComments(shown));
+    downloadText(csvName(texts), csv);
   });
   element("download-spice").addEventListener("click", () => {
+    const { shown } = page;
     if (shown?.files?.netlist) {
       downloadText(csvName(shown.texts, ".cir"), shown.files.netlist, "text/plain");
     }
   });
   element("download-bom").addEventListener("click", () => {
+    const { shown } = page;
     if (shown?.files?.bom) downloadText(csvName(shown.texts, "-bom.csv"), shown.files.bom);
   });
-  update(null, true);
+}
+
+function start(core) {
+  const page = createPage(core);
+  fillChoices(core);
+  timeRedraws(page);
+  page.announcer = createAnnouncer(page);
+  // A result shown after the pause is not timed as a keystroke's redraw.
+  page.settler = createSettler(() => page.latest && render(page, ...page.latest.slice(0, 4), null));
+  const initial = textsFromQuery(window.location.search);
+  bindFields(page, initial);
+  markLinkSeries(core, initial);
+  bindDownloads(page);
+  update(page, null, true);
   document.body.dataset.ready = "true";
 }
 

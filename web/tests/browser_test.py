@@ -1084,13 +1084,13 @@ def main():
     parser.add_argument("--kestrane", help="the native console program (build/kestrane)")
     parser.add_argument("--artefacts", default="artefacts", help="where screenshots go")
     parser.add_argument("--measure", action="store_true", help="time designs, run no tests")
-    parser.parse_args(namespace=ARGS)
+    _, rest = parser.parse_known_args(namespace=ARGS)
     if ARGS.measure:
         measure()
         return 0
     if not ARGS.single or not ARGS.axe or not ARGS.kestrane:
         parser.error("the tests need --single, --axe and --kestrane")
-    result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
+    result = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False).result
     return 0 if result.wasSuccessful() else 1
 
 
