@@ -25,7 +25,7 @@ const LABEL_ROW_PX = 18;
 const RESERVED_LABEL_ROWS = 2;
 const READOUT_INTERVAL_MS = 250;
 // The plots' width on a printed A4 page, in CSS pixels, with the results above them.
-const PRINT_WIDTH_PX = 600;
+const PRINT_WIDTH_PX = 540;
 // The marks that can be shown, in the order their names claim the lowest row, with their dash
 // patterns (the colour is the style sheet's --mark-KEY).
 const MARK_DASHES = {

@@ -52,7 +52,7 @@ FIELD_IDS = ["fc-khz", "r1-ohm", "band-hz"]
 PARTS_IDS = ["r1-std", "r2-std", "c1-std", "c2-std", "fc-std", "q-std", "fc-spread", "q-spread",
              "yield"]
 SETTING_IDS = ["series-r", "tol-r", "series-c", "tol-c", "show-parts"]
-OPAMP_IDS = ["gbw-mhz", "a0-db", "rout-ohm", "vout-peak", "atten-hz"]
+OPAMP_IDS = ["gbw-mhz", "a0-db", "rout-ohm", "vin-peak", "atten-hz"]
 BENCH_IDS = ["fc-opamp", "gbw-need", "slew-need", "stopband-floor", "atten", "step-overshoot",
              "step-rise", "step-settle"]
 CONTROL_IDS = (FIELD_IDS + ["parts-method", "series-r", "tol-r", "series-c", "tol-c",
@@ -417,6 +417,14 @@ class PageTest(unittest.TestCase):
             "return document.querySelector('main').getBoundingClientRect().height"
         )
 
+    def download(self, button_id, name):
+        """The bytes of the file the button offers, downloaded afresh as `name`."""
+        path = pathlib.Path(self.downloads.name) / name
+        path.unlink(missing_ok=True)
+        self.element(button_id).click()
+        self.wait_for(lambda: path.exists() and path.stat().st_size > 0, name)
+        return path.read_bytes()
+
     def save_screenshot(self, name):
         folder = pathlib.Path(ARGS.artefacts)
         folder.mkdir(parents=True, exist_ok=True)
@@ -560,12 +568,28 @@ class PageTest(unittest.TestCase):
         self.type_into("band-hz", "15O")
         self.wait_for_lines(self.designs[0][1][:5] + [""])
         self.assertIn('"15O"', self.text_of("band-hz-message"))
-        # A start that is not finite is refused with the console's reason.
+        # A start that is not finite is refused with the console's reason, at the result and
+        # at the field that gives it: a cutoff or R1 of 0, however it is written.
         self.type_into("band-hz", "150")
-        self.type_into("fc-khz", "0")
-        self.wait_for_lines([""] * 6)
-        self.assertTrue(self.text_of("results-note").startswith("Cannot design"))
-        self.assertEqual(self.text_of("fc-khz-message"), "")
+        for field_id, text, name in [("fc-khz", "0", "a cutoff"), ("fc-khz", "-0", "a cutoff"),
+                                     ("r1-ohm", "5e-324", "an R1")]:
+            with self.subTest(field=field_id, text=text):
+                self.type_into("fc-khz", "1")
+                self.type_into("r1-ohm", "10000")
+                self.wait_for_lines(self.designs[0][1])
+                self.type_into(field_id, text)
+                self.wait_for_message(field_id, f"Cannot design with {name} of 0")
+                self.wait_for_lines([""] * 6)
+                self.assertTrue(self.text_of("results-note").startswith("Cannot design"))
+                self.assertEqual(self.element(field_id).get_attribute("aria-invalid"), "true")
+                other = "r1-ohm" if field_id == "fc-khz" else "fc-khz"
+                self.assertEqual(self.element(other).get_attribute("aria-invalid"), "false")
+        # 1e-308 ohms reads as 0 and the cutoff is clamped: each field says what happened.
+        self.open(f"{self.base}?fc=1e308&r1=1e-308&band=150")
+        self.wait_for_message("r1-ohm", "Cannot design with an R1 of 0")
+        self.assertIn('Read as 0: "1e-308"', self.text_of("r1-ohm-message"))
+        self.assertIn("Stored as 3.40282e+038 kHz", self.text_of("fc-khz-message"))
+        self.assertEqual(self.element("r1-ohm").get_attribute("aria-invalid"), "true")
 
     def test_links_open_their_design_and_name_what_they_get_wrong(self):
         texts, expected = self.designs[1]  # design02: 2.2 kHz, 4700 ohm, 1000 Hz
@@ -582,15 +606,29 @@ class PageTest(unittest.TestCase):
         self.wait_for_lines(self.designs[0][1])
         self.assertEqual(self.element("r1-ohm").get_attribute("value"), "1e+4")
         # A series the selector does not offer is named; the default stands in for it.
-        self.open(f"{self.base}{DESIGN_1K}&sr=E7&sc=e24&tr=abc")
+        self.open(f"{self.base}{DESIGN_1K}&sr=E7&sc=e12&tr=abc")
         self.assertIn('"E7"', self.text_of("series-r-message"))
         self.assertIn("E96 is used", self.text_of("series-r-message"))
-        self.assertIn('"e24"', self.text_of("series-c-message"))
+        self.assertEqual(self.text_of("series-c-message"), "", "series in either case")
+        self.assertEqual(self.element("series-c").get_attribute("value"), "E12")
         self.assertIn('"abc"', self.text_of("tol-r-message"))
         self.assertEqual(self.element("tol-r").get_attribute("aria-invalid"), "true")
         self.wait_for_parts(PARTS_1K[:6] + ["", "", ""])
         self.choose("series-r", "E24")
         self.assertEqual(self.text_of("series-r-message"), "")
+        # A method that is not one is marked; a switch reads off-words as off, and marks the
+        # rest; the print summary repeats only the tolerances in use.
+        self.open(f"{self.base}{DESIGN_1K}&pm=worst&parts=false&tr=abc")
+        self.assertIn('"worst"', self.text_of("parts-method-message"))
+        self.assertFalse(self.element("show-parts").is_selected())
+        self.assertNotIn("abc", self.text_of("design-summary"))
+        self.assertIn("resistors E96, capacitors E12 ±5 %", self.text_of("design-summary"))
+        for off in ["off", "no", "", "0"]:
+            self.open(f"{self.base}{DESIGN_1K}&parts={off}")
+            self.assertFalse(self.element("show-parts").is_selected(), off)
+        self.open(f"{self.base}{DESIGN_1K}&parts=maybe")
+        self.assertTrue(self.element("show-parts").is_selected())
+        self.assertIn('"maybe"', self.text_of("show-parts-message"))
 
     def test_the_page_works_from_disk_and_as_one_file(self):
         self.open((self.page / "index.html").as_uri() + DESIGN_1K)
@@ -736,8 +774,17 @@ class PageTest(unittest.TestCase):
                 self.assertFalse(self.element("legend-envelope").is_displayed())
         self.type_into("tol-c", "")
         self.wait_for(lambda: "tolerances" in self.text_of("results-note"), "the note")
-        self.assertEqual(self.text_of("tol-c-message"), "")
+        self.assertEqual(self.text_of("tol-c-message"), "Type a tolerance, from 0 to below 100 %.")
+        self.assertEqual(self.element("tol-c").get_attribute("aria-invalid"), "true")
         self.assertEqual(self.text_of("fc-spread"), "")
+        # The bill of materials states no tolerance that is not in use.
+        for field, text in [("tol-r", "x"), ("tol-r", "")]:
+            self.type_into(field, text)
+            self.element("band-hz").click()  # leaving the field settles it
+            self.wait_for_message(field, "")
+            bom = self.download("download-bom", "kestrane-fc1kHz-r110000ohm-bom.csv").decode()
+            self.assertNotIn("%", bom, text)
+        self.type_into("tol-r", "1")
         self.type_into("tol-c", "5")
         self.wait_for_parts(PARTS_1K)
         self.assertEqual(self.element("tol-c").get_attribute("aria-invalid"), "false")
@@ -810,7 +857,8 @@ class PageTest(unittest.TestCase):
         self.assertLess(self.element("results").rect["y"], self.element("fc-khz").rect["y"])
         self.assertLess(self.element("r1").rect["y"], 800, "results on the first screen")
         targets = [self.element(i) for i in CONTROL_IDS]
-        targets.append(self.driver.find_element(By.CSS_SELECTOR, "label.switch"))
+        targets += [label for label in self.driver.find_elements(By.CSS_SELECTOR, "label.switch")
+                    if label.is_displayed()]
         for target in targets:
             box = target.rect
             name = target.get_attribute("id") or "switch"
@@ -937,7 +985,8 @@ class PageTest(unittest.TestCase):
         self.wait_for_query("fc=1&r1=10000&band=150&gbw=0.05&fa=48k")
         # Bad values are marked beside their fields; the op-amp's figures go, the set stays.
         for field, text, message in [
-            ("gbw-mhz", "0", 'Not a gain-bandwidth product: "0". It is above 0 MHz and finite.'),
+            ("gbw-mhz", "0", 'Not a gain-bandwidth product: "0". It is above 0 MHz and at most '
+             '1.79769e+302 MHz.'),
             ("a0-db", "-3", 'Not an open-loop gain: "-3". It is above 0 dB and finite.'),
             ("rout-ohm", "-1", 'Not an output resistance: "-1". It is 0 Ω or more and finite.'),
         ]:
@@ -951,8 +1000,8 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.parts_lines(), PARTS_1K)
                 self.type_into(field, {"gbw-mhz": "10", "a0-db": "100", "rout-ohm": "50"}[field])
         self.wait_for(lambda: self.text_of("fc-opamp") != "", "the figures again")
-        self.type_into("vout-peak", "0")
-        self.wait_for_message("vout-peak", 'Not an amplitude: "0". It is above 0 V and finite.')
+        self.type_into("vin-peak", "0")
+        self.wait_for_message("vin-peak", 'Not an amplitude: "0". It is above 0 V and finite.')
         self.assertEqual(self.text_of("slew-need"), "")
         self.assertNotEqual(self.text_of("fc-opamp"), "")
         self.type_into("atten-hz", "x")
