@@ -612,9 +612,8 @@ const LineEntry kLines[] = {
      }},
     {"cascade", "cutoff_meaning",
      [](Session& s) {
-         return cascade_line(s, [](Session&, const CascadeOutcome& c) {
-             return cutoff_meaning(c.design.request);
-         });
+         return cascade_line(
+             s, [](Session&, const CascadeOutcome& c) { return cutoff_meaning(c.design.request); });
      }},
     {"cascade", "passband_mark", [](Session& s) { return specification_mark(s, true); }},
     {"cascade", "stopband_mark", [](Session& s) { return specification_mark(s, false); }},

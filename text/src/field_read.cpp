@@ -102,9 +102,9 @@ FieldRead read_field(std::string_view text, FieldKind kind) {
 }
 
 std::string_view field_kind_name(FieldKind kind) {
-    constexpr std::string_view kNames[] = {
-        "design",    "band",      "tolerance", "gbw",      "gain_db", "output_ohm",
-        "amplitude", "frequency", "order",     "ripple_db", "edge_khz", "loss_db"};
+    constexpr std::string_view kNames[] = {"design",  "band",       "tolerance", "gbw",
+                                           "gain_db", "output_ohm", "amplitude", "frequency",
+                                           "order",   "ripple_db",  "edge_khz",  "loss_db"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 

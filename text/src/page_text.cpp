@@ -140,9 +140,9 @@ bool is_filter_value(FilterSetting setting, double value) {
 std::string filter_setting_message(FilterSetting setting, std::string_view shown) {
     switch (setting) {
         case FilterSetting::order:
-            return setting_quoted("an order", shown,
-                                  "It is a whole number from 1 to " + std::to_string(kMaxOrder) +
-                                      ".");
+            return setting_quoted(
+                "an order", shown,
+                "It is a whole number from 1 to " + std::to_string(kMaxOrder) + ".");
         case FilterSetting::ripple_db:
             return setting_quoted("a ripple", shown,
                                   "It runs from " + format_number(kMinRippleDb) + " to " +

@@ -271,15 +271,24 @@ function plotLabel(ctx, kind) {
 }
 
 // The figure of one plot: its caption, the marks' names over the gain plot, and the plotting
-// area, a slider along the frequency axis (the arrow keys move its point).
+// area, a slider along the frequency axis (the arrow keys move its point). The gain plot's
+// caption stands above the readout, which stays in view over the plots as they scroll: so the
+// readout never covers it.
 function plotFigure(ctx, kind, labels) {
   const figure = document.createElement("figure");
   figure.className = "plot";
-  const caption = document.createElement("figcaption");
+  const first = kind.key === "gain";
+  const caption = document.createElement(first ? "p" : "figcaption");
+  caption.className = "plot-caption";
   caption.textContent = kind.title;
   caption.id = `plot-${kind.key}-caption`;
-  figure.append(caption);
-  if (kind.key === "gain") figure.append(labels.strip);
+  if (first) {
+    ctx.readout.before(caption);
+    figure.setAttribute("aria-labelledby", caption.id);
+    figure.append(labels.strip);
+  } else {
+    figure.append(caption);
+  }
   const area = document.createElement("div");
   area.className = "plot-area";
   area.id = `plot-${kind.key}`;
@@ -507,6 +516,7 @@ export function createPlots(container, readout, core) {
     colors: themeColors(),
     people: peopleWriter(core),
     plots: [],
+    readout,
   };
   ctx.showReadout = createReadout(ctx, readout);
   const labels = createLabelStrip(ctx);

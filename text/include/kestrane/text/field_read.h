@@ -41,9 +41,9 @@ enum class FieldKind {
 
 // Every kind and every status, in the order of their enums.
 inline constexpr FieldKind kFieldKinds[] = {
-    FieldKind::design,    FieldKind::band,      FieldKind::tolerance, FieldKind::gbw,
-    FieldKind::gain_db,   FieldKind::output_ohm, FieldKind::amplitude, FieldKind::frequency,
-    FieldKind::order,     FieldKind::ripple_db, FieldKind::edge_khz,  FieldKind::loss_db};
+    FieldKind::design,  FieldKind::band,       FieldKind::tolerance, FieldKind::gbw,
+    FieldKind::gain_db, FieldKind::output_ohm, FieldKind::amplitude, FieldKind::frequency,
+    FieldKind::order,   FieldKind::ripple_db,  FieldKind::edge_khz,  FieldKind::loss_db};
 inline constexpr FieldStatus kFieldStatuses[] = {FieldStatus::ok, FieldStatus::empty,
                                                  FieldStatus::not_a_number, FieldStatus::too_long,
                                                  FieldStatus::out_of_range};
