@@ -203,17 +203,9 @@ function computeResult(core, design, reads, texts, plan, filter) {
     plotted: null,
   };
   // A cascade has a circuit to build even before standard parts: its exact parts.
-  if (!buildable && !cascade) return result;
+  result.hasCircuit = buildable || Boolean(cascade);
+  if (!result.hasCircuit) return result;
   result.ranges = core.group("ranges");
-  if (plan.opamp) {
-    result.opamp = core.group("opamp");
-    result.stageOpamp = cascade ? core.group("stage_opamp") : null;
-    result.amplitudeShown = plan.amplitude;
-    result.attenuation = core.group("attenuation");
-    result.step = core.group("step");
-    result.stepCurves = core.group("step_curves");
-    result.files = core.group("files")?.lines;
-  }
   const partsShown = texts.parts !== "0";
   result.plotted = {
     samples: partsShown ? core.group("circuit")?.arrays : null,
@@ -222,6 +214,21 @@ function computeResult(core, design, reads, texts, plan, filter) {
     stages: cascade && texts.st === "1" ? stageCurves(core, cascade) : null,
   };
   return result;
+}
+
+// Reads what the bench shows of `result` (computeResult's, whose settings the module still
+// holds): the op-amp's figures (at each stage's output too), the attenuation, the step and the
+// files. The page reads them after the plots are drawn: a cascade's op-amp figures take the
+// longest of all.
+function computeBench(core, result, plan) {
+  if (!result.hasCircuit || !plan.opamp) return;
+  result.opamp = core.group("opamp");
+  result.stageOpamp = result.cascade ? core.group("stage_opamp") : null;
+  result.amplitudeShown = plan.amplitude;
+  result.attenuation = core.group("attenuation");
+  result.step = core.group("step");
+  result.stepCurves = core.group("step_curves");
+  result.files = core.group("files")?.lines;
 }
 
 // The stages' own curves, only those of the cascade's stages: { stageK_gain_db, ... }.
@@ -265,6 +272,7 @@ function createPage(core) {
     shownMarkup: "", // the schematic drawn
     shownStages: null, // the stages' table drawn, as the module gave its groups
     latest: null, // the last update's [reads, texts, design, plan, filter, eventTime]
+    benchTimer: 0, // the bench's reading after the plots are drawn
     rememberedRipple: "", // a Chebyshev's ripple while another response is chosen
   };
 }
@@ -368,7 +376,7 @@ function schematicMarkup(page, result) {
   return set ? schematicSvg(set, schematicDescription(set)) : "";
 }
 
-// The schematic and the files, and why the netlist holds no circuit when it holds none.
+// The schematic.
 function showCircuit(page, result) {
   const drawing = element("schematic");
   const markup = schematicMarkup(page, result);
@@ -381,6 +389,10 @@ function showCircuit(page, result) {
   element("bench-note").textContent = result && !markup ? NO_SET : "";
   drawing.classList.toggle("empty", !markup);
   drawing.classList.toggle("cascade", Boolean(result?.cascade));
+}
+
+// The download buttons of the files, and why the netlist holds no circuit when it holds none.
+function showFiles(result) {
   element("download-spice").disabled = !result?.files?.netlist || !!result.files.netlist_refusal;
   element("spice-note").textContent = result?.files?.netlist_refusal ?? "";
   element("download-bom").disabled = !result?.files?.bom;
@@ -414,8 +426,16 @@ function showResult(page, result, texts) {
   showCascade(page, result);
   showLegend(result);
   element("download-csv").disabled = !result;
-  showBench(page, result);
   showCircuit(page, result);
+}
+
+// What the bench shows, once its groups are read: its figures, the files, and the marks of
+// the amplitude and the attenuation's frequency when their figures leave the double range.
+function showBenchResult(page, result, reads) {
+  showBench(page, result);
+  showFiles(result);
+  showFieldMessage("vin-peak", bad(reads.vpk) || result?.opamp?.lines.slew_refusal || "");
+  showFieldMessage("atten-hz", bad(reads.fa) || result?.attenuation?.lines.refusal || "");
 }
 
 // The legend names the curves and marks the plots show.
@@ -539,9 +559,6 @@ function markFields(page, reads, design, filter) {
   }
   showFieldMessage("ripple-edge", refusal("ripple-edge"));
   showFieldMessage("spec", refusal("spec"));
-  const shown = page.shown;
-  showFieldMessage("vin-peak", bad(reads.vpk) || shown?.opamp?.lines.slew_refusal || "");
-  showFieldMessage("atten-hz", bad(reads.fa) || shown?.attenuation?.lines.refusal || "");
   showSpecification(page, design, filter);
   page.results.classList.remove("stale");
   page.results.removeAttribute("aria-busy");
@@ -562,29 +579,38 @@ function markStale(page) {
 
 // Shows what the fields give, messages and all.
 function render(page, reads, texts, design, plan, filter, eventTime) {
+  clearTimeout(page.benchTimer);
   showNote(plan.note);
+  markFields(page, reads, design, filter);
   if (!plan.design) {
     page.shown = null;
     showResult(page, null, texts);
+    showBenchResult(page, null, reads);
     showSummary(page, null, texts, reads);
     page.plots.clear();
   } else {
     const began = performance.now();
-    page.shown = { ...computeResult(page.core, design, reads, texts, plan, filter), texts };
+    const shown = { ...computeResult(page.core, design, reads, texts, plan, filter), texts };
+    page.shown = shown;
     timings.design.push(page.designMs + performance.now() - began);
-    showResult(page, page.shown, texts);
-    page.shown.summary = showSummary(page, page.shown, texts, reads);
+    showResult(page, shown, texts);
+    shown.summary = showSummary(page, shown, texts, reads);
     page.pendingEventTime = eventTime;
-    page.plots.show(page.shown.samples, marksOf(page.core, page.shown), page.shown.plotted);
+    page.plots.show(shown.samples, marksOf(page.core, shown), shown.plotted);
     showTimings();
+    // The bench follows the drawn plots; a keystroke before then reads it afresh.
+    page.benchTimer = setTimeout(() => {
+      computeBench(page.core, shown, plan);
+      showBenchResult(page, shown, reads);
+    }, 0);
   }
-  markFields(page, reads, design, filter);
   page.announcer.schedule();
 }
 
 // The fields as they stand: a whole result shows at once; otherwise the last result stays,
 // out of date, until the fields settle (`settle` true: at once).
 function update(page, eventTime, settle = false) {
+  clearTimeout(page.benchTimer); // the module's settings change: the bench is read afresh
   const texts = fieldTexts();
   storeInUrl(texts);
   showFilterFields(texts);
