@@ -108,6 +108,10 @@ KESTRANE_EXPORT(kestrane_read_field) int kestrane_read_field(int kind) {
 KESTRANE_EXPORT(kestrane_field_value) double kestrane_field_value() {
     return field.value;
 }
+// The last read's note (FieldRead::note) put in the text buffer; its length in bytes.
+KESTRANE_EXPORT(kestrane_field_note) int kestrane_field_note() {
+    return put_text(field.note);
+}
 
 // --- Settings (Session): each changes what rests on it, and nothing else ---
 
@@ -206,6 +210,17 @@ void kestrane_set_specification(int has, double passband_hz, double passband_los
     session.set_specification(has != 0 ? std::optional(PassStopSpec{passband_hz, passband_loss_db,
                                                                     stopband_hz, stopband_loss_db})
                                        : std::nullopt);
+}
+
+// The specification with its edges in kilohertz, as the page's fields and the command line's
+// --passband and --stopband give them: each edge taken as kHz times 1000, as the command line
+// takes it; none when `has` is 0.
+KESTRANE_EXPORT(kestrane_set_specification_khz)
+void kestrane_set_specification_khz(int has, double passband_khz, double passband_loss_db,
+                                    double stopband_khz, double stopband_loss_db) {
+    constexpr double kHertzPerKilohertz = 1000;
+    kestrane_set_specification(has, passband_khz * kHertzPerKilohertz, passband_loss_db,
+                               stopband_khz * kHertzPerKilohertz, stopband_loss_db);
 }
 
 // Compensation for the op-amp, when `compensate` is not 0.

@@ -1,6 +1,7 @@
 #include "kestrane/session/catalogue.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <vector>
 
@@ -237,6 +238,113 @@ const Curve& stage_curve(Session& s) {
     return curves.size() >= K ? curves[K - 1] : kNone;
 }
 
+// The search's design when it was refused, or null.
+const Design* refused_search(Session& s) {
+    return !s.is_cascade() && s.has_design() && !s.made() ? &s.design() : nullptr;
+}
+
+// A design field's stored value: the cutoff in kHz (`cutoff`) or R1, as the search keeps it in
+// single precision; the cascade keeps both as read.
+double stored_input(Session& s, bool cutoff) {
+    if (!s.has_design()) return 0;
+    if (s.is_cascade()) return cutoff ? s.design_inputs().first : s.design_inputs().second;
+    return cutoff ? double{s.design().fc_khz} : double{s.design().components.R1};
+}
+
+std::string stored_line(Session& s, bool cutoff) {
+    if (!s.has_design() || s.is_cascade()) return "";
+    const double read = cutoff ? s.design_inputs().first : s.design_inputs().second;
+    return cutoff ? stored_note("the cutoff", "kHz", read, stored_input(s, true))
+                  : stored_note("R1", "Ohm", read, stored_input(s, false));
+}
+
+// Which setting a refused cascade names: 1 the cutoff, 2 R1, 4 the order, 8 the ripple, 16
+// the ripple edge, 32 the specification; 0 when it was made.
+int cascade_refused_setting(const CascadeOutcome& c) {
+    switch (c.refusal) {
+        case CascadeRefusal::none:
+            return 0;
+        case CascadeRefusal::cutoff:
+            return 1;
+        case CascadeRefusal::resistor:
+            return 2;
+        case CascadeRefusal::specification:
+        case CascadeRefusal::order:
+            return 32;
+        case CascadeRefusal::request:
+            break;
+    }
+    switch (c.request_error) {
+        case RequestError::order_out_of_range:
+        case RequestError::odd_linkwitz_riley:
+            return 4;
+        case RequestError::edge_without_chebyshev:
+            return 16;
+        default:
+            return 8;
+    }
+}
+
+// The fields a refused design names, as cascade_refused_setting numbers them: the search's
+// cutoff and R1 as design_field_refusal concerns them.
+double refused_fields(Session& s) {
+    if (s.is_cascade()) {
+        const CascadeOutcome* c = s.cascade();
+        return c ? cascade_refused_setting(*c) : 0;
+    }
+    const Design* d = refused_search(s);
+    if (!d) return 0;
+    const bool cutoff = !design_field_refusal(d->refusal, true, stored_input(s, true)).empty();
+    const bool r1 = !design_field_refusal(d->refusal, false, stored_input(s, false)).empty();
+    return (cutoff ? 1 : 0) + (r1 ? 2 : 0);
+}
+
+// Why the design refuses the cutoff (`cutoff`) or R1: the search's field refusal, or the
+// cascade's refusal when it names that field.
+std::string field_refusal(Session& s, bool cutoff) {
+    if (s.is_cascade()) {
+        const int mask = static_cast<int>(refused_fields(s));
+        return (mask & (cutoff ? 1 : 2)) != 0 ? cascade_refusal_text(s) : "";
+    }
+    const Design* d = refused_search(s);
+    return d ? design_field_refusal(d->refusal, cutoff, stored_input(s, cutoff)) : "";
+}
+
+// The cascade's gain at its cutoff in dB from 1 (its DC gain): -3.0103 dB, -6.0206 dB for a
+// Linkwitz-Riley, or the ripple below the largest gain at the ripple band's edge.
+double cutoff_level_db(const CascadeOutcome& c) {
+    const CutoffRule rule = cutoff_rule(c.design.request);
+    switch (rule.level) {
+        case CutoffLevel::half_power:
+            return decibels(std::sqrt(0.5));
+        case CutoffLevel::half_amplitude:
+            return decibels(0.5);
+        case CutoffLevel::ripple_edge:
+            break;
+    }
+    return decibels(c.peaks[c.design.stage_count - 1].gain) - rule.ripple_db;
+}
+
+// A specification's mark: "fp: loss 1 dB" at the passband edge (`passband`) or "fs: loss 42.1
+// dB" at the stopband edge, the exact design's loss from its largest gain.
+std::string specification_mark(Session& s, bool passband) {
+    const CascadeOutcome* c = made_cascade(s);
+    if (!c || !s.specification()) return "";
+    const double loss = passband ? c->passband_loss_db : c->stopband_loss_db;
+    return std::string(passband ? "fp" : "fs") + ": loss " + format_number(loss) + " dB";
+}
+
+double specification_hz(Session& s, bool passband) {
+    const PassStopSpec* spec = s.specification();
+    if (!made_cascade(s) || !spec) return 0;
+    return passband ? spec->passband_hz : spec->stopband_hz;
+}
+
+// Whether the slew rate is found but leaves the double range.
+bool slew_overflows(Session& s) {
+    return has_opamp(s) && amp(s).slew_rate.found && !std::isfinite(amp(s).slew_rate.v_per_us);
+}
+
 // --- The tables ---
 
 std::uint64_t files_stamp(Session& s) {
@@ -284,6 +392,9 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return double{targets(s).flat_top_hz}; }},
     {"design", "passband_edge_hz", "Hz", true,
      [](Session& s) { return search_made(s) ? double{s.design().passband_edge_hz} : 0.0; }},
+    {"design", "stored_fc_khz", "", false, [](Session& s) { return stored_input(s, true); }},
+    {"design", "stored_r1_ohm", "\u03A9", false, [](Session& s) { return stored_input(s, false); }},
+    {"design", "refused_fields", "", false, refused_fields},
     {"deviation", "made", "", false,
      [](Session& s) { return flag(s.half_deviation().has_value()); }},
     {"deviation", "half_deviation_rad", "rad", false,
@@ -409,6 +520,10 @@ const FigureEntry kFigures[] = {
              return c.compensation ? 100 * c.compensation->plain_error : 0.0;
          });
      }},
+    {"cascade", "cutoff_level_db", "dB", false,
+     [](Session& s) { return cascade_figure(s, cutoff_level_db); }},
+    {"cascade", "passband_hz", "Hz", true, [](Session& s) { return specification_hz(s, true); }},
+    {"cascade", "stopband_hz", "Hz", true, [](Session& s) { return specification_hz(s, false); }},
     {"stages", "made", "", false, [](Session& s) { return flag(made_cascade(s)); }},
     {"stage_opamp", "made", "", false, [](Session& s) { return flag(s.cascade_opamp()); }},
     {"stage_curves", "made", "", false, [](Session& s) { return flag(!s.stage_curves().empty()); }},
@@ -421,6 +536,15 @@ const LineEntry kLines[] = {
          if (s.is_cascade()) return cascade_refusal_text(s);
          return std::string(refusal_message(s.design().refusal));
      }},
+    {"design", "cutoff_refusal", [](Session& s) { return field_refusal(s, true); }},
+    {"design", "r1_refusal", [](Session& s) { return field_refusal(s, false); }},
+    {"design", "filter_refusal",
+     [](Session& s) {
+         const CascadeOutcome* c = s.is_cascade() ? s.cascade() : nullptr;
+         return c && cascade_refused_setting(*c) >= 4 ? cascade_refusal_text(s) : std::string();
+     }},
+    {"design", "cutoff_stored", [](Session& s) { return stored_line(s, true); }},
+    {"design", "r1_stored", [](Session& s) { return stored_line(s, false); }},
     {"design", "r1", [](Session& s) { return design_line(s, 0); }},
     {"design", "r2", [](Session& s) { return design_line(s, 1); }},
     {"design", "c1", [](Session& s) { return design_line(s, 2); }},
@@ -459,13 +583,23 @@ const LineEntry kLines[] = {
      [](Session& s) { return has_ranges(s) ? yield_line(ranges(s).yield) : std::string(); }},
     {"opamp", "cutoff", [](Session& s) { return opamp_line(s, 0); }},
     {"opamp", "gbw", [](Session& s) { return opamp_line(s, 1); }},
-    {"opamp", "slew", [](Session& s) { return opamp_line(s, 2); }},
+    {"opamp", "slew",
+     [](Session& s) { return slew_overflows(s) ? std::string() : opamp_line(s, 2); }},
+    {"opamp", "slew_refusal",
+     [](Session& s) {
+         return slew_overflows(s) ? slew_refusal(s.amplitude().value_or(1)) : std::string();
+     }},
     {"opamp", "lowest", [](Session& s) { return opamp_line(s, 3); }},
     {"opamp", "limit", [](Session& s) { return opamp_line(s, 4); }},
     {"attenuation", "attenuation",
      [](Session& s) {
          const std::optional<Session::Attenuation> a = s.attenuation();
-         return a ? attenuation_line(a->hz, a->db) : std::string();
+         return a && std::isfinite(a->db) ? attenuation_line(a->hz, a->db) : std::string();
+     }},
+    {"attenuation", "refusal",
+     [](Session& s) {
+         const std::optional<Session::Attenuation> a = s.attenuation();
+         return a && !std::isfinite(a->db) ? attenuation_refusal(a->hz) : std::string();
      }},
     {"step", "overshoot", [](Session& s) { return step_line(s, overshoot_line); }},
     {"step", "rise", [](Session& s) { return step_line(s, rise_line); }},
@@ -476,6 +610,13 @@ const LineEntry kLines[] = {
              return cascade_heading_line(c.design, c.r1_ohm);
          });
      }},
+    {"cascade", "cutoff_meaning",
+     [](Session& s) {
+         return cascade_line(
+             s, [](Session&, const CascadeOutcome& c) { return cutoff_meaning(c.design.request); });
+     }},
+    {"cascade", "passband_mark", [](Session& s) { return specification_mark(s, true); }},
+    {"cascade", "stopband_mark", [](Session& s) { return specification_mark(s, false); }},
     {"cascade", "ripple_note",
      [](Session& s) {
          return cascade_line(s, [](Session&, const CascadeOutcome& c) {

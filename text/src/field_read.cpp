@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "kestrane/text/messages.h"
 #include "kestrane/text/number_scan.h"
 #include "kestrane/text/page_text.h"
 
@@ -21,9 +20,32 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// Whether `text` (a number's text) has a digit other than 0 before any exponent.
+bool has_nonzero_digit(std::string_view text) {
+    for (const char c : text) {
+        if (c == 'e' || c == 'E') return false;
+        if (c >= '1' && c <= '9') return true;
+    }
+    return false;
+}
+
 // Whether `value` is one that a field of `kind` takes, and if not, why.
 bool takes(FieldKind kind, double value, std::string_view shown, std::string& message) {
-    if (kind == FieldKind::design || kind == FieldKind::band) return true;
+    if (kind == FieldKind::design) return true;
+    if (kind == FieldKind::band) {
+        if (is_band_value(value)) return true;
+        message = band_message(shown);
+        return false;
+    }
+    if (kind >= FieldKind::order) {
+        constexpr FilterSetting kFilter[] = {FilterSetting::order, FilterSetting::ripple_db,
+                                             FilterSetting::edge_khz, FilterSetting::loss_db};
+        const FilterSetting setting =
+            kFilter[static_cast<int>(kind) - static_cast<int>(FieldKind::order)];
+        if (is_filter_value(setting, value)) return true;
+        message = filter_setting_message(setting, shown);
+        return false;
+    }
     if (kind == FieldKind::tolerance) {
         if (is_tolerance_percent(value)) return true;
         message = tolerance_message(shown);
@@ -55,7 +77,7 @@ FieldRead read_field(std::string_view text, FieldKind kind) {
             return read;
         case ScanStatus::too_long:
             read.status = FieldStatus::too_long;
-            read.message = too_long_message(shown, max_chars);
+            read.message = page_too_long_message(shown, max_chars);
             return read;
         case ScanStatus::not_a_number:
             break;
@@ -66,19 +88,23 @@ FieldRead read_field(std::string_view text, FieldKind kind) {
                 read.value = scan.value;
                 if (!takes(kind, scan.value, shown, read.message)) {
                     read.status = FieldStatus::out_of_range;
+                    read.value = 0;
+                } else if (scan.value == 0 && has_nonzero_digit(shown)) {
+                    read.note = underflow_note(shown);
                 }
                 return read;
             }
             break;
     }
     read.status = FieldStatus::not_a_number;
-    read.message = not_a_number_message(shown);
+    read.message = page_not_a_number_message(shown);
     return read;
 }
 
 std::string_view field_kind_name(FieldKind kind) {
     constexpr std::string_view kNames[] = {"design",  "band",       "tolerance", "gbw",
-                                           "gain_db", "output_ohm", "amplitude", "frequency"};
+                                           "gain_db", "output_ohm", "amplitude", "frequency",
+                                           "order",   "ripple_db",  "edge_khz",  "loss_db"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 

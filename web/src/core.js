@@ -150,13 +150,16 @@ export class Core {
   // "output_ohm", "amplitude", "frequency"): one number by the console's rules, with an
   // optional SI prefix ("10k"), and nothing after it. status is "ok" (value holds the number),
   // "empty", "not_a_number", "too_long" or, for a number the field does not take,
-  // "out_of_range"; message is the explanation, "" for ok and empty.
+  // "out_of_range"; message is the explanation, "" for ok and empty; note says what happened
+  // to an ok read of 0 from a text that is not 0, else "". The filter's kinds are "order",
+  // "ripple_db", "edge_khz" and "loss_db".
   readField(text, kind) {
     const x = this.#x;
     this.#putField(text);
     const status = this.table.field_statuses[x.kestrane_read_field(this.#kinds.get(kind))];
     const message = this.#text(x.kestrane_text_length());
-    return { status, value: status === "ok" ? x.kestrane_field_value() : undefined, message };
+    const value = status === "ok" ? x.kestrane_field_value() : undefined;
+    return { status, value, message, note: this.#text(x.kestrane_field_note()) };
   }
 
   // --- Settings: each changes only what rests on it ---
@@ -252,6 +255,19 @@ export class Core {
       spec?.passbandHz ?? 0,
       spec?.passbandLossDb ?? 0,
       spec?.stopbandHz ?? 0,
+      spec?.stopbandLossDb ?? 0,
+    );
+  }
+  // The same with the edges in kHz, as the page's fields hold them: { passbandKhz,
+  // passbandLossDb, stopbandKhz, stopbandLossDb }, or null for none. The module takes each
+  // edge in hertz as the command line does.
+  setSpecificationKhz(spec) {
+    const has = spec != null;
+    this.#x.kestrane_set_specification_khz(
+      flag(has),
+      spec?.passbandKhz ?? 0,
+      spec?.passbandLossDb ?? 0,
+      spec?.stopbandKhz ?? 0,
       spec?.stopbandLossDb ?? 0,
     );
   }

@@ -7,17 +7,18 @@
 // hertz, gain and in dB, phase in degrees, group delay in seconds), and, when the plots show
 // them, circuit (the shown set's gain, phase and group delay on the real circuit), bands
 // (their lowest and highest over the tolerance box) and opamp_curve (the set with the op-amp
-// model). A group that is missing or null has no columns. Every value is the module's, in the
+// model), and stage_curves (each stage's own curves). A group that is missing or null has no
+// columns, nor has an array that is not one value a frequency. Every value is the module's, in the
 // shortest form that reads back to the same double; values that are not finite are written as
 // empty fields.
 export function responseCsv(columns, groups, comments = []) {
   const field = (value) => (Number.isFinite(value) ? String(value) : "");
+  const count = groups.samples.hz.length;
   const table = [];
   for (const column of columns) {
     const values = groups[column.group]?.[column.name];
-    if (values) table.push([column.csv, values]);
+    if (values && values.length === count) table.push([column.csv, values]);
   }
-  const count = groups.samples.hz.length;
   const lines = comments.map((comment) => `# ${comment}`);
   lines.push(table.map(([name]) => name).join(","));
   for (let i = 0; i < count; i++) {
@@ -39,9 +40,10 @@ export function downloadText(filename, text, type = "text/csv") {
 }
 
 // A file name for a design's file from its field texts and `ending` (".csv" for the response,
-// ".cir" for the netlist, "-bom.csv" for the bill of materials): letters, digits, point, plus
-// and minus kept, anything else made a dash.
+// ".cir" for the netlist, "-bom.csv" for the bill of materials), with a cascade's response
+// first: letters, digits, point, plus and minus kept, anything else made a dash.
 export function csvName(texts, ending = ".csv") {
   const part = (text) => String(text).trim().replace(/[^0-9A-Za-z.+-]/g, "-") || "none";
-  return `kestrane-fc${part(texts.fc)}kHz-r1${part(texts.r1)}ohm${ending}`;
+  const filter = texts.resp && texts.resp !== "search" ? `${part(texts.resp)}-` : "";
+  return `kestrane-${filter}fc${part(texts.fc)}kHz-r1${part(texts.r1)}ohm${ending}`;
 }

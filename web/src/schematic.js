@@ -50,60 +50,107 @@ function capacitor(x, y, name, value) {
   );
 }
 
-// The drawing with the values of `parts` ({ R1, R2, C1, C2 }: texts such as "10 kΩ" and
-// "15 nF"; a missing value is left out), as SVG markup that scales to its container's width.
-// `description` is the text read out for it.
-export function schematicSvg(parts, description) {
-  const v = (name) => parts?.[name] ?? "";
+// The op-amp as a follower: its + input on the signal line at `ampLeft`, its output at the tip,
+// the output back to its - input, named `amp`; and the wire from the tip to the output
+// terminal at `outX`, with the output node `c`.
+function follower(ampLeft, c, amp) {
+  const ampTip = ampLeft + 74;
+  return [
+    `<polygon points="${ampLeft},${LINE_Y - 30} ${ampLeft},${FEEDBACK_Y - 22} ` +
+      `${ampTip},${OUT_Y}" class="amp"/>`,
+    label(ampLeft + 12, LINE_Y + 5, "+", { cls: "sign" }),
+    label(ampLeft + 12, FEEDBACK_Y - 34, "\u2212", { cls: "sign" }),
+    label(ampLeft + 32, OUT_Y + 5, amp, { cls: "name" }),
+    line([[ampTip, OUT_Y], [470, OUT_Y]]),
+    line([[c, OUT_Y], [c, FEEDBACK_Y], [ampLeft - 14, FEEDBACK_Y], [ampLeft - 14, FEEDBACK_Y - 40],
+      [ampLeft, FEEDBACK_Y - 40]]),
+  ];
+}
+
+// A capacitor at x from the signal line down to ground.
+function toGround(b, name, value) {
+  return [
+    line([[b, LINE_Y], [b, 185]]),
+    capacitor(b, 190, name, value),
+    line([[b, 195], [b, 236]]),
+    `<line x1="${b - 14}" y1="236" x2="${b + 14}" y2="236"/>`,
+    `<line x1="${b - 9}" y1="242" x2="${b + 9}" y2="242"/>`,
+    `<line x1="${b - 4}" y1="248" x2="${b + 4}" y2="248"/>`,
+  ];
+}
+
+// The terminals: the input at the left, the output at the right, with their names beside
+// them, or (`corners`) in the drawing's top corners, where longer names have room.
+function terminals(inName, outName, corners = false) {
   const inX = 12;
+  const outX = 470;
+  return [
+    `<circle cx="${inX}" cy="${LINE_Y}" r="4" class="terminal"/>`,
+    `<circle cx="${outX}" cy="${OUT_Y}" r="4" class="terminal"/>`,
+    label(corners ? 4 : inX, corners ? 18 : LINE_Y - 12, inName, { anchor: "start", cls: "name" }),
+    label(corners ? 476 : outX, corners ? 18 : OUT_Y - 12, outName, { anchor: "end", cls: "name" }),
+  ];
+}
+
+// The second-order stage's body with the values `v(name)`.
+function secondOrderBody(v, amp) {
   const r1X = 80;
   const a = 150; // the junction of R1, R2 and C1
   const r2X = 215;
   const b = 280; // the op-amp's + input, and C2
   const ampLeft = 318;
-  const ampTip = 392;
   const c = 430; // the output node
-  const outX = 470;
-  const body = [
-    line([[inX, LINE_Y], [r1X - 28, LINE_Y]]),
+  return [
+    line([[12, LINE_Y], [r1X - 28, LINE_Y]]),
     resistor(r1X, LINE_Y, "R1", v("R1")),
     line([[r1X + 28, LINE_Y], [r2X - 28, LINE_Y]]),
     resistor(r2X, LINE_Y, "R2", v("R2")),
     line([[r2X + 28, LINE_Y], [ampLeft, LINE_Y]]),
-    // The op-amp: + input on the signal line, - input below it, output at the tip.
-    `<polygon points="${ampLeft},${LINE_Y - 30} ${ampLeft},${FEEDBACK_Y - 22} ` +
-      `${ampTip},${OUT_Y}" class="amp"/>`,
-    label(ampLeft + 12, LINE_Y + 5, "+", { cls: "sign" }),
-    label(ampLeft + 12, FEEDBACK_Y - 34, "\u2212", { cls: "sign" }),
-    label(ampLeft + 32, OUT_Y + 5, "U1", { cls: "name" }),
-    line([[ampTip, OUT_Y], [outX, OUT_Y]]),
-    // The follower: the output back to the - input.
-    line([[c, OUT_Y], [c, FEEDBACK_Y], [ampLeft - 14, FEEDBACK_Y], [ampLeft - 14, FEEDBACK_Y - 40],
-      [ampLeft, FEEDBACK_Y - 40]]),
+    ...follower(ampLeft, c, amp),
     // C1 from the junction up and over to the output.
     line([[a, LINE_Y], [a, 83]]),
     capacitor(a, 78, "C1", v("C1")),
     line([[a, 73], [a, TOP_Y], [c, TOP_Y], [c, OUT_Y]]),
-    // C2 from the + input down to ground.
-    line([[b, LINE_Y], [b, 185]]),
-    capacitor(b, 190, "C2", v("C2")),
-    line([[b, 195], [b, 236]]),
-    `<line x1="${b - 14}" y1="236" x2="${b + 14}" y2="236"/>`,
-    `<line x1="${b - 9}" y1="242" x2="${b + 9}" y2="242"/>`,
-    `<line x1="${b - 4}" y1="248" x2="${b + 4}" y2="248"/>`,
+    ...toGround(b, "C2", v("C2")),
     dot(a, LINE_Y),
     dot(b, LINE_Y),
     dot(c, OUT_Y),
-    `<circle cx="${inX}" cy="${LINE_Y}" r="4" class="terminal"/>`,
-    `<circle cx="${outX}" cy="${OUT_Y}" r="4" class="terminal"/>`,
-    label(inX, LINE_Y - 12, "in", { anchor: "start", cls: "name" }),
-    label(outX, OUT_Y - 12, "out", { anchor: "end", cls: "name" }),
   ];
+}
+
+// The first-order stage's body: R1 into the follower, C1 from its + input to ground.
+function firstOrderBody(v, amp) {
+  const r1X = 120;
+  const b = 250;
+  const ampLeft = 318;
+  const c = 430;
+  return [
+    line([[12, LINE_Y], [r1X - 28, LINE_Y]]),
+    resistor(r1X, LINE_Y, "R1", v("R1")),
+    line([[r1X + 28, LINE_Y], [ampLeft, LINE_Y]]),
+    ...follower(ampLeft, c, amp),
+    ...toGround(b, "C1", v("C1")),
+    dot(b, LINE_Y),
+    dot(c, OUT_Y),
+  ];
+}
+
+// One drawing as SVG markup that scales to its container's width, read out as `description`.
+function svgOf(body, description, titleId) {
   return (
-    `<svg viewBox="0 0 ${WIDTH} ${HEIGHT}" role="img" aria-labelledby="schematic-title" ` +
+    `<svg viewBox="0 0 ${WIDTH} ${HEIGHT}" role="img" aria-labelledby="${titleId}" ` +
     `xmlns="http://www.w3.org/2000/svg" class="schematic-drawing">` +
-    `<title id="schematic-title">${escape(description)}</title>${body.join("")}</svg>`
+    `<title id="${titleId}">${escape(description)}</title>${body.join("")}</svg>`
   );
+}
+
+// The drawing with the values of `parts` ({ R1, R2, C1, C2 }: texts such as "10 kΩ" and
+// "15 nF"; a missing value is left out), as SVG markup that scales to its container's width.
+// `description` is the text read out for it.
+export function schematicSvg(parts, description) {
+  const v = (name) => parts?.[name] ?? "";
+  const body = [...secondOrderBody(v, "U1"), ...terminals("in", "out")];
+  return svgOf(body, description, "schematic-title");
 }
 
 // The sentence read out for the drawing: the circuit and the values of `parts` (as
@@ -114,4 +161,64 @@ export function schematicDescription(parts) {
     "junction to the output, C2 from the op-amp's input to ground";
   if (!parts) return `${circuit}.`;
   return `${circuit}; R1 ${parts.R1}, R2 ${parts.R2}, C1 ${parts.C1}, C2 ${parts.C2}.`;
+}
+
+// The stages of a cascade for the drawing, from the module's `stages` arrays (core writes the
+// values for people): [{ order, R1, R2, C1, C2, standard }], each part the shown standard
+// set's when the module gives one (standard true), else the exact part; a first-order stage
+// has R1 and C1 only.
+export function stageParts(core, arrays) {
+  const count = arrays.order?.length ?? 0;
+  const stages = [];
+  for (let k = 0; k < count; k++) {
+    const value = (name) => {
+      const standard = arrays[`std_${name}`]?.[k];
+      return Number.isFinite(standard) ? standard : arrays[name]?.[k];
+    };
+    const standard = Number.isFinite(arrays.std_r1_ohm?.[k]);
+    const text = (name, unit) => {
+      const v = value(name);
+      return Number.isFinite(v) ? core.engineering(v, unit) : "";
+    };
+    stages.push({
+      order: arrays.order[k],
+      R1: text("r1_ohm", "Ω"),
+      R2: text("r2_ohm", "Ω"),
+      C1: text("c1_farad", "F"),
+      C2: text("c2_farad", "F"),
+      standard,
+    });
+  }
+  return stages;
+}
+
+// Every stage of a cascade (stageParts' list) as a drawing of its own, in signal order: each
+// names its op-amp U1, U2, ... and its terminals "in" or "in: U(k-1)", "out" or "out: stage
+// k+1", so that the drawings wrap onto as many rows as the width needs.
+export function cascadeSchematicSvgs(stages) {
+  const count = stages.length;
+  return stages
+    .map((stage, i) => {
+      const k = i + 1;
+      const v = (name) => stage[name] ?? "";
+      const amp = `U${k}`;
+      const body = stage.order === 1 ? firstOrderBody(v, amp) : secondOrderBody(v, amp);
+      const inName = k === 1 ? "in" : `in: U${k - 1}`;
+      const outName = k === count ? "out" : `out: stage ${k + 1}`;
+      body.push(...terminals(inName, outName, true));
+      body.push(label(WIDTH / 2, 18, `Stage ${k} of ${count}`, { cls: "name stage-name" }));
+      const which = stage.standard ? "standard parts" : "exact parts";
+      const parts =
+        stage.order === 1
+          ? `R1 ${stage.R1}, C1 ${stage.C1}`
+          : `R1 ${stage.R1}, R2 ${stage.R2}, C1 ${stage.C1}, C2 ${stage.C2}`;
+      const shape =
+        stage.order === 1
+          ? "first order: R1 into a unity-gain follower, C1 from its input to ground"
+          : "second order: R1 and R2 in series into a unity-gain follower, C1 from their " +
+            "junction to the output, C2 from the input to ground";
+      const description = `Stage ${k} of ${count}, ${shape}; ${which} ${parts}.`;
+      return svgOf(body, description, `schematic-title-${k}`);
+    })
+    .join("");
 }

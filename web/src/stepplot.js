@@ -46,12 +46,18 @@ export function createStepPlot(container, core) {
     ],
   };
   const plot = new uPlot(options, NO_DATA, area);
+  // The size changes in the next frame, not inside the observer's callback (plots.js says why).
   let laidOutWidth = 0;
-  new ResizeObserver(() => {
+  let frame = 0;
+  const resize = () => {
+    frame = 0;
     const width = Math.max(container.clientWidth, 200);
     if (width === laidOutWidth || window.matchMedia("print").matches) return;
     laidOutWidth = width;
     plot.setSize({ width, height: width < 560 ? 170 : 200 });
+  };
+  new ResizeObserver(() => {
+    if (frame === 0) frame = requestAnimationFrame(resize);
   }).observe(container);
   for (const query of ["(prefers-color-scheme: dark)", "print"]) {
     window.matchMedia(query).addEventListener("change", () => {

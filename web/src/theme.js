@@ -15,5 +15,8 @@ export function themeColors() {
     flatTop: read("--mark-flat-top"),
     edge: read("--mark-edge"),
     band: read("--mark-band"),
+    passband: read("--mark-passband"),
+    stopband: read("--mark-stopband"),
+    stages: [1, 2, 3, 4, 5, 6].map((k) => read(`--plot-stage${k}`)),
   };
 }

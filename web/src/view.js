@@ -12,15 +12,71 @@ function isOk(read) {
   return read?.status === "ok";
 }
 
+// The specification's fields, by query parameter.
+const SPECIFICATION = ["fp", "ap", "fs", "as"];
+
+// What the filter's fields give, for `texts` (resp, the response's name or "search"; re, the
+// ripple-edge switch, "1" or "0") and `reads` (ord, rip, fp, ap, fs, as, each { status, value
+// }): { cascade, request ({ response, order, rippleDb, edge } for the module, or null for the
+// search), specification ({ passbandKhz, passbandLossDb, stopbandKhz, stopbandLossDb } when
+// all four fields hold one, else null), ready (the fields give a filter to design), note (what
+// is missing) }. A ripple or a ripple edge goes to the module whatever the response, so that
+// the module says why it does not fit.
+export function filterPlan(texts, reads) {
+  if (texts.resp === "search") {
+    return { cascade: false, request: null, specification: null, ready: true, note: "" };
+  }
+  const filled = SPECIFICATION.filter((param) => reads[param]?.status !== "empty");
+  const specified = filled.length === 4 && SPECIFICATION.every((param) => isOk(reads[param]));
+  const partial = filled.length > 0 && !specified;
+  const ripple = reads.rip?.status === "empty" || isOk(reads.rip);
+  const order = specified || isOk(reads.ord);
+  const notes = [];
+  if (partial) {
+    const bad = filled.some((param) => !isOk(reads[param]));
+    notes.push(
+      bad
+        ? "Correct the marked field of the specification."
+        : "Fill all four fields of the specification to set the order from them, or empty them.",
+    );
+  }
+  if (!order) notes.push("Type an order from 1 to 10, or a specification.");
+  if (!ripple) notes.push("Correct the ripple.");
+  const request = {
+    response: texts.resp,
+    order: isOk(reads.ord) ? reads.ord.value : 0,
+    rippleDb: isOk(reads.rip) ? reads.rip.value : NaN,
+    edge: texts.re === "1" ? "ripple-edge" : "-3db",
+  };
+  const specification = specified
+    ? {
+        passbandKhz: reads.fp.value,
+        passbandLossDb: reads.ap.value,
+        stopbandKhz: reads.fs.value,
+        stopbandLossDb: reads.as.value,
+      }
+    : null;
+  return {
+    cascade: true,
+    request,
+    specification,
+    ready: order && ripple && !partial,
+    note: notes.join(" "),
+  };
+}
+
 // What to show for field reads `reads` (by query parameter: fc, r1, band, tr, tc, gbw, a0,
-// ro, vpk, fa, each { status }) and `design` (the core's design of fc and r1, or null when they
-// are not numbers): { complete, design, deviation, spread, opamp, amplitude, attenuation,
-// note }. complete is true when every field holds what it should and the design was made:
-// the page then shows the result at once. Otherwise, once settled, it shows the parts that
-// stand (design, deviation, spread of the tolerances, op-amp figures with the amplitude and
-// the attenuation) and the note says what is missing.
-export function resultPlan(reads, design) {
-  const designable = isOk(reads.fc) && isOk(reads.r1);
+// ro, vpk, fa, each { status }), `design` (the core's design of fc and r1, or null when they
+// are not numbers) and `filter` (filterPlan's; none for the search): { complete, design,
+// deviation, spread, opamp, amplitude, attenuation, note }. complete is true when every field
+// holds what it should and the design was made: the page then shows the result at once.
+// Otherwise, once settled, it shows the parts that stand (design, deviation, spread of the
+// tolerances, op-amp figures with the amplitude and the attenuation) and the note says what
+// is missing. With a specification the cutoff field is not used.
+export function resultPlan(reads, design, filter = null) {
+  const cutoffUsed = !filter?.specification;
+  const filterReady = filter?.ready ?? true;
+  const designable = (!cutoffUsed || isOk(reads.fc)) && isOk(reads.r1) && filterReady;
   const designed = designable && Boolean(design?.designed);
   const band = isOk(reads.band);
   const tolerances = isOk(reads.tr) && isOk(reads.tc);
@@ -29,8 +85,14 @@ export function resultPlan(reads, design) {
   const attenuation = isOk(reads.fa);
   const notes = [];
   if (!designable) {
-    const empty = reads.fc?.status === "empty" || reads.r1?.status === "empty";
-    notes.push(empty ? "Type a cutoff and R1 to design." : "Correct the marked field to design.");
+    const fields = cutoffUsed ? [reads.fc, reads.r1] : [reads.r1];
+    if (!filterReady) {
+      notes.push(filter.note);
+    } else if (fields.some((read) => read?.status === "empty")) {
+      notes.push(cutoffUsed ? "Type a cutoff and R1 to design." : "Type R1 to design.");
+    } else {
+      notes.push("Correct the marked field to design.");
+    }
   } else if (!designed) {
     notes.push(design?.refusal ?? "");
   } else {
@@ -60,20 +122,29 @@ export function resultPlan(reads, design) {
   };
 }
 
-// The message for a series named in a link (`text`) that is not among `names`: it says what
-// the link asked for and what the page uses instead (`fallback`); "" for a known series.
-export function seriesMessage(text, names, fallback, parts) {
-  if (names.includes(text)) return "";
+// The message for a choice named in a link (`text`) that is not among `names` (case does not
+// count): it says what the link asked for, what it is (`what`: "resistor series") and what
+// the page uses instead (`fallback`); "" for a known choice.
+export function choiceMessage(text, names, fallback, what) {
+  const lower = String(text).toLowerCase();
+  if (names.some((name) => name.toLowerCase() === lower)) return "";
   const shown = text.length > 24 ? `${text.slice(0, 21)}...` : text;
   const known = names.join(", ");
-  return `The link's ${parts} series "${shown}" is not one of ${known}; ${fallback} is used.`;
+  return `The link's ${what} "${shown}" is not one of ${known}; ${fallback} is used.`;
+}
+
+// The same for a series of parts ("resistor" or "capacitor").
+export function seriesMessage(text, names, fallback, parts) {
+  return choiceMessage(text, names, fallback, `${parts} series`);
 }
 
 // One sentence that sums a design up for people: the inputs and what the search made of
-// them, from the core's texts for people (design.texts) and the band's text ("" for none).
-export function designSummary(design, bandText) {
-  const t = design.texts;
+// them, from the core's texts for people (design.texts) and the band's text ("" for none); a
+// cascade's heading (`cascadeHeading`, the module's) with the band instead.
+export function designSummary(design, bandText, cascadeHeading = "") {
   const band = bandText ? `, band ${bandText}` : "";
+  if (cascadeHeading) return `${cascadeHeading.replace(/:$/, "")}${band}.`;
+  const t = design.texts;
   return (
     `Cutoff ${t.cutoff_hz}, R1 ${t.R1}${band}: R2 ${t.R2}, C1 ${t.C1}, C2 ${t.C2}, ` +
     `passband edge ${t.passband_edge_hz}.`

@@ -492,7 +492,7 @@ test("the tolerance band holds every build in the tolerance box", () => {
 
 test("a tolerance is a number from 0 to below 100 percent", () => {
   for (const [text, value] of [["0", 0], [" 5 ", 5], ["99.99", 99.99], ["2.5e0", 2.5]]) {
-    assert.deepEqual(core.readField(text, "tolerance"), { status: "ok", value, message: "" }, text);
+    assert.deepEqual(core.readField(text, "tolerance"), { status: "ok", value, message: "", note: "" }, text);
   }
   for (const text of ["100", "-1", "1e400", "-0.001", "1k"]) {
     const read = core.readField(text, "tolerance");
@@ -502,8 +502,17 @@ test("a tolerance is a number from 0 to below 100 percent", () => {
   assert.equal(core.readField("5%", "tolerance").status, "not_a_number");
   // The op-amp's fields: what opamp_from_fields takes, each with its reason.
   const refused = [
-    ["0", "gbw", 'Not a gain-bandwidth product: "0". It is above 0 MHz and finite.'],
-    ["1e400", "gbw", 'Not a gain-bandwidth product: "1e400". It is above 0 MHz and finite.'],
+    ["0", "gbw", 'Not a gain-bandwidth product: "0". It is above 0 MHz and at most 1.79769e+302 MHz.'],
+    ["1e400", "gbw", 'Not a gain-bandwidth product: "1e400". It is above 0 MHz and at most 1.79769e+302 MHz.'],
+    // A GBW whose hertz leave the double range, and a band beyond it.
+    ["1e303", "gbw", 'Not a gain-bandwidth product: "1e303". It is above 0 MHz and at most 1.79769e+302 MHz.'],
+    ["1e999", "band", 'Not a band: "1e999". It is finite: at most 1.79769e+308 Hz either way.'],
+    // The filter's fields.
+    ["11", "order", 'Not an order: "11". It is a whole number from 1 to 10.'],
+    ["2.5", "order", 'Not an order: "2.5". It is a whole number from 1 to 10.'],
+    ["3.5", "ripple_db", 'Not a ripple: "3.5". It runs from 0.01 to 3 dB.'],
+    ["1e306", "edge_khz", 'Not an edge: "1e306". It is above 0 and at most 1.79769e+305 kHz.'],
+    ["0", "loss_db", 'Not a loss: "0". It is above 0 dB and finite.'],
     ["-3", "gain_db", 'Not an open-loop gain: "-3". It is above 0 dB and finite.'],
     ["0", "gain_db", 'Not an open-loop gain: "0". It is above 0 dB and finite.'],
     ["-1m", "output_ohm", 'Not an output resistance: "-1m". It is 0 \u03a9 or more and finite.'],
@@ -512,7 +521,7 @@ test("a tolerance is a number from 0 to below 100 percent", () => {
   ];
   for (const [text, kind, message] of refused) {
     const read = core.readField(text, kind);
-    assert.deepEqual(read, { status: "out_of_range", value: undefined, message });
+    assert.deepEqual(read, { status: "out_of_range", value: undefined, message, note: "" });
   }
   const taken = [
     ["50k", "gbw", 50000],
@@ -529,7 +538,7 @@ test("a tolerance is a number from 0 to below 100 percent", () => {
 
 test("a field holds one number read by the console's rules", () => {
   const read = (text, kind = "design") => core.readField(text, kind);
-  assert.deepEqual(read(" \t-.5e+1 \r\n"), { status: "ok", value: -5, message: "" });
+  assert.deepEqual(read(" \t-.5e+1 \r\n"), { status: "ok", value: -5, message: "", note: "" });
   assert.equal(read("4.7e").status, "not_a_number");  // the marker is left over
   const after = read("12abc");
   assert.equal(after.status, "not_a_number");
@@ -542,10 +551,17 @@ test("a field holds one number read by the console's rules", () => {
   assert.equal(read("1".repeat(28), "band").status, "too_long");
   assert.equal(read("   ").status, "empty");
   assert.equal(read("1,5").status, "not_a_number");
+  // The page's messages quote what was typed, characters as they are; bytes that are no
+  // character, control characters, quotes and backslashes escaped as the console escapes them.
+  assert.equal(read("\u22121").message, 'Not a number: "\u22121". Numbers look like 1000, -2.5, .5 or 4.7e3.');
+  assert.match(read('1\u0007"\\').message, /^Not a number: "1\\x07\\"\\\\"\./);
+  // A number too small to read is 0, and says so; a 0 typed as 0 says nothing.
+  assert.equal(read("1e-308").note, 'Read as 0: "1e-308" is below the smallest number read, 2.22507e-308.');
+  assert.equal(read("-0.0e5").note, "");
   // Fields of any length are read whole.
   assert.equal(read(`${" ".repeat(5000)}5`).value, 5);
   assert.equal(read(`5${" ".repeat(5000)}x`).status, "not_a_number");
-  assert.match(read(`5${" ".repeat(5000)}x`).message, /^.{1,80}$/);
+  assert.match(read(`5${" ".repeat(5000)}x`).message, /^Not a number: ".{1,40}"\. /);
 });
 
 test("a field takes an SI prefix in its own unit", () => {
@@ -566,7 +582,7 @@ test("a field takes an SI prefix in its own unit", () => {
     ["0.1e-2M", 1000],
   ];
   for (const [text, value] of cases) {
-    assert.deepEqual(core.readField(text, "design"), { status: "ok", value, message: "" }, text);
+    assert.deepEqual(core.readField(text, "design"), { status: "ok", value, message: "", note: "" }, text);
   }
   // A prefix stands right after the number, alone, and is not a number by itself.
   for (const text of ["10 k", "10kk", "10kHz", "k", "1e+k", "10x"]) {

@@ -8,9 +8,22 @@ import { mock, test } from "node:test";
 
 import { csvName, responseCsv } from "../src/csv.js";
 import { frequencySplits, rowCount, stackLabels } from "../src/layout.js";
-import { schematicDescription, schematicSvg } from "../src/schematic.js";
-import { queryFromTexts, textsFromQuery, useModuleDefaults } from "../src/state.js";
-import { createSettler, resultPlan, seriesMessage, throttle } from "../src/view.js";
+import {
+  cascadeSchematicSvgs,
+  schematicDescription,
+  schematicSvg,
+  stageParts,
+} from "../src/schematic.js";
+import { stageCells } from "../src/stages.js";
+import { queryFromTexts, switchValue, textsFromQuery, useModuleDefaults } from "../src/state.js";
+import {
+  choiceMessage,
+  createSettler,
+  filterPlan,
+  resultPlan,
+  seriesMessage,
+  throttle,
+} from "../src/view.js";
 
 // The settings' defaults come from the module's constants; these stand in for them.
 useModuleDefaults({
@@ -40,6 +53,16 @@ const DEFAULTS = {
   ro: "50",
   vpk: "1",
   fa: "24000",
+  resp: "search",
+  ord: "4",
+  rip: "",
+  re: "0",
+  fp: "",
+  ap: "",
+  fs: "",
+  as: "",
+  st: "0",
+  comp: "0",
 };
 
 test("textsFromQuery: the first of repeated names, escapes, plus signs and defaults", () => {
@@ -74,7 +97,29 @@ test("queryFromTexts: the fields always, the settings only away from their defau
   assert.deepEqual(textsFromQuery(bench), back);
 });
 
+test("queryFromTexts keeps the filter's settings, and a link gives them back", () => {
+  const filter = { ...DEFAULTS, resp: "chebyshev", ord: "5", rip: "0.5", re: "1", parts: "1" };
+  const spec = { ...filter, fp: "1", ap: "1", fs: "3", as: "40", st: "1", comp: "1" };
+  const query = queryFromTexts(spec);
+  assert.equal(
+    query,
+    "?fc=1&r1=10000&band=150&resp=chebyshev&ord=5&rip=0.5&re=1&fp=1&ap=1&fs=3&as=40&st=1&comp=1",
+  );
+  assert.deepEqual(textsFromQuery(query), spec);
+});
+
+test("switchValue reads on and off words in either case, and nothing else", () => {
+  for (const word of ["1", "true", "ON", "yes"]) assert.equal(switchValue(word), "1", word);
+  for (const word of ["0", "False", "off", "no", ""]) assert.equal(switchValue(word), "0", word);
+  for (const word of ["2", "maybe", "offf"]) assert.equal(switchValue(word), null, word);
+});
+
 test("csvName keeps letters, digits, point, plus and minus", () => {
+  assert.equal(
+    csvName({ fc: "1", r1: "10000", resp: "linkwitz-riley" }, ".cir"),
+    "kestrane-linkwitz-riley-fc1kHz-r110000ohm.cir",
+  );
+  assert.equal(csvName({ fc: "1", r1: "10000", resp: "search" }), "kestrane-fc1kHz-r110000ohm.csv");
   assert.equal(csvName({ fc: "1", r1: "10000" }), "kestrane-fc1kHz-r110000ohm.csv");
   assert.equal(csvName({ fc: " 4.7e+3 ", r1: "2.2µ" }), "kestrane-fc4.7e+3kHz-r12.2-ohm.csv");
   assert.equal(csvName({ fc: "", r1: "a/b\\c" }), "kestrane-fcnonekHz-r1a-b-cohm.csv");
@@ -93,6 +138,15 @@ test("responseCsv: the table's columns in order, missing groups left out", () =>
   assert.equal(
     responseCsv(columns, { samples, circuit: { gain_db: [-6.25, -Infinity] }, bands: null }),
     "frequency_hz,gain_db,parts_gain_db\n10,0,-6.25\n100,-20,\n",
+  );
+  // A stage's curve that is empty (a stage the cascade does not have) has no column.
+  const stages = [{ group: "stage_curves", name: "stage1_gain_db", csv: "stage1_gain_db" }];
+  assert.equal(
+    responseCsv([...columns.slice(0, 1), ...stages], {
+      samples,
+      stage_curves: { stage1_gain_db: new Float64Array() },
+    }),
+    "frequency_hz\n10\n100\n",
   );
   // What the response is of comes first, each comment after "# ".
   assert.equal(
@@ -239,6 +293,94 @@ test("resultPlan: whole results at once, and what stands of a part", () => {
   assert.deepEqual([opamp, amplitude, attenuation], [true, false, true]);
 });
 
+// Reads as Core.readField gives them, for the filter's fields.
+function filterReads(changes = {}) {
+  const ok = (value) => ({ status: "ok", value });
+  const empty = { status: "empty" };
+  return { ord: ok(5), rip: empty, fp: empty, ap: empty, fs: empty, as: empty, ...changes };
+}
+
+test("filterPlan: the order, the ripple and all four of a specification, or what is missing", () => {
+  const texts = { resp: "bessel", re: "0" };
+  assert.deepEqual(filterPlan({ resp: "search" }, filterReads()).cascade, false);
+  const plain = filterPlan(texts, filterReads());
+  assert.deepEqual(plain.request, { response: "bessel", order: 5, rippleDb: NaN, edge: "-3db" });
+  assert.deepEqual([plain.ready, plain.specification], [true, null]);
+  // A ripple and a ripple edge go to the module for any response: it says why they do not fit.
+  const ripple = filterPlan({ resp: "bessel", re: "1" }, filterReads({ rip: { status: "ok", value: 0.5 } }));
+  assert.deepEqual([ripple.request.rippleDb, ripple.request.edge], [0.5, "ripple-edge"]);
+  // Three of the specification's four fields are not one; all four set the order.
+  const ok = (value) => ({ status: "ok", value });
+  const three = filterPlan(texts, filterReads({ fp: ok(1), ap: ok(1), fs: ok(3) }));
+  assert.equal(three.ready, false);
+  assert.match(three.note, /all four/);
+  const four = filterPlan(texts, filterReads({ ord: { status: "empty" }, fp: ok(1), ap: ok(1), fs: ok(3), as: ok(40) }));
+  assert.equal(four.ready, true, "the order is not needed");
+  assert.deepEqual(four.specification, {
+    passbandKhz: 1,
+    passbandLossDb: 1,
+    stopbandKhz: 3,
+    stopbandLossDb: 40,
+  });
+  // With a specification the cutoff field is not needed to design.
+  const noCutoff = resultPlan(reads({ fc: { status: "empty" } }), { designed: true }, four);
+  assert.equal(noCutoff.design, true);
+  const noOrder = filterPlan(texts, filterReads({ ord: { status: "out_of_range" } }));
+  assert.deepEqual([noOrder.ready, resultPlan(reads(), null, noOrder).note], [false, noOrder.note]);
+});
+
+// A module stand-in that writes values as "value unit", to see which value lands where.
+const WRITER = {
+  engineering: (value, unit) => `${value} ${unit}`,
+  formatNumber: (value) => String(value),
+};
+
+test("stageCells: each stage's figures in the table's columns, dashes for what is missing", () => {
+  const arrays = {
+    order: [1, 2],
+    f0_hz: [342, 652],
+    q: [NaN, 1.18],
+    r1_ohm: [10000, 10000],
+    r2_ohm: [NaN, 10000],
+    c1_farad: [4.6e-8, 5.7e-8],
+    c2_farad: [NaN, 1e-8],
+    peak_gain_db: [0, 1.5],
+    peak_hz: [0, 800],
+    std_r1_ohm: [],
+  };
+  assert.deepEqual(stageCells(WRITER, arrays, 0), [
+    "1", "1", "342 Hz", "–", "R1 10000 Ω, C1 4.6e-8 F", "–", "–", "–", "0 at DC",
+  ]);
+  const second = stageCells(WRITER, arrays, 1);
+  assert.equal(second[4], "R1 10000 Ω, R2 10000 Ω, C1 5.7e-8 F, C2 1e-8 F");
+  assert.equal(second[8], "1.5 at 800 Hz");
+  const standard = { ...arrays, std_r1_ohm: [1, 10000], std_r2_ohm: [NaN, 10200] };
+  Object.assign(standard, { std_f0_hz: [NaN, 650], f0_error_percent: [NaN, -0.3] });
+  const built = stageCells(WRITER, standard, 1);
+  assert.equal(built[5], "R1 10000 Ω, R2 10200 Ω");
+  assert.equal(built[6], "650 Hz (-0.3 %)");
+});
+
+test("cascadeSchematicSvgs draws each stage, its order's parts, linked to the next", () => {
+  const arrays = {
+    order: [1, 2, 2],
+    r1_ohm: [10000, 10000, 10000],
+    r2_ohm: [NaN, 10000, 10000],
+    c1_farad: [1, 2, 3],
+    c2_farad: [NaN, 4, 5],
+  };
+  const stages = stageParts(WRITER, arrays);
+  assert.deepEqual(stages[0], { order: 1, R1: "10000 Ω", R2: "", C1: "1 F", C2: "", standard: false });
+  const markup = cascadeSchematicSvgs(stages);
+  const drawings = markup.split("<svg ").slice(1);
+  assert.equal(drawings.length, 3);
+  assert.ok(!drawings[0].includes(">R2</text>") && drawings[0].includes(">C1</text>"));
+  assert.ok(drawings[1].includes(">C2</text>") && drawings[1].includes(">4 F</text>"));
+  assert.ok(drawings[0].includes(">in</text>") && drawings[0].includes(">out: stage 2</text>"));
+  assert.ok(drawings[2].includes(">in: U2</text>") && drawings[2].includes(">out</text>"));
+  assert.match(drawings[1], /<title id="schematic-title-2">Stage 2 of 3, second order/);
+});
+
 test("schematicSvg draws the circuit with every value, escaped", () => {
   const parts = { R1: "10 kΩ", R2: "30.1 kΩ", C1: "15 nF", C2: "5.6 nF" };
   const svg = schematicSvg(parts, schematicDescription(parts));
@@ -258,6 +400,9 @@ test("seriesMessage names the series a link asked for", () => {
     seriesMessage("E7", names, "E96", "resistor"),
     'The link\'s resistor series "E7" is not one of E6, E12, E24, E48, E96, E192; E96 is used.',
   );
+  // Case does not count; a method or response names its own kind.
+  assert.equal(seriesMessage("e24", names, "E96", "resistor"), "");
+  assert.match(choiceMessage("worst", ["best", "nearest"], "best", "set of parts"), /set of parts "worst" .* best is used/);
   // A long name is cut to 21 characters and "...".
   assert.match(seriesMessage("x".repeat(40), names, "E12", "capacitor"), /"x{21}\.\.\."/);
 });

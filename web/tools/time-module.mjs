@@ -1,24 +1,19 @@
-// Times the page's module under node: one design (search, passband edge and the result
-// lines), each of the page's steps after it, and the whole work of a keystroke in the page as
-// main.js's computeResult asks for it: a keystroke in the cutoff or R1 (everything made
-// again), in the band (the deviation, the samples and the curves at them) and in the
-// attenuation's frequency (that figure alone); medians over many runs.
+// Times the page's module under node: the whole work of a keystroke as the page asks for it
+// (main.js: every field read, every setting given, and every group it shows read), for the
+// search's single stage and for cascades, with everything made again (a keystroke in R1) and
+// with only the attenuation's frequency changed; medians over many runs.
 //
-//   node web/tools/time-module.mjs build-web/web-build/kestrane.wasm [fc_khz r1_ohm band_hz]
+//   node web/tools/time-module.mjs build-web/web-build/kestrane.wasm
 import { readFileSync } from "node:fs";
 import { performance } from "node:perf_hooks";
 
 import { loadCore } from "../src/core.js";
-import { plotRange } from "../src/layout.js";
 
-const [wasmPath, fc = "1", r1 = "10000", band = "150"] = process.argv.slice(2);
+const [wasmPath] = process.argv.slice(2);
 const core = await loadCore(readFileSync(wasmPath));
-const fcKhz = Number(fc);
-const r1Ohm = Number(r1);
-const bandHz = Number(band);
 
 function median(work, runs) {
-  for (let i = 0; i < 20; i++) work(); // warm up the engine's compiled code
+  for (let i = 0; i < 10; i++) work(); // warm up the engine's compiled code
   const times = [];
   for (let i = 0; i < runs; i++) {
     const start = performance.now();
@@ -26,67 +21,81 @@ function median(work, runs) {
     times.push(performance.now() - start);
   }
   times.sort((a, b) => a - b);
-  return times[Math.floor(runs / 2)];
+  return { median: times[Math.floor(runs / 2)], max: times.at(-1) };
 }
 
+// The fields a keystroke reads, as the page's state.js reads them.
 const FIELDS = [
-  [fc, "design"],
-  [r1, "design"],
-  [band, "band"],
+  ["1", "design"],
+  ["10000", "design"],
+  ["150", "band"],
   ["1", "tolerance"],
-  ["5", "tolerance"],
+  ["1", "tolerance"],
   ["10", "gbw"],
   ["100", "gain_db"],
   ["50", "output_ohm"],
   ["1", "amplitude"],
   ["24000", "frequency"],
+  ["10", "order"],
+  ["0.5", "ripple_db"],
+  ["", "edge_khz"],
+  ["", "loss_db"],
+  ["", "edge_khz"],
+  ["", "loss_db"],
 ];
 
-function readFields() {
+// The groups the page reads for a result, as computeResult and render read them.
+const GROUPS = [
+  "design",
+  "cascade",
+  "stages",
+  "parts",
+  "deviation",
+  "samples",
+  "ranges",
+  "opamp",
+  "stage_opamp",
+  "attenuation",
+  "step",
+  "step_curves",
+  "files",
+  "circuit",
+  "bands",
+  "opamp_curve",
+  "stage_curves",
+];
+
+// One keystroke: the fields read, every setting given, every group read. `r1` changes the
+// design (everything is made again) when it differs from the last keystroke's.
+function keystroke(cascade, r1, attenuationHz = 24000) {
   for (const [text, kind] of FIELDS) core.readField(text, kind);
+  core.setCascade(cascade);
+  core.setSpecificationKhz(null);
+  core.setCompensate(false);
+  core.setDesign(1, r1);
+  core.setBand(150);
+  core.setParts("best", "E192", "E192");
+  core.setTolerances({ resistor: 1, capacitor: 1 });
+  core.setOpamp({ gbwMhz: 10, a0Db: 100, roOhm: 50 });
+  core.setAmplitude(1);
+  core.setAttenuation(attenuationHz);
+  for (const group of GROUPS) core.group(group);
 }
 
-// The steps after the design, as computeResult runs them when everything changed.
-const STEPS = [
-  ["deviation", () => core.deviation(bandHz)],
-  ["samples", () => core.samples(...Object.values(plotRange(fcKhz * 1000, bandHz)))],
-  ["best set", () => core.parts("best", "E96", "E12")],
-  ["ranges and yield", () => core.ranges(1, 5)],
-  ["op-amp", () => core.opamp(10, 100, 50)],
-  ["op-amp figures", () => core.opampFigures(1)],
-  ["attenuation", () => core.attenuation(24000)],
-  ["step response", () => core.step(400)],
-  ["files", () => core.files()],
-  ["set's curve", () => core.circuitSamples()],
-  ["tolerance band", () => core.bands()],
-  ["op-amp curve", () => core.opampSamples()],
+const FILTERS = [
+  ["the search", null],
+  ["Butterworth, order 4", { response: "butterworth", order: 4, rippleDb: NaN, edge: "-3db" }],
+  ["Bessel, order 8", { response: "bessel", order: 8, rippleDb: NaN, edge: "-3db" }],
+  ["Chebyshev 0.5 dB, order 10", { response: "chebyshev", order: 10, rippleDb: 0.5, edge: "-3db" }],
 ];
 
-const designOnly = median(() => core.design(fcKhz, r1Ohm), 500);
-console.log(`design ${fc} kHz / ${r1} ohm: ${(designOnly * 1000).toFixed(0)} us (median of 500)`);
-for (let i = 0; i < STEPS.length; i++) {
-  const [name, step] = STEPS[i];
-  // Each step after those it rests on, made once.
-  core.design(fcKhz, r1Ohm);
-  for (const [, earlier] of STEPS.slice(0, i)) earlier();
-  const time = median(step, 200);
-  console.log(`  ${name}: ${(time * 1000).toFixed(0)} us`);
+console.log("A keystroke in the module, E192 resistors and capacitors at 1 %, ranges, yield,");
+console.log("the op-amp and the step, every group the page shows read (median and max of 100):");
+for (const [name, cascade] of FILTERS) {
+  let r1 = 10000;
+  const whole = median(() => keystroke(cascade, (r1 = r1 === 10000 ? 10001 : 10000)), 100);
+  let hz = 24000;
+  const attenuation = median(() => keystroke(cascade, 10000, (hz = hz === 24000 ? 24001 : 24000)), 100);
+  const ms = (t) => `${t.median.toFixed(2)} ms (max ${t.max.toFixed(2)})`;
+  console.log(`  ${name}: in R1 ${ms(whole)}; in the attenuation's frequency ${ms(attenuation)}`);
 }
-const whole = median(() => {
-  readFields();
-  core.design(fcKhz, r1Ohm);
-  for (const [, step] of STEPS) step();
-}, 200);
-const bandKeystroke = median(() => {
-  readFields();
-  core.deviation(bandHz);
-  STEPS[1][1]();
-  for (const [, step] of STEPS.slice(-4)) step();
-}, 200);
-const attenuationKeystroke = median(() => {
-  readFields();
-  core.attenuation(24000);
-}, 200);
-console.log(`a keystroke in the cutoff or R1, all of it: ${whole.toFixed(2)} ms (median of 200)`);
-console.log(`a keystroke in the band: ${bandKeystroke.toFixed(2)} ms`);
-console.log(`a keystroke in the attenuation's frequency: ${attenuationKeystroke.toFixed(3)} ms`);

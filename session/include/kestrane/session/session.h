@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kestrane/cascade/cascade.h"
@@ -224,6 +225,8 @@ class Session {
 
     // True when a design was set and not cleared.
     bool has_design() const;
+    // The cutoff in kilohertz and R1 in ohms as last set (meaningful while has_design()).
+    std::pair<double, double> design_inputs() const { return inputs_.value; }
     // The design (has_design() must hold): made or refused.
     const Design& design();
     // True with a design that was made: the search's, or the cascade's.
