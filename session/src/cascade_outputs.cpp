@@ -10,6 +10,7 @@
 #include "kestrane/text/cascade_text.h"
 #include "kestrane/text/number_writer.h"
 #include "kestrane/text/opamp_report.h"
+#include "kestrane/text/parts_text.h"
 
 namespace kestrane {
 namespace {
@@ -96,6 +97,59 @@ JsonObject opamp_object(Session& session, const OpAmpChoice& choice) {
     return object;
 }
 
+JsonObject standard_object(const CascadeReport& report) {
+    const CascadeParts& parts = report.parts;
+    JsonObject object;
+    object.add_string("method", method_name(parts.method))
+        .add_string("resistor_series", series_name(parts.series.resistors))
+        .add_string("capacitor_series", series_name(parts.series.capacitors));
+    if (!parts.buildable) return object.add_bool("buildable", false);
+    object.add_bool("buildable", true);
+    std::vector<JsonObject> stages;
+    for (int k = 0; k < parts.shown.stage_count; ++k) {
+        const StageCircuit& stage = parts.shown.stages[k];
+        const StageFigures& f = parts.figures.stages[k];
+        const bool second = stage.order == 2;
+        JsonObject item;
+        item.add_number("order", stage.order)
+            .add_number("f0_hz", f.f0_hz)
+            .add_number("f0_error_percent", f.f0_error_percent)
+            .add_number("q", second ? f.q : kNotANumber)
+            .add_number("q_error_percent", second ? f.q_error_percent : kNotANumber)
+            .add_number("r1_ohm", stage.parts.R1)
+            .add_number("c1_farad", stage.parts.C1);
+        if (second) {
+            item.add_number("r2_ohm", stage.parts.R2).add_number("c2_farad", stage.parts.C2);
+        }
+        stages.push_back(item);
+    }
+    object.add_array("stages", stages)
+        .add_number("cutoff_hz", parts.figures.cutoff_hz)
+        .add_number("cutoff_error_percent", parts.figures.cutoff_error_percent)
+        .add_number("ripple_db", parts.figures.ripple_db);
+    if (parts.ranges_made) {
+        JsonObject tolerances;
+        tolerances.add_number("resistor_percent", parts.tolerances.resistor_percent)
+            .add_number("capacitor_percent", parts.tolerances.capacitor_percent);
+        const double range[] = {parts.cutoff_range.hz.low, parts.cutoff_range.hz.high};
+        object.add_object("tolerances", tolerances).add_numbers("cutoff_range_hz", range);
+        JsonObject yield;
+        yield.add_number("draws", parts.yield.draws);
+        for (int band = 0; band < kYieldBands; ++band) {
+            yield.add_number("within_" + format_number(kYieldBandPercent[band]) + "_percent",
+                             parts.yield.percent(band));
+        }
+        object.add_object("yield", yield);
+    }
+    std::vector<JsonObject> warnings;
+    for (const StageWarning& warning : parts.warnings.list()) {
+        JsonObject item;
+        item.add_string("text", stage_warning_line(warning)).add_number("stage", warning.stage);
+        warnings.push_back(item);
+    }
+    return object.add_array("warnings", warnings);
+}
+
 // "Phase deviation from a straight line over 0-150 Hz, half the largest, radian: 0.000979".
 std::string cascade_deviation_line(double band_hz, double half_rad) {
     return "Phase deviation from a straight line over 0-" + format_number(std::fabs(band_hz)) +
@@ -139,11 +193,21 @@ std::string cascade_result_lines(Session& session, const ReportAsks& asks) {
         lines.push_back(
             compensation_line(*outcome.compensation, outcome.compensation_failed_stage));
     }
-    if (asks.opamp) {
+    const CascadeReport& report = *session.cascade_report();
+    if (asks.parts) {
+        for (std::string& line :
+             cascade_parts_lines(report.parts, outcome.design.request, report.stage_q_range))
+            lines.push_back(std::move(line));
+    }
+    if (asks.opamp && !session.cascade_opamp()) {
+        lines.push_back("No circuit to build: no standard set for every stage; no op-amp figures");
+    } else if (asks.opamp) {
         const OpAmpChoice& choice = *asks.opamp;
         lines.push_back("Op-amp GBW " + format_number(choice.gbw_mhz) + " MHz, A0 " +
                         format_number(choice.open_loop_gain_db) + " dB, Ro " +
-                        format_number(choice.output_ohm) + " Ohm, in every stage:");
+                        format_number(choice.output_ohm) + " Ohm, in every stage, with the " +
+                        set_text(PartsOptions{report.parts.series, report.parts.method, {}}) +
+                        ":");
         for (std::string& line :
              cascade_opamp_lines(*session.cascade_opamp(), session.cascade_step()->with_opamp,
                                  outcome.design.request, session.amplitude().value_or(1)))
@@ -180,7 +244,10 @@ JsonObject cascade_result_object(Session& session, const ReportAsks& asks) {
         object.add_number("deviation_rad", *half);
     }
     if (outcome.compensation) object.add_object("compensation", compensation_object(outcome));
-    if (asks.opamp) object.add_object("opamp", opamp_object(session, *asks.opamp));
+    if (asks.parts) object.add_object("standard", standard_object(*session.cascade_report()));
+    if (asks.opamp && session.cascade_opamp()) {
+        object.add_object("opamp", opamp_object(session, *asks.opamp));
+    }
     return object;
 }
 

@@ -63,36 +63,85 @@ double design_r1(Session& s) {
     return design_parts(s).R1;
 }
 
-const PartsReport* report(Session& s) {
-    return s.parts();
+// The stage whose Q error is the largest in magnitude (1 to the stage count), 0 without one.
+int largest_q_error_stage(const CascadeParts& parts) {
+    int largest = 0;
+    for (int k = 0; k < parts.figures.stage_count; ++k) {
+        const StageFigures& f = parts.figures.stages[k];
+        if (f.order != 2) continue;
+        if (largest == 0 ||
+            std::fabs(f.q_error_percent) >
+                std::fabs(parts.figures.stages[largest - 1].q_error_percent)) {
+            largest = k + 1;
+        }
+    }
+    return largest;
+}
+
+// A cascade's standard parts in the single stage's report: the options, whether there is a set,
+// the built cascade's cutoff and its error, the largest stage Q error (q is 0: a cascade has
+// no one Q), and with tolerances the cutoff range and the yield. Its warnings are the stages'
+// own (stage_warning_line).
+PartsReport as_parts_report(const CascadeReport& cascade) {
+    const CascadeParts& parts = cascade.parts;
+    PartsReport report;
+    report.options.method = parts.method;
+    report.options.series = parts.series;
+    report.options.tolerances = parts.ranges_made ? parts.tolerances : PartTolerances{NAN, NAN};
+    report.buildable = parts.buildable;
+    if (!parts.buildable) return report;
+    report.figures.cutoff_hz = parts.figures.cutoff_hz;
+    report.figures.cutoff_error_percent = parts.figures.cutoff_error_percent;
+    const int worst = largest_q_error_stage(parts);
+    report.figures.q_error_percent =
+        worst > 0 ? parts.figures.stages[worst - 1].q_error_percent : 0;
+    report.ranges_made = parts.ranges_made;
+    report.cutoff_range_hz = parts.cutoff_range.hz;
+    report.yield = parts.yield;
+    return report;
+}
+
+// The report the parts and ranges groups read: the single stage's, or the cascade's.
+std::optional<PartsReport> report(Session& s) {
+    if (s.is_cascade()) {
+        const CascadeReport* cascade = s.cascade_report();
+        return cascade ? std::optional(as_parts_report(*cascade)) : std::nullopt;
+    }
+    const PartsReport* r = s.parts();
+    return r ? std::optional(*r) : std::nullopt;
 }
 
 bool has_set(Session& s) {
-    const PartsReport* r = report(s);
+    const std::optional<PartsReport> r = report(s);
     return r && r->buildable;
 }
 
-const CircuitParts& shown(Session& s) {
-    static const CircuitParts kNone{};
-    return has_set(s) ? report(s)->shown : kNone;
+CircuitParts shown(Session& s) {
+    const std::optional<PartsReport> r = report(s);
+    return r && r->buildable ? r->shown : CircuitParts{};
 }
 
-const SetFigures& figures(Session& s) {
-    static const SetFigures kNone{};
-    return has_set(s) ? report(s)->figures : kNone;
+SetFigures figures(Session& s) {
+    const std::optional<PartsReport> r = report(s);
+    return r && r->buildable ? r->figures : SetFigures{};
 }
 
 bool has_ranges(Session& s) {
-    return has_set(s) && report(s)->ranges_made;
+    const std::optional<PartsReport> r = report(s);
+    return r && r->buildable && r->ranges_made;
 }
 
-const PartsReport& ranges(Session& s) {
-    static const PartsReport kNone{};
-    return has_ranges(s) ? *report(s) : kNone;
+PartsReport ranges(Session& s) {
+    return has_ranges(s) ? *report(s) : PartsReport{};
 }
 
 double yield_percent(Session& s, int band) {
     return has_ranges(s) ? report(s)->yield.percent(band) : 0;
+}
+
+const CascadeParts* cascade_parts_of(Session& s) {
+    const CascadeReport* c = s.is_cascade() ? s.cascade_report() : nullptr;
+    return c ? &c->parts : nullptr;
 }
 
 // A cascade's step figures in the single stage's record (a cascade that does not settle has
@@ -178,19 +227,35 @@ std::string design_line(Session& s, int which) {
 }
 
 std::string parts_line(Session& s, int which) {
-    return has_set(s) ? component_line(shown(s), which) : "";
+    return has_set(s) && !s.is_cascade() ? component_line(shown(s), which) : "";
 }
 
-// Every warning of the report, one a line, "\n" between them.
+// Every warning of the report, one a line, "\n" between them: the single stage's, or the
+// cascade's, each naming its stage.
 std::string warnings_text(Session& s) {
-    const PartsReport* r = report(s);
-    if (!r) return "";
+    std::vector<std::string> lines;
+    if (const CascadeParts* parts = cascade_parts_of(s)) {
+        if (!parts->buildable) lines.push_back("No circuit to build: no standard set for every stage");
+        for (const StageWarning& warning : parts->warnings.list())
+            lines.push_back(stage_warning_line(warning));
+    } else if (const std::optional<PartsReport> r = report(s)) {
+        for (const BuildWarning& warning : r->warnings)
+            lines.push_back(warning_line(warning));
+    }
     std::string text;
-    for (const BuildWarning& warning : r->warnings) {
+    for (const std::string& line : lines) {
         if (!text.empty()) text += '\n';
-        text += warning_line(warning);
+        text += line;
     }
     return text;
+}
+
+// The cascade's line of its largest stage Q error: "Largest stage Q error: stage 3, +0.52 %".
+std::string largest_q_error_line(const CascadeParts& parts) {
+    const int worst = largest_q_error_stage(parts);
+    if (worst == 0) return "Largest stage Q error: none (no second-order stage)";
+    return "Largest stage Q error: stage " + std::to_string(worst) + ", " +
+           percent_text(parts.figures.stages[worst - 1].q_error_percent) + " %";
 }
 
 // The op-amp's line `which`: 0 the cutoff, 1 the needed GBW, 2 the slew rate (at a cascade's
@@ -349,8 +414,13 @@ bool slew_overflows(Session& s) {
 
 std::uint64_t files_stamp(Session& s) {
     if (s.is_cascade()) {
+        // The set is made again whenever the cascade is, so its stamp stands for both; a
+        // refused cascade has only its own.
         const std::uint64_t cascade = s.stamp(Product::cascade);
-        return cascade == 0 ? 0 : (cascade << 21) ^ s.stamp(Product::cascade_step);
+        const std::uint64_t set = s.stamp(Product::cascade_parts);
+        if (cascade == 0) return 0;
+        return ((set != 0 ? set : cascade) << 42) ^ (s.stamp(Product::cascade_ranges) << 21) ^
+               s.stamp(Product::cascade_step);
     }
     const std::uint64_t parts = s.stamp(Product::parts);
     const std::uint64_t ranges = s.stamp(Product::ranges);
@@ -362,8 +432,14 @@ std::uint64_t files_stamp(Session& s) {
 const GroupEntry kGroups[] = {
     {"design", [](Session& s) { return s.stamp(Product::design); }},
     {"deviation", [](Session& s) { return s.stamp(Product::deviation); }},
-    {"parts", [](Session& s) { return s.stamp(Product::parts); }},
-    {"ranges", [](Session& s) { return s.stamp(Product::ranges); }},
+    {"parts",
+     [](Session& s) {
+         return s.stamp(s.is_cascade() ? Product::cascade_parts : Product::parts);
+     }},
+    {"ranges",
+     [](Session& s) {
+         return s.stamp(s.is_cascade() ? Product::cascade_ranges : Product::ranges);
+     }},
     {"opamp",
      [](Session& s) { return s.stamp(s.is_cascade() ? Product::cascade_opamp : Product::opamp); }},
     {"attenuation", [](Session& s) { return s.stamp(Product::attenuation); }},
@@ -376,7 +452,10 @@ const GroupEntry kGroups[] = {
     {"opamp_curve", [](Session& s) { return s.stamp(Product::opamp_curve); }},
     {"step_curves", [](Session& s) { return s.stamp(Product::step_curves); }},
     {"cascade", [](Session& s) { return s.stamp(Product::cascade); }},
-    {"stages", [](Session& s) { return s.stamp(Product::cascade); }},
+    {"stages",
+     [](Session& s) {
+         return (s.stamp(Product::cascade) << 32) ^ s.stamp(Product::cascade_parts);
+     }},
     {"stage_opamp", [](Session& s) { return s.stamp(Product::cascade_opamp); }},
     {"stage_curves", [](Session& s) { return s.stamp(Product::stage_curves); }},
 };
@@ -399,7 +478,7 @@ const FigureEntry kFigures[] = {
      [](Session& s) { return flag(s.half_deviation().has_value()); }},
     {"deviation", "half_deviation_rad", "rad", false,
      [](Session& s) { return s.half_deviation().value_or(0); }},
-    {"parts", "made", "", false, [](Session& s) { return flag(report(s)); }},
+    {"parts", "made", "", false, [](Session& s) { return flag(report(s).has_value()); }},
     {"parts", "buildable", "", false, [](Session& s) { return flag(has_set(s)); }},
     {"parts", "R1", "\u03A9", true, [](Session& s) { return shown(s).R1; }},
     {"parts", "R2", "\u03A9", true, [](Session& s) { return shown(s).R2; }},
@@ -411,6 +490,11 @@ const FigureEntry kFigures[] = {
     {"parts", "q", "", false, [](Session& s) { return figures(s).q; }},
     {"parts", "q_error_percent", "%", false, [](Session& s) { return figures(s).q_error_percent; }},
     {"parts", "natural_hz", "Hz", true, [](Session& s) { return figures(s).natural_hz; }},
+    {"parts", "ripple_db", "dB", false,
+     [](Session& s) {
+         const CascadeParts* parts = cascade_parts_of(s);
+         return parts && parts->buildable ? parts->figures.ripple_db : 0.0;
+     }},
     {"parts", "warnings", "", false,
      [](Session& s) { return report(s) ? static_cast<double>(report(s)->warnings.size()) : 0.0; }},
     {"ranges", "made", "", false, [](Session& s) { return flag(has_ranges(s)); }},
@@ -558,26 +642,55 @@ const LineEntry kLines[] = {
      }},
     {"parts", "heading",
      [](Session& s) { return has_set(s) ? parts_heading_line(report(s)->options) : ""; }},
+    {"parts", "ripple",
+     [](Session& s) {
+         const CascadeParts* parts = cascade_parts_of(s);
+         const bool chebyshev = parts && parts->buildable &&
+                                s.cascade_request()->response == Response::chebyshev;
+         return chebyshev ? ripple_reached_line(parts->figures.ripple_db) : std::string();
+     }},
     {"parts", "r1", [](Session& s) { return parts_line(s, 0); }},
     {"parts", "r2", [](Session& s) { return parts_line(s, 1); }},
     {"parts", "c1", [](Session& s) { return parts_line(s, 2); }},
     {"parts", "c2", [](Session& s) { return parts_line(s, 3); }},
     {"parts", "cutoff",
-     [](Session& s) { return has_set(s) ? real_cutoff_line(figures(s)) : std::string(); }},
-    {"parts", "q", [](Session& s) { return has_set(s) ? q_line(figures(s)) : std::string(); }},
+     [](Session& s) {
+         if (!has_set(s)) return std::string();
+         if (const CascadeParts* parts = cascade_parts_of(s)) {
+             return built_cutoff_line(parts->figures, *s.cascade_request());
+         }
+         return real_cutoff_line(figures(s));
+     }},
+    {"parts", "q",
+     [](Session& s) {
+         if (!has_set(s)) return std::string();
+         if (const CascadeParts* parts = cascade_parts_of(s)) return largest_q_error_line(*parts);
+         return q_line(figures(s));
+     }},
     {"parts", "natural",
-     [](Session& s) { return has_set(s) ? natural_frequency_line(figures(s)) : std::string(); }},
+     [](Session& s) {
+         return has_set(s) && !s.is_cascade() ? natural_frequency_line(figures(s)) : std::string();
+     }},
     {"parts", "warnings", warnings_text},
     {"ranges", "cutoff_range",
      [](Session& s) {
-         const PartsReport& r = ranges(s);
+         const PartsReport r = ranges(s);
          return has_ranges(s) ? cutoff_range_line(r.options.tolerances, r.cutoff_range_hz, true)
                               : std::string();
      }},
     {"ranges", "q_range",
      [](Session& s) {
-         const PartsReport& r = ranges(s);
-         return has_ranges(s) ? q_range_line(r.options.tolerances, r.q_range) : std::string();
+         if (!has_ranges(s)) return std::string();
+         if (s.is_cascade()) {
+             // A cascade's #q-spread: each second-order stage's Q over its tolerance box.
+             const CascadeReport& c = *s.cascade_report();
+             std::vector<int> orders;
+             for (const StageCircuit& stage : stages_of(c.parts.shown))
+                 orders.push_back(stage.order);
+             return stage_q_ranges_line(c.parts.tolerances, orders, c.stage_q_range);
+         }
+         const PartsReport r = ranges(s);
+         return q_range_line(r.options.tolerances, r.q_range);
      }},
     {"ranges", "yield",
      [](Session& s) { return has_ranges(s) ? yield_line(ranges(s).yield) : std::string(); }},
@@ -710,6 +823,20 @@ const ArrayEntry kArrays[] = {
     {"stages", "peak_gain_db", "dB", "",
      [](Session& s) { return values(s.stage_columns().peak_gain_db); }},
     {"stages", "peak_hz", "Hz", "", [](Session& s) { return values(s.stage_columns().peak_hz); }},
+    {"stages", "std_r1_ohm", "\u03A9", "",
+     [](Session& s) { return values(s.stage_columns().std_r1_ohm); }},
+    {"stages", "std_r2_ohm", "\u03A9", "",
+     [](Session& s) { return values(s.stage_columns().std_r2_ohm); }},
+    {"stages", "std_c1_farad", "F", "",
+     [](Session& s) { return values(s.stage_columns().std_c1_farad); }},
+    {"stages", "std_c2_farad", "F", "",
+     [](Session& s) { return values(s.stage_columns().std_c2_farad); }},
+    {"stages", "std_f0_hz", "Hz", "", [](Session& s) { return values(s.stage_columns().std_f0_hz); }},
+    {"stages", "std_q", "", "", [](Session& s) { return values(s.stage_columns().std_q); }},
+    {"stages", "f0_error_percent", "%", "",
+     [](Session& s) { return values(s.stage_columns().f0_error_percent); }},
+    {"stages", "q_error_percent", "%", "",
+     [](Session& s) { return values(s.stage_columns().q_error_percent); }},
     {"stage_opamp", "slew_v_per_us", "V/\u00B5s", "",
      [](Session& s) { return values(s.stage_opamp_columns().slew_v_per_us); }},
     {"stage_opamp", "peak_gain_db", "dB", "",

@@ -56,10 +56,14 @@ void plot_opamp(const TransferFunction& h, const double* hz, int points, const P
 void plot_bands(const ToleranceBox& box, std::span<const double> hz,
                 std::span<ResponseBand> scratch, const PlotEnvelope& envelope) {
     box_response_bands(box, hz, scratch);
-    for (std::size_t i = 0; i < hz.size(); ++i) {
-        put_range(envelope.gain, i, scratch[i].gain);
-        put_range(envelope.phase_deg, i, scratch[i].phase_deg);
-        put_range(envelope.group_delay_s, i, scratch[i].group_delay_s);
+    put_bands(scratch, envelope);
+}
+
+void put_bands(std::span<const ResponseBand> bands, const PlotEnvelope& envelope) {
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        put_range(envelope.gain, i, bands[i].gain);
+        put_range(envelope.phase_deg, i, bands[i].phase_deg);
+        put_range(envelope.group_delay_s, i, bands[i].group_delay_s);
     }
 }
 

@@ -121,7 +121,10 @@ const Design& Session::design() {
 }
 
 bool Session::made() {
-    if (is_cascade()) return cascade_shown() != nullptr;
+    if (is_cascade()) {
+        const CascadeOutcome* outcome = cascade();
+        return outcome && outcome->made();
+    }
     return has_design_ && design().made();
 }
 
@@ -296,6 +299,7 @@ const Curve& Session::circuit_curve() {
 
 const BandCurves& Session::band_curves() {
     const std::vector<double>& hz = plot_frequencies();
+    if (is_cascade()) return cascade_band_curves(hz);
     const ToleranceBox* box = tolerance_box();
     if (hz.empty() || !box) {
         forget(band_curves_);
@@ -303,10 +307,7 @@ const BandCurves& Session::band_curves() {
         BandCurves& bands = band_curves_.value;
         bands = {sized_curve(hz.size()), sized_curve(hz.size())};
         std::vector<ResponseBand> scratch(hz.size());
-        plot_bands(*box, hz, scratch,
-                   {{bands.lowest.gain.data(), bands.highest.gain.data()},
-                    {bands.lowest.phase_deg.data(), bands.highest.phase_deg.data()},
-                    {bands.lowest.group_delay_s.data(), bands.highest.group_delay_s.data()}});
+        plot_bands(*box, hz, scratch, envelope_of(bands));
         add_decibels(bands.lowest);
         add_decibels(bands.highest);
         band_curves_.stamp = tick();
@@ -427,6 +428,12 @@ std::uint64_t Session::stamp(Product product) {
             return step_curves().t_s.empty() ? 0 : step_curves_.stamp;
         case Product::cascade:
             return cascade() ? cascade_.stamp : 0;
+        case Product::cascade_parts:
+            return cascade_set() ? cascade_set_.stamp : 0;
+        case Product::cascade_ranges:
+            return cascade_report() && cascade_report_.value->parts.ranges_made
+                       ? cascade_report_.stamp
+                       : 0;
         case Product::cascade_opamp:
             return cascade_opamp() ? cascade_opamp_.stamp : 0;
         case Product::cascade_step:

@@ -10,6 +10,7 @@
 #include "kestrane/numeric/portable_math.h"
 #include "kestrane/session/session.h"
 #include "kestrane/text/bill_of_materials.h"
+#include "kestrane/text/parts_text.h"
 #include "kestrane/text/spice_netlist.h"
 #include "session_internals.h"
 
@@ -64,6 +65,7 @@ CascadeOutcome design_outcome(const CascadeRequest& request,
         return outcome;
     }
     outcome.exact = cascade_circuit(outcome.design, r1_ohm);
+    outcome.parts_design = outcome.design;
     if (!is_positive_finite(r1_ohm) || !is_valid_cascade_circuit(stages_of(outcome.exact))) {
         outcome.refusal = CascadeRefusal::resistor;
         return outcome;
@@ -141,7 +143,11 @@ const CascadeOutcome* Session::cascade() {
             const CompensatedCascade compensated =
                 compensated_cascade(outcome.design, r1_ohm, opamp);
             outcome.compensation_failed_stage = compensated.failed_stage;
-            if (compensated.failed_stage == 0) outcome.exact = compensated.circuit;
+            if (compensated.failed_stage == 0) {
+                outcome.exact = compensated.circuit;
+                for (int k = 0; k < outcome.design.stage_count; ++k)
+                    outcome.parts_design.stages[k] = built_stage(outcome.exact.stages[k]);
+            }
         }
         cascade_.value = outcome;
         cascade_.stamp = tick();
@@ -149,15 +155,48 @@ const CascadeOutcome* Session::cascade() {
     return &*cascade_.value;
 }
 
-const CascadeCircuit* Session::cascade_shown() {
+const CascadeReport* Session::cascade_set() {
     const CascadeOutcome* outcome = cascade();
-    return outcome && outcome->made() ? &outcome->exact : nullptr;
+    if (!outcome || !outcome->made()) return nullptr;
+    if (!fresh(cascade_set_, {cascade_.stamp, parts_options_.changed})) {
+        const auto& [method, series] = parts_options_.value;
+        cascade_set_.value = CascadeReport{
+            kestrane::cascade_parts(outcome->parts_design, outcome->r1_ohm, method, series,
+                                    std::nullopt),
+            {}};
+        cascade_set_.stamp = tick();
+    }
+    return &*cascade_set_.value;
+}
+
+const CascadeReport* Session::cascade_report() {
+    const CascadeReport* set = cascade_set();
+    if (!set) return nullptr;
+    if (!fresh(cascade_report_, {cascade_set_.stamp, tolerances_.changed})) {
+        CascadeReport report = *set;
+        add_cascade_tolerances(report.parts, cascade_.value->parts_design, tolerances_.value);
+        if (report.parts.ranges_made) {
+            for (const StageCircuit& stage : stages_of(report.parts.shown)) {
+                if (stage.order != 2) continue;
+                report.stage_q_range.push_back(
+                    box_q_range(kestrane::tolerance_box(stage.parts, report.parts.tolerances)));
+            }
+        }
+        cascade_report_.value = report;
+        cascade_report_.stamp = tick();
+    }
+    return &*cascade_report_.value;
+}
+
+const CascadeCircuit* Session::cascade_shown() {
+    const CascadeReport* set = cascade_set();
+    return set && set->parts.buildable ? &set->parts.shown : nullptr;
 }
 
 const CascadeOpAmpFigures* Session::cascade_opamp() {
     const CascadeCircuit* shown = cascade_shown();
     if (!shown || !opamp_.value) return nullptr;
-    if (!fresh(cascade_opamp_, {cascade_.stamp, opamp_.changed, amplitude_.changed})) {
+    if (!fresh(cascade_opamp_, {cascade_set_.stamp, opamp_.changed, amplitude_.changed})) {
         cascade_opamp_.value = cascade_opamp_figures(stages_of(*shown), opamp_.value->opamp,
                                                      cutoff_rule(cascade_.value->design.request),
                                                      amplitude().value_or(1));
@@ -169,7 +208,7 @@ const CascadeOpAmpFigures* Session::cascade_opamp() {
 const CascadeSteps* Session::cascade_step() {
     const CascadeCircuit* shown = cascade_shown();
     if (!shown || !opamp_.value) return nullptr;
-    if (!fresh(cascade_step_, {cascade_.stamp, opamp_.changed})) {
+    if (!fresh(cascade_step_, {cascade_set_.stamp, opamp_.changed})) {
         CascadeSteps steps;
         steps.with_opamp = cascade_step_figures(stages_of(*shown), opamp_.value->opamp);
         steps.ideal = cascade_step_figures(stages_of(*shown), kIdealOpAmp);
@@ -185,7 +224,7 @@ const std::vector<Curve>& Session::stage_curves() {
     const std::vector<double>& hz = plot_frequencies();
     if (!shown || hz.empty()) {
         forget(stage_curves_);
-    } else if (!fresh(stage_curves_, {cascade_.stamp, frequencies_.stamp})) {
+    } else if (!fresh(stage_curves_, {cascade_set_.stamp, frequencies_.stamp})) {
         std::vector<Curve>& curves = stage_curves_.value;
         curves.assign(static_cast<std::size_t>(shown->stage_count), sized_curve(hz.size()));
         for (int k = 0; k < shown->stage_count; ++k) {
@@ -201,10 +240,11 @@ const std::vector<Curve>& Session::stage_curves() {
 }
 
 const StageColumns& Session::stage_columns() {
-    const CascadeCircuit* shown = cascade_shown();
-    if (!shown) {
+    const CascadeReport* set = cascade_set();
+    if (!set) {
         forget(stage_columns_);
-    } else if (!fresh(stage_columns_, {cascade_.stamp})) {
+    } else if (!fresh(stage_columns_, {cascade_.stamp, cascade_set_.stamp})) {
+        const CascadeParts& parts_report = set->parts;
         const CascadeOutcome& outcome = *cascade_.value;
         StageColumns& c = stage_columns_.value;
         c = {};
@@ -221,6 +261,20 @@ const StageColumns& Session::stage_columns() {
             c.c2_farad.push_back(second ? parts.C2 : kNotANumber);
             c.peak_gain_db.push_back(decibels(outcome.peaks[k].gain));
             c.peak_hz.push_back(outcome.peaks[k].hz);
+            const bool built = parts_report.buildable;
+            const CircuitParts& std_parts = parts_report.shown.stages[k].parts;
+            const StageFigures& f = parts_report.figures.stages[k];
+            const auto shown_value = [&](bool exists, double value) {
+                return built && exists ? value : kNotANumber;
+            };
+            c.std_r1_ohm.push_back(shown_value(true, std_parts.R1));
+            c.std_r2_ohm.push_back(shown_value(second, std_parts.R2));
+            c.std_c1_farad.push_back(shown_value(true, std_parts.C1));
+            c.std_c2_farad.push_back(shown_value(second, std_parts.C2));
+            c.std_f0_hz.push_back(shown_value(true, f.f0_hz));
+            c.std_q.push_back(shown_value(second, f.q));
+            c.f0_error_percent.push_back(shown_value(true, f.f0_error_percent));
+            c.q_error_percent.push_back(shown_value(second, f.q_error_percent));
         }
         stage_columns_.stamp = tick();
     }
@@ -246,8 +300,7 @@ const StageOpAmpColumns& Session::stage_opamp_columns() {
 }
 
 std::optional<double> Session::cascade_deviation() {
-    const CascadeCircuit* shown = cascade_shown();
-    if (!shown) return std::nullopt;
+    if (!made()) return std::nullopt;
     if (!fresh(deviation_, {cascade_.stamp, band_.changed})) {
         const std::span<const Stage> stages = stages_of(cascade_.value->design);
         deviation_.value = band_.value ? std::optional(half_cascade_deviation(stages, *band_.value))
@@ -255,6 +308,23 @@ std::optional<double> Session::cascade_deviation() {
         deviation_.stamp = tick();
     }
     return deviation_.value;
+}
+
+const BandCurves& Session::cascade_band_curves(const std::vector<double>& hz) {
+    const CascadeReport* report = cascade_report();
+    if (hz.empty() || !report || !report->parts.ranges_made) {
+        forget(band_curves_);
+    } else if (!fresh(band_curves_, {frequencies_.stamp, cascade_report_.stamp})) {
+        BandCurves& bands = band_curves_.value;
+        bands = {sized_curve(hz.size()), sized_curve(hz.size())};
+        std::vector<ResponseBand> scratch(hz.size());
+        cascade_response_bands(report->parts, hz, scratch);
+        put_bands(scratch, envelope_of(bands));
+        add_decibels(bands.lowest);
+        add_decibels(bands.highest);
+        band_curves_.stamp = tick();
+    }
+    return band_curves_.value;
 }
 
 const Curve& Session::cascade_curve(Made<Curve>& made, const std::vector<double>& hz,
@@ -265,7 +335,7 @@ const Curve& Session::cascade_curve(Made<Curve>& made, const std::vector<double>
         forget(made);
         return made.value;
     }
-    if (!fresh(made, {cascade_.stamp, frequencies_.stamp, wants_opamp ? opamp_.changed : 0})) {
+    if (!fresh(made, {cascade_set_.stamp, frequencies_.stamp, wants_opamp ? opamp_.changed : 0})) {
         const OpAmp& op = opamp ? opamp->opamp : kIdealOpAmp;
         made.value = sized_curve(hz.size());
         for (std::size_t i = 0; i < hz.size(); ++i)
@@ -316,18 +386,25 @@ std::string Session::cascade_netlist_text() {
     for (const Stage& stage : stages_of(outcome.design))
         highest_hz = std::fmax(highest_hz, stage.f0_hz);
     analyses.step_max_s = 1 / (kStepsPerPeriod * highest_hz);
+    const CascadeParts& parts = cascade_set_.value->parts;
     return cascade_netlist(stages_of(*shown), opamp_.value->opamp, outcome.design, outcome.r1_ohm,
-                           "", "exact values", analyses);
+                           series_pair_text(parts.series), method_phrase(parts.method), analyses);
 }
 
 std::string Session::cascade_bill_of_materials_text() {
-    const CascadeCircuit* shown = cascade_shown();
-    if (!shown || !opamp_.value) return "";
-    return cascade_bill_of_materials_csv(stages_of(*shown), PartsSource{}, opamp_.value->opamp);
+    const CascadeReport* report = cascade_report();
+    if (!report || !report->parts.buildable || !opamp_.value) return "";
+    const CascadeParts& parts = report->parts;
+    const bool stated = parts.ranges_made;
+    const PartsSource source{series_name(parts.series.resistors),
+                             series_name(parts.series.capacitors),
+                             stated ? parts.tolerances.resistor_percent : 0,
+                             stated ? parts.tolerances.capacitor_percent : 0};
+    return cascade_bill_of_materials_csv(stages_of(parts.shown), source, opamp_.value->opamp);
 }
 
 double Session::plot_centre_hz() {
-    if (is_cascade()) return cascade_shown() ? cascade_.value->design.cutoff_hz : 0;
+    if (is_cascade()) return made() ? cascade_.value->design.cutoff_hz : 0;
     return made_design() ? design_.value.targets.cutoff_hz : 0;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrane/numeric/response_point.h"
+#include "kestrane/session/plot_response.h"
 #include "kestrane/session/session.h"
 
 namespace kestrane {
@@ -73,6 +74,13 @@ inline Curve sized_curve(std::size_t points) {
 inline void add_decibels(Curve& curve) {
     for (std::size_t i = 0; i < curve.gain.size(); ++i)
         curve.gain_db[i] = decibels(curve.gain[i]);
+}
+
+// Where the bands go: the lowest and highest curves' columns (sized).
+inline PlotEnvelope envelope_of(BandCurves& bands) {
+    return {{bands.lowest.gain.data(), bands.highest.gain.data()},
+            {bands.lowest.phase_deg.data(), bands.highest.phase_deg.data()},
+            {bands.lowest.group_delay_s.data(), bands.highest.group_delay_s.data()}};
 }
 
 inline bool same(const CascadeRequest& a, const CascadeRequest& b) {

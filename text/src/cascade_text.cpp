@@ -223,4 +223,97 @@ std::vector<std::string> cascade_opamp_lines(const CascadeOpAmpFigures& f,
     return lines;
 }
 
+std::string built_stage_line(int k, int count, const StageFigures& f) {
+    std::string text = "Stage " + std::to_string(k) + " of " + std::to_string(count) + ": f0 " +
+                       format_number(f.f0_hz) + " Hz (" + percent_text(f.f0_error_percent) + " %)";
+    if (f.order == 2) {
+        text += ", Q " + format_number(f.q) + " (" + percent_text(f.q_error_percent) + " %)";
+    }
+    return text;
+}
+
+std::string built_cutoff_line(const CascadeFigures& figures, const CascadeRequest& request) {
+    return "Achieved cutoff (" + level_text(cutoff_rule(request)) +
+           "): " + format_number(figures.cutoff_hz) + " Hz (" +
+           percent_text(figures.cutoff_error_percent) + " %)";
+}
+
+std::string ripple_reached_line(double ripple_db) {
+    return "Ripple reached, dB: " + format_number(ripple_db);
+}
+
+std::string cascade_cutoff_range_line(const PartTolerances& tolerances, const ValueRange& range) {
+    return "Cutoff with " + tolerances_text(tolerances) + ": " + range_text(range) + " Hz";
+}
+
+std::string stage_q_ranges_line(const PartTolerances& tolerances, std::span<const int> orders,
+                                std::span<const ValueRange> ranges) {
+    std::string text = "Stage Q with " + tolerances_text(tolerances) + ":";
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < orders.size() && next < ranges.size(); ++k) {
+        if (orders[k] != 2) continue;
+        text += (next == 0 ? " " : "; ") + std::to_string(k + 1) + ": " + range_text(ranges[next]);
+        ++next;
+    }
+    return text;
+}
+
+std::string stage_warning_line(const StageWarning& w) {
+    const std::string stage = "stage " + std::to_string(w.stage);
+    switch (w.kind) {
+        case StageWarningKind::ratio_above_limit:
+            return "Warning: " + stage + " needs C1/C2 = 4Q^2 = " + format_number(w.value) +
+                   ", above " + format_number(w.limit) +
+                   ": hard to build well (the capacitors' tolerances and the op-amp's input "
+                   "capacitance move its Q)";
+        case StageWarningKind::ratio_out_of_reach:
+            return "Warning: " + stage + " needs C1/C2 = 4Q^2 = " + format_number(w.value) +
+                   ", beyond the " + format_number(w.limit) +
+                   " its capacitors reach within a factor of 4 of the exact parts: its Q misses";
+        case StageWarningKind::impractical_part:
+            break;
+    }
+    constexpr std::string_view kNames[] = {"R1", "R2", "C1", "C2"};
+    const bool resistor = w.part == StagePart::R1 || w.part == StagePart::R2;
+    const std::string value =
+        resistor ? format_number(w.value) + " Ohm" : format_number(w.value * 1e9) + " nF";
+    const std::string limit =
+        resistor ? (w.value < w.limit ? "100 Ohm" : "10 MOhm")
+                 : (w.value < w.limit ? "10 pF" : "100 uF");
+    return "Warning: " + stage + "'s " + (w.set == StagePartSet::exact ? "exact " : "standard ") +
+           std::string(kNames[static_cast<std::size_t>(w.part)]) + " = " + value +
+           (w.value < w.limit ? " is below " : " is above ") + limit +
+           (resistor ? ": impractical for a resistor" : ": impractical for a capacitor");
+}
+
+std::vector<std::string> cascade_parts_lines(const CascadeParts& parts,
+                                             const CascadeRequest& request,
+                                             std::span<const ValueRange> stage_q_ranges) {
+    if (!parts.buildable) return {"No circuit to build: no standard set for every stage"};
+    std::vector<std::string> lines{
+        parts_heading_line(PartsOptions{parts.series, parts.method, {}})};
+    const int count = parts.shown.stage_count;
+    std::vector<int> orders;
+    for (int k = 0; k < count; ++k) {
+        orders.push_back(parts.shown.stages[k].order);
+        lines.push_back(built_stage_line(k + 1, count, parts.figures.stages[k]));
+        for (std::string& line : stage_part_lines(parts.shown.stages[k]))
+            lines.push_back(std::move(line));
+    }
+    lines.push_back(built_cutoff_line(parts.figures, request));
+    if (request.response == Response::chebyshev) {
+        lines.push_back(ripple_reached_line(parts.figures.ripple_db));
+    }
+    if (parts.ranges_made) {
+        lines.push_back(cascade_cutoff_range_line(parts.tolerances, parts.cutoff_range.hz));
+        if (!stage_q_ranges.empty()) {
+            lines.push_back(stage_q_ranges_line(parts.tolerances, orders, stage_q_ranges));
+        }
+        lines.push_back(yield_line(parts.yield));
+    }
+    for (const StageWarning& warning : parts.warnings.list())
+        lines.push_back(stage_warning_line(warning));
+    return lines;
+}
+
 }  // namespace kestrane

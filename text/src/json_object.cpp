@@ -50,6 +50,17 @@ JsonObject& JsonObject::add_object(std::string_view key, const JsonObject& inner
     return *this;
 }
 
+JsonObject& JsonObject::add_numbers(std::string_view key, std::span<const double> values) {
+    add_key(key);
+    members_ += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) members_ += ',';
+        members_ += shortest_text(values[i]);
+    }
+    members_ += ']';
+    return *this;
+}
+
 JsonObject& JsonObject::add_array(std::string_view key, std::span<const JsonObject> items) {
     add_key(key);
     members_ += '[';

@@ -18,20 +18,8 @@ constexpr double kNanofaradsPerFarad = 1e9;
 // of the end, relative. Six digits rounded to nearest could put an end inside the range.
 constexpr int kBoundDigits = 7;
 
-// "942.9063 to 1065.72": a range's ends rounded outward.
-std::string range_text(const ValueRange& range) {
-    return format_bound(range.low, kBoundDigits, BoundRounding::down) + " to " +
-           format_bound(range.high, kBoundDigits, BoundRounding::up);
-}
-
 std::string with_percent(double percent) {
     return percent_text(percent) + " %";
-}
-
-// "1 % R, 5 % C".
-std::string tolerances_text(const PartTolerances& tolerances) {
-    return format_number(tolerances.resistor_percent) + " % R, " +
-           format_number(tolerances.capacitor_percent) + " % C";
 }
 
 bool is_resistor(DesignValue name) {
@@ -98,6 +86,16 @@ std::string warning_body(const BuildWarning& warning) {
 }
 
 }  // namespace
+
+std::string range_text(const ValueRange& range) {
+    return format_bound(range.low, kBoundDigits, BoundRounding::down) + " to " +
+           format_bound(range.high, kBoundDigits, BoundRounding::up);
+}
+
+std::string tolerances_text(const PartTolerances& tolerances) {
+    return format_number(tolerances.resistor_percent) + " % R, " +
+           format_number(tolerances.capacitor_percent) + " % C";
+}
 
 std::string percent_text(double percent) {
     constexpr double kLargestFixed = 1e6;

@@ -60,8 +60,9 @@ const PARTS_LINES = [
   ["ripple", "ripple-std", null],
 ];
 // For a cascade the same elements hold the cascade's lines: #fc-std its built cutoff, #q-std
-// and #q-spread the largest Q error of any stage (each stage's own error stands in its row of
-// the stages' table), #fc-spread and #yield the cascade's cutoff range and yield.
+// the largest Q error of any stage (each stage's own error stands in its row of the stages'
+// table), #q-spread each second-order stage's Q range, #fc-spread and #yield the cascade's
+// cutoff range and yield.
 const RANGES_LINES = [
   ["cutoff_range", "fc-spread", null],
   ["q_range", "q-spread", null],

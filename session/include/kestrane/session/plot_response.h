@@ -56,4 +56,7 @@ struct PlotEnvelope {
 void plot_bands(const ToleranceBox& box, std::span<const double> hz,
                 std::span<ResponseBand> scratch, const PlotEnvelope& envelope);
 
+// Bands already made, one per plotted frequency, written into `envelope` (as long as `bands`).
+void put_bands(std::span<const ResponseBand> bands, const PlotEnvelope& envelope);
+
 }  // namespace kestrane

@@ -31,6 +31,7 @@
 
 #include "kestrane/cascade/cascade.h"
 #include "kestrane/cascade/cascade_opamp.h"
+#include "kestrane/cascade/cascade_parts.h"
 #include "kestrane/cascade/cascade_step.h"
 #include "kestrane/cascade/compensation.h"
 #include "kestrane/cascade/order.h"
@@ -126,6 +127,9 @@ struct CascadeOutcome {
     double r1_ohm = 0;                 // the resistors of the exact parts
     CascadeDesign design;              // the stages: their target f0 and Q
     CascadeCircuit exact;              // the exact parts (compensated when that was asked)
+    // What the standard parts aim at: `design`, or with compensation its stages at the f0 and Q
+    // the compensated exact parts have with an ideal op-amp.
+    CascadeDesign parts_design;
     Peak peaks[kMaxStages];            // the ideal peak at each stage's output
     // With a specification, the exact design's losses at fp and fs, in dB from its largest
     // gain; not a number otherwise.
@@ -160,6 +164,24 @@ struct StageColumns {
     std::vector<double> c2_farad;
     std::vector<double> peak_gain_db;
     std::vector<double> peak_hz;
+    // The shown standard set of each stage (R2 and C2 not a number for order 1), its f0 and Q
+    // on the real circuit and their errors in percent against what it aims at; not a number
+    // without a set to build.
+    std::vector<double> std_r1_ohm;
+    std::vector<double> std_r2_ohm;
+    std::vector<double> std_c1_farad;
+    std::vector<double> std_c2_farad;
+    std::vector<double> std_f0_hz;
+    std::vector<double> std_q;
+    std::vector<double> f0_error_percent;
+    std::vector<double> q_error_percent;
+};
+
+// A cascade's standard parts with their figures, warnings, and with tolerances the range and
+// yield (cascade_parts), and each stage's Q range over its tolerance box.
+struct CascadeReport {
+    CascadeParts parts;
+    std::vector<ValueRange> stage_q_range;  // with the ranges: one a second-order stage's
 };
 
 // A cascade's figures with the op-amp at each stage's output, as columns: the slew rate for
@@ -239,8 +261,11 @@ class Session {
     std::optional<double> band() const;
     // The cascade, when the filter is one and there is a design.
     const CascadeOutcome* cascade();
-    // The cascade's shown circuit (its exact parts until standard sets are chosen), when it was
-    // made.
+    // The cascade's standard parts (method and series of set_parts), their figures and
+    // warnings, and with usable tolerances the range, yield and each stage's Q range; none
+    // without a made cascade. parts.buildable says whether there is a set to build.
+    const CascadeReport* cascade_report();
+    // The cascade's shown circuit: its standard set, when it has one to build.
     const CascadeCircuit* cascade_shown();
     // The shown cascade's figures with the op-amp (the slew rate for the amplitude, or 1 V);
     // none without a made cascade or an op-amp.
@@ -321,6 +346,8 @@ class Session {
         opamp_curve,
         step_curves,
         cascade,
+        cascade_parts,
+        cascade_ranges,
         cascade_opamp,
         cascade_step,
         stage_curves
@@ -373,6 +400,8 @@ class Session {
     Made<Curve> opamp_curve_;
     Made<StepCurves> step_curves_;
     Made<std::optional<CascadeOutcome>> cascade_;
+    Made<std::optional<CascadeReport>> cascade_set_;     // without the tolerances
+    Made<std::optional<CascadeReport>> cascade_report_;  // with them
     Made<std::optional<CascadeOpAmpFigures>> cascade_opamp_;
     Made<std::optional<CascadeSteps>> cascade_step_;
     Made<std::vector<Curve>> stage_curves_;
@@ -380,8 +409,11 @@ class Session {
     Made<StageOpAmpColumns> stage_opamp_columns_;
 
     std::optional<double> cascade_deviation();
+    const CascadeReport* cascade_set();
     // The frequency the plotted range is centred on: the design's cutoff; 0 without one.
     double plot_centre_hz();
+    // A cascade's bands at `hz` over its standard set's tolerance box.
+    const BandCurves& cascade_band_curves(const std::vector<double>& hz);
     // A cascade's curve with `opamp` (none: the ideal op-amp) into `made`.
     const Curve& cascade_curve(Made<Curve>& made, const std::vector<double>& hz,
                                const OpAmpChoice* opamp);

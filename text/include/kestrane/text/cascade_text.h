@@ -9,6 +9,7 @@
 
 #include "kestrane/cascade/cascade.h"
 #include "kestrane/cascade/cascade_opamp.h"
+#include "kestrane/cascade/cascade_parts.h"
 #include "kestrane/cascade/cascade_response.h"
 #include "kestrane/cascade/cascade_step.h"
 #include "kestrane/cascade/compensation.h"
@@ -80,5 +81,42 @@ std::string compensation_line(const CompensationGain& gain, int failed_stage);
 std::vector<std::string> cascade_opamp_lines(const CascadeOpAmpFigures& figures,
                                              const CascadeStepFigures& step,
                                              const CascadeRequest& request, double amplitude_v);
+
+// "Stage 2 of 3: f0 1003.2 Hz (+0.32 %), Q 1.30392 (-0.2 %)" for a built stage (order 1: f0
+// only), the errors against what the set aims at.
+std::string built_stage_line(int k, int count, const StageFigures& figures);
+
+// "Achieved cutoff (-3 dB from the DC gain, first crossing): 1001.2 Hz (+0.12 %)" of the built
+// cascade under `request`'s rule.
+std::string built_cutoff_line(const CascadeFigures& figures, const CascadeRequest& request);
+
+// "Ripple reached, dB: 0.523": a Chebyshev's ripple as built over the design's passband.
+std::string ripple_reached_line(double ripple_db);
+
+// "Cutoff with 1 % R, 5 % C: 942.9063 to 1065.72 Hz" of a cascade, its ends rounded outward.
+std::string cascade_cutoff_range_line(const PartTolerances& tolerances, const ValueRange& range);
+
+// "Stage Q with 1 % R, 5 % C: 1: 0.52 to 0.56; 2: 1.25 to 1.36": each second-order stage's Q
+// over its tolerance box (ranges in the order of the second-order stages; `orders` the
+// stages' orders, to number them).
+std::string stage_q_ranges_line(const PartTolerances& tolerances, std::span<const int> orders,
+                                std::span<const ValueRange> ranges);
+
+// One warning about a stage, naming it:
+//   "Warning: stage 3 needs C1/C2 = 4Q^2 = 4900, above 100: hard to build well (the
+//    capacitors' tolerances and the op-amp's input capacitance move its Q)";
+//   "Warning: stage 3 needs C1/C2 = 4Q^2 = 4900, beyond the 1200 its capacitors reach within
+//    a factor of 4 of the exact parts: its Q misses";
+//   "Warning: stage 2's exact C1 = 0.0023 nF is below 10 pF: impractical for a capacitor" (or
+//    "standard" for the standard set's part).
+std::string stage_warning_line(const StageWarning& warning);
+
+// The lines of a cascade's standard parts: the heading (parts_heading_line), each stage's
+// built line and parts, the achieved cutoff, a Chebyshev's ripple reached, with ranges the
+// cutoff range, each stage's Q range and the yield, then the warnings. Without a set to build,
+// the one line "No circuit to build: no standard set for every stage".
+std::vector<std::string> cascade_parts_lines(const CascadeParts& parts,
+                                             const CascadeRequest& request,
+                                             std::span<const ValueRange> stage_q_ranges);
 
 }  // namespace kestrane

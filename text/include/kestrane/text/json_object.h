@@ -26,6 +26,9 @@ class JsonObject {
     // Adds "key":{...}, the members of `inner` as it stands now. `key` as above.
     JsonObject& add_object(std::string_view key, const JsonObject& inner);
 
+    // Adds "key":[n,...], the numbers in order as add_number writes them ([] for none).
+    JsonObject& add_numbers(std::string_view key, std::span<const double> values);
+
     // Adds "key":[{...},...], the objects in order ([] for none). `key` as above.
     JsonObject& add_array(std::string_view key, std::span<const JsonObject> items);
 

@@ -28,6 +28,14 @@ std::string_view method_phrase(PartsMethod method);
 // "best set of E96 R and E12 C" or "nearest E96 R and E12 C": the set `options` choose.
 std::string set_text(const PartsOptions& options);
 
+// "942.9063 to 1065.72": a range's ends with seven significant digits, the low end rounded
+// down and the high end up (format_bound), so that the written range holds the computed one
+// and lies within 1e-6 of it, relative.
+std::string range_text(const ValueRange& range);
+
+// "1 % R, 5 % C": the tolerances in percent.
+std::string tolerances_text(const PartTolerances& tolerances);
+
 // "Standard parts, best set of E96 R and E12 C:", or "..., nearest E96 R and E12 C:".
 std::string parts_heading_line(const PartsOptions& options);
 
