@@ -17,6 +17,10 @@ namespace {
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
+// Why a cascade without a standard set for every stage has no op-amp figures.
+constexpr const char* kNoOpAmpFigures =
+    "No circuit to build: no standard set for every stage; no op-amp figures";
+
 std::string_view rule_key(const CutoffRule& rule) {
     switch (rule.level) {
         case CutoffLevel::half_power:
@@ -68,6 +72,7 @@ JsonObject opamp_object(Session& session, const OpAmpChoice& choice) {
     object.add_number("gbw_mhz", choice.gbw_mhz)
         .add_number("open_loop_gain_db", choice.open_loop_gain_db)
         .add_number("output_ohm", choice.output_ohm);
+    if (!session.cascade_opamp()) return object.add_string("no_circuit", kNoOpAmpFigures);
     const CascadeOpAmpFigures& f = *session.cascade_opamp();
     const CascadeStepFigures& step = session.cascade_step()->with_opamp;
     add_or_null(object, "cutoff_hz", std::isfinite(f.cutoff_hz), f.cutoff_hz);
@@ -106,6 +111,7 @@ JsonObject standard_object(const CascadeReport& report) {
     if (!parts.buildable) return object.add_bool("buildable", false);
     object.add_bool("buildable", true);
     std::vector<JsonObject> stages;
+    std::size_t q_ranges = 0;  // the second-order stages' Q ranges taken so far
     for (int k = 0; k < parts.shown.stage_count; ++k) {
         const StageCircuit& stage = parts.shown.stages[k];
         const StageFigures& f = parts.figures.stages[k];
@@ -121,12 +127,17 @@ JsonObject standard_object(const CascadeReport& report) {
         if (second) {
             item.add_number("r2_ohm", stage.parts.R2).add_number("c2_farad", stage.parts.C2);
         }
+        if (second && q_ranges < report.stage_q_range.size()) {
+            const ValueRange& q = report.stage_q_range[q_ranges++];
+            const double range[] = {q.low, q.high};
+            item.add_numbers("q_range", range);
+        }
         stages.push_back(item);
     }
     object.add_array("stages", stages)
         .add_number("cutoff_hz", parts.figures.cutoff_hz)
         .add_number("cutoff_error_percent", parts.figures.cutoff_error_percent)
-        .add_number("ripple_db", parts.figures.ripple_db);
+        .add_number("ripple_reached_db", parts.figures.ripple_db);
     if (parts.ranges_made) {
         JsonObject tolerances;
         tolerances.add_number("resistor_percent", parts.tolerances.resistor_percent)
@@ -200,14 +211,13 @@ std::string cascade_result_lines(Session& session, const ReportAsks& asks) {
             lines.push_back(std::move(line));
     }
     if (asks.opamp && !session.cascade_opamp()) {
-        lines.push_back("No circuit to build: no standard set for every stage; no op-amp figures");
+        lines.push_back(kNoOpAmpFigures);
     } else if (asks.opamp) {
         const OpAmpChoice& choice = *asks.opamp;
         lines.push_back("Op-amp GBW " + format_number(choice.gbw_mhz) + " MHz, A0 " +
                         format_number(choice.open_loop_gain_db) + " dB, Ro " +
                         format_number(choice.output_ohm) + " Ohm, in every stage, with the " +
-                        set_text(PartsOptions{report.parts.series, report.parts.method, {}}) +
-                        ":");
+                        set_text(PartsOptions{report.parts.series, report.parts.method, {}}) + ":");
         for (std::string& line :
              cascade_opamp_lines(*session.cascade_opamp(), session.cascade_step()->with_opamp,
                                  outcome.design.request, session.amplitude().value_or(1)))
@@ -245,9 +255,7 @@ JsonObject cascade_result_object(Session& session, const ReportAsks& asks) {
     }
     if (outcome.compensation) object.add_object("compensation", compensation_object(outcome));
     if (asks.parts) object.add_object("standard", standard_object(*session.cascade_report()));
-    if (asks.opamp && session.cascade_opamp()) {
-        object.add_object("opamp", opamp_object(session, *asks.opamp));
-    }
+    if (asks.opamp) object.add_object("opamp", opamp_object(session, *asks.opamp));
     return object;
 }
 

@@ -16,6 +16,13 @@ namespace {
 using testing::Args;
 using testing::run;
 
+// The number after the first "key": at or after `from` in `text`, not a number without one.
+double number_after(const std::string& text, const std::string& key, std::size_t from = 0) {
+    const std::size_t at = text.find("\"" + key + "\":", from);
+    return at == std::string::npos ? std::nan("")
+                                   : std::strtod(text.c_str() + at + key.size() + 3, nullptr);
+}
+
 TEST(CascadeCommand, BadRequestsAreUsageErrorsWithOneMessage) {
     const Args base{"--fc", "1", "--r1", "10k"};
     const struct {
@@ -65,22 +72,58 @@ TEST(CascadeCommand, StagesHoldTheClosedFormsParts) {
         run({"--response", "butterworth", "--order", "3", "--fc", "1", "--r1", "10k", "--json"});
     ASSERT_EQ(r.status, 0) << r.errors;
     const double w0r = 2 * std::numbers::pi * 1000 * 10000;
-    const auto number_after = [&](const std::string& key, std::size_t from) {
-        const std::size_t at = r.output.find("\"" + key + "\":", from);
-        return at == std::string::npos
-                   ? std::nan("")
-                   : std::strtod(r.output.c_str() + at + key.size() + 3, nullptr);
+    const auto number_at = [&](const std::string& key, std::size_t from) {
+        return number_after(r.output, key, from);
     };
     const std::size_t second = r.output.find("{\"order\":2");
     ASSERT_NE(second, std::string::npos) << r.output;
-    EXPECT_NEAR(number_after("c1_farad", 0), 1 / w0r, 1e-15 / w0r);
-    EXPECT_NEAR(number_after("c1_farad", second), 2 / w0r, 2e-15 / w0r);
-    EXPECT_NEAR(number_after("c2_farad", second), 0.5 / w0r, 1e-15 / w0r);
-    EXPECT_NEAR(number_after("q", second), 1, 1e-15);
+    EXPECT_NEAR(number_at("c1_farad", 0), 1 / w0r, 1e-15 / w0r);
+    EXPECT_NEAR(number_at("c1_farad", second), 2 / w0r, 2e-15 / w0r);
+    EXPECT_NEAR(number_at("c2_farad", second), 0.5 / w0r, 1e-15 / w0r);
+    EXPECT_NEAR(number_at("q", second), 1, 1e-15);
     for (const char* key : {"\"response\":\"butterworth\"", "\"order\":3", "\"cutoff_hz\":1000",
                             "\"cutoff_rule\":\"-3db\"", "\"ripple_db\":null", "\"q\":null"}) {
         EXPECT_NE(r.output.find(key), std::string::npos) << key;
     }
+}
+
+TEST(CascadeCommand, StandardPartsCarryTheirOwnFiguresAndRanges) {
+    const Args args{"--response", "butterworth", "--order", "3",       "--fc",
+                    "1",          "--r1",        "10k",     "--json",  "--series",
+                    "E96,E12",    "--tolerance", "1,5",     "--opamp", "10"};
+    testing::ProgramRun r = run(args);
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const std::size_t standard = r.output.find("\"standard\":");
+    const std::size_t second = r.output.find("{\"order\":2", standard);
+    ASSERT_NE(second, std::string::npos) << r.output;
+    // The built second-order stage's f0 and Q from its own parts: 1/(2 pi sqrt(R1 R2 C1 C2))
+    // and sqrt(R1 R2 C1 C2) / (C2 (R1 + R2)).
+    const double r1 = number_after(r.output, "r1_ohm", second);
+    const double r2 = number_after(r.output, "r2_ohm", second);
+    const double c1 = number_after(r.output, "c1_farad", second);
+    const double c2 = number_after(r.output, "c2_farad", second);
+    const double root = std::sqrt(r1 * r2 * c1 * c2);
+    EXPECT_NEAR(number_after(r.output, "f0_hz", second), 1 / (2 * std::numbers::pi * root), 1e-9);
+    const double q = root / (c2 * (r1 + r2));
+    EXPECT_NEAR(number_after(r.output, "q", second), q, 1e-12);
+    // Its Q range over 1 % R and 5 % C holds the nominal Q and lies within the worst-case
+    // bounds of Q's factors: sqrt(R1 R2 C1 C2) moves by (1.01 * 1.05), C2 (R1 + R2) likewise.
+    const std::size_t range = r.output.find("\"q_range\":[", second);
+    ASSERT_NE(range, std::string::npos) << r.output;
+    const double low = std::strtod(r.output.c_str() + range + 11, nullptr);
+    const double high = std::strtod(r.output.c_str() + r.output.find(',', range) + 1, nullptr);
+    EXPECT_LT(low, q);
+    EXPECT_GT(high, q);
+    EXPECT_GT(low, q * (0.99 * 0.95) / (1.01 * 1.05));
+    EXPECT_LT(high, q * (1.01 * 1.05) / (0.99 * 0.95));
+    EXPECT_NE(r.output.find("\"needed_gbw_hz\":", standard), std::string::npos);
+    // Parts beyond every series' decades: no set, and the op-amp object says why.
+    Args unbuildable = args;
+    unbuildable[7] = "1e300";
+    r = run(unbuildable);
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_NE(r.output.find("\"buildable\":false"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\"no_circuit\":\"No circuit to build"), std::string::npos);
 }
 
 TEST(CascadeCommand, ASpecificationGetsItsOrderOrSaysWhichItNeeds) {
