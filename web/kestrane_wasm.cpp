@@ -24,6 +24,7 @@
 #include "kestrane/session/session.h"
 #include "kestrane/text/field_read.h"
 #include "kestrane/text/number_writer.h"
+#include "kestrane/text/parts_text.h"
 
 #define KESTRANE_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
@@ -79,6 +80,11 @@ KESTRANE_EXPORT(kestrane_text_length) int kestrane_text_length() {
 // `value` as the console prints it; the text goes to the buffer.
 KESTRANE_EXPORT(kestrane_format_number) int kestrane_format_number(double value) {
     return put_text(format_number(value));
+}
+
+// An error in percent as the console's parts lines write it (percent_text: "+0.07", "-1.22").
+KESTRANE_EXPORT(kestrane_percent_text) int kestrane_percent_text(double percent) {
+    return put_text(percent_text(percent));
 }
 
 // `value` for people, with unit number `unit` of the table (engineering_text: "16.1 µF");

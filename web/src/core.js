@@ -137,6 +137,11 @@ export class Core {
     return this.#text(this.#x.kestrane_format_number(value));
   }
 
+  // An error in percent as the console's parts lines write it: "+0.07", "-1.22", "0.00".
+  percentText(value) {
+    return this.#text(this.#x.kestrane_percent_text(value));
+  }
+
   // `value` for people with `unit` (one of table.units: "Hz", "s", "Ω", "F", ...), three
   // significant digits and an SI prefix: "16.1 µF"; "" for a unit the module does not know.
   engineering(value, unit) {

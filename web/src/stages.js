@@ -23,10 +23,9 @@ function plain(core, value) {
   return value === null ? DASH : core.formatNumber(value);
 }
 
-// "+0.23 %" for an error in percent, or "" when there is none.
+// " (+0.23 %)" for an error in percent, as the console writes it, or "" when there is none.
 function error(core, value) {
-  if (value === null) return "";
-  return ` (${value > 0 ? "+" : ""}${core.formatNumber(value)} %)`;
+  return value === null ? "" : ` (${core.percentText(value)} %)`;
 }
 
 // "R1 10 kΩ, R2 10 kΩ, C1 57.5 nF, C2 10.4 nF": the parts named by `names` (R1, R2, C1, C2

@@ -333,6 +333,7 @@ test("filterPlan: the order, the ripple and all four of a specification, or what
 const WRITER = {
   engineering: (value, unit) => `${value} ${unit}`,
   formatNumber: (value) => String(value),
+  percentText: (value) => `pct ${value}`,
 };
 
 test("stageCells: each stage's figures in the table's columns, dashes for what is missing", () => {
@@ -358,7 +359,7 @@ test("stageCells: each stage's figures in the table's columns, dashes for what i
   Object.assign(standard, { std_f0_hz: [NaN, 650], f0_error_percent: [NaN, -0.3] });
   const built = stageCells(WRITER, standard, 1);
   assert.equal(built[5], "R1 10000 Ω, R2 10200 Ω");
-  assert.equal(built[6], "650 Hz (-0.3 %)");
+  assert.equal(built[6], "650 Hz (pct -0.3 %)");
 });
 
 test("cascadeSchematicSvgs draws each stage, its order's parts, linked to the next", () => {
