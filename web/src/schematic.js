@@ -92,8 +92,9 @@ function terminals(inName, outName, corners = false) {
   ];
 }
 
-// The second-order stage's body with the values `v(name)`.
-function secondOrderBody(v, amp) {
+// The second-order stage's body with the values `v(name)` and the designators `d(name)` of its
+// parts (name "R1", "R2", "C1" or "C2").
+function secondOrderBody(v, amp, d = (name) => name) {
   const r1X = 80;
   const a = 150; // the junction of R1, R2 and C1
   const r2X = 215;
@@ -102,16 +103,16 @@ function secondOrderBody(v, amp) {
   const c = 430; // the output node
   return [
     line([[12, LINE_Y], [r1X - 28, LINE_Y]]),
-    resistor(r1X, LINE_Y, "R1", v("R1")),
+    resistor(r1X, LINE_Y, d("R1"), v("R1")),
     line([[r1X + 28, LINE_Y], [r2X - 28, LINE_Y]]),
-    resistor(r2X, LINE_Y, "R2", v("R2")),
+    resistor(r2X, LINE_Y, d("R2"), v("R2")),
     line([[r2X + 28, LINE_Y], [ampLeft, LINE_Y]]),
     ...follower(ampLeft, c, amp),
     // C1 from the junction up and over to the output.
     line([[a, LINE_Y], [a, 83]]),
-    capacitor(a, 78, "C1", v("C1")),
+    capacitor(a, 78, d("C1"), v("C1")),
     line([[a, 73], [a, TOP_Y], [c, TOP_Y], [c, OUT_Y]]),
-    ...toGround(b, "C2", v("C2")),
+    ...toGround(b, d("C2"), v("C2")),
     dot(a, LINE_Y),
     dot(b, LINE_Y),
     dot(c, OUT_Y),
@@ -119,17 +120,17 @@ function secondOrderBody(v, amp) {
 }
 
 // The first-order stage's body: R1 into the follower, C1 from its + input to ground.
-function firstOrderBody(v, amp) {
+function firstOrderBody(v, amp, d) {
   const r1X = 120;
   const b = 250;
   const ampLeft = 318;
   const c = 430;
   return [
     line([[12, LINE_Y], [r1X - 28, LINE_Y]]),
-    resistor(r1X, LINE_Y, "R1", v("R1")),
+    resistor(r1X, LINE_Y, d("R1"), v("R1")),
     line([[r1X + 28, LINE_Y], [ampLeft, LINE_Y]]),
     ...follower(ampLeft, c, amp),
-    ...toGround(b, "C1", v("C1")),
+    ...toGround(b, d("C1"), v("C1")),
     dot(b, LINE_Y),
     dot(c, OUT_Y),
   ];
@@ -192,9 +193,16 @@ export function stageParts(core, arrays) {
   return stages;
 }
 
+// The designator of part `name` ("R1", "R2", "C1" or "C2") of stage `k`, as the netlist and
+// the bill of materials name it: "R101", "C202", "R1001".
+export function stageDesignator(name, k) {
+  return `${name[0]}${k}0${name[1]}`;
+}
+
 // Every stage of a cascade (stageParts' list) as a drawing of its own, in signal order: each
-// names its op-amp U1, U2, ... and its terminals "in" or "in: U(k-1)", "out" or "out: stage
-// k+1", so that the drawings wrap onto as many rows as the width needs.
+// names its parts as the netlist does (R101, ...), its op-amp U1, U2, ... and its terminals
+// "in" or "in: U(k-1)", "out" or "out: stage k+1", so that the drawings wrap onto as many rows
+// as the width needs.
 export function cascadeSchematicSvgs(stages) {
   const count = stages.length;
   return stages
@@ -202,21 +210,22 @@ export function cascadeSchematicSvgs(stages) {
       const k = i + 1;
       const v = (name) => stage[name] ?? "";
       const amp = `U${k}`;
-      const body = stage.order === 1 ? firstOrderBody(v, amp) : secondOrderBody(v, amp);
+      const d = (name) => stageDesignator(name, k);
+      const body = stage.order === 1 ? firstOrderBody(v, amp, d) : secondOrderBody(v, amp, d);
       const inName = k === 1 ? "in" : `in: U${k - 1}`;
       const outName = k === count ? "out" : `out: stage ${k + 1}`;
       body.push(...terminals(inName, outName, true));
       body.push(label(WIDTH / 2, 18, `Stage ${k} of ${count}`, { cls: "name stage-name" }));
       const which = stage.standard ? "standard parts" : "exact parts";
-      const parts =
-        stage.order === 1
-          ? `R1 ${stage.R1}, C1 ${stage.C1}`
-          : `R1 ${stage.R1}, R2 ${stage.R2}, C1 ${stage.C1}, C2 ${stage.C2}`;
+      const names = stage.order === 1 ? ["R1", "C1"] : ["R1", "R2", "C1", "C2"];
+      const parts = names.map((name) => `${d(name)} ${stage[name]}`).join(", ");
       const shape =
         stage.order === 1
-          ? "first order: R1 into a unity-gain follower, C1 from its input to ground"
-          : "second order: R1 and R2 in series into a unity-gain follower, C1 from their " +
-            "junction to the output, C2 from the input to ground";
+          ? `first order: ${d("R1")} into a unity-gain follower ${amp}, ${d("C1")} from its ` +
+            "input to ground"
+          : `second order: ${d("R1")} and ${d("R2")} in series into a unity-gain follower ` +
+            `${amp}, ${d("C1")} from their junction to the output, ${d("C2")} from the input ` +
+            "to ground";
       const description = `Stage ${k} of ${count}, ${shape}; ${which} ${parts}.`;
       return svgOf(body, description, `schematic-title-${k}`);
     })

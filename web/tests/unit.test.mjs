@@ -375,8 +375,10 @@ test("cascadeSchematicSvgs draws each stage, its order's parts, linked to the ne
   const markup = cascadeSchematicSvgs(stages);
   const drawings = markup.split("<svg ").slice(1);
   assert.equal(drawings.length, 3);
-  assert.ok(!drawings[0].includes(">R2</text>") && drawings[0].includes(">C1</text>"));
-  assert.ok(drawings[1].includes(">C2</text>") && drawings[1].includes(">4 F</text>"));
+  // Parts are named as the netlist and the bill of materials name them: R<stage>0<part>.
+  assert.ok(!drawings[0].includes(">R102</text>") && drawings[0].includes(">C101</text>"));
+  assert.ok(drawings[1].includes(">C202</text>") && drawings[1].includes(">4 F</text>"));
+  assert.ok(drawings[1].includes("C202 4 F.</title>"));
   assert.ok(drawings[0].includes(">in</text>") && drawings[0].includes(">out: stage 2</text>"));
   assert.ok(drawings[2].includes(">in: U2</text>") && drawings[2].includes(">out</text>"));
   assert.match(drawings[1], /<title id="schematic-title-2">Stage 2 of 3, second order/);
