@@ -121,9 +121,10 @@ ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, con
                                        int k, double hz) {
     if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
     if (!(hz >= 0 && std::isfinite(hz))) return kNoPoint;
-    LoadedStage loaded[kMaxStages];
-    opamp_cascade::loaded_stages(opamp_cascade::cascade_polynomials(stages, opamp),
-                                 kExactTwoPi * hz, loaded);
+    // Without loads every stage's z and dz/ds are 0, as loaded_stages would give them.
+    LoadedStage loaded[kMaxStages] = {};
+    const CascadePolynomials polynomials = opamp_cascade::cascade_polynomials(stages, opamp);
+    if (polynomials.loads) opamp_cascade::loaded_stages(polynomials, kExactTwoPi * hz, loaded);
     ResponsePoint sum{1, 0, 0};
     for (int i = 0; i < k; ++i) {
         const StageCircuit& stage = stages[static_cast<std::size_t>(i)];
