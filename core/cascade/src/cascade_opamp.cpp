@@ -11,6 +11,8 @@
 
 namespace kestrane {
 
+using opamp_cascade::CascadePolynomials;
+using opamp_cascade::GainSlope;
 using opamp_cascade::Grid;
 using opamp_cascade::LoadedStage;
 
@@ -119,8 +121,10 @@ ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, con
                                        int k, double hz) {
     if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
     if (!(hz >= 0 && std::isfinite(hz))) return kNoPoint;
-    LoadedStage loaded[kMaxStages];
-    opamp_cascade::loaded_stages(stages, opamp, kExactTwoPi * hz, loaded);
+    // Without loads every stage's z and dz/ds are 0, as loaded_stages would give them.
+    LoadedStage loaded[kMaxStages] = {};
+    const CascadePolynomials polynomials = opamp_cascade::cascade_polynomials(stages, opamp);
+    if (polynomials.loads) opamp_cascade::loaded_stages(polynomials, kExactTwoPi * hz, loaded);
     ResponsePoint sum{1, 0, 0};
     for (int i = 0; i < k; ++i) {
         const StageCircuit& stage = stages[static_cast<std::size_t>(i)];
@@ -149,19 +153,28 @@ constexpr double kHighestMultiple = 1e6;
 struct Search {
     std::span<const StageCircuit> stages;
     OpAmp opamp;
+    CascadePolynomials polynomials;
     Grid grid;
     double dc = 1;  // the DC gain of the whole cascade
 
     // (|H(0)| / |H(omega)|)^2 of the whole cascade.
     double inverse_square(double omega) const {
-        const double ratio = dc / opamp_cascade::output_gain(stages, opamp, count(), omega).gain;
+        const double ratio = dc / opamp_cascade::output_gain_only(polynomials, count(), omega);
         return ratio * ratio;
+    }
+    // |H_k| and its slope, or |H_k| alone.
+    GainSlope gain_slope(int k, double omega) const {
+        return opamp_cascade::output_gain(polynomials, k, omega);
+    }
+    double gain(int k, double omega) const {
+        return opamp_cascade::output_gain_only(polynomials, k, omega);
     }
     int count() const { return static_cast<int>(stages.size()); }
 };
 
 Search search_of(std::span<const StageCircuit> stages, const OpAmp& opamp) {
-    return {stages, opamp, opamp_cascade::grid_of(stages, opamp), cascade_dc_gain(stages, opamp)};
+    return {stages, opamp, opamp_cascade::cascade_polynomials(stages, opamp),
+            opamp_cascade::grid_of(stages, opamp), cascade_dc_gain(stages, opamp)};
 }
 
 // The first omega, going up, where the relative inverse square reaches `target` (above 1).
@@ -185,12 +198,8 @@ constexpr double kEqualPeaks = 1e-12;
 // The largest |H_k| near a grid maximum in [low, high]: the root of the slope where it changes
 // sign there, else a golden-section search; never below the sampled value.
 Peak refine_peak(const Search& s, int k, double low, double high, Peak sampled) {
-    const auto slope = [&](double w) {
-        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).slope;
-    };
-    const auto gain = [&](double w) {
-        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).gain;
-    };
+    const auto slope = [&](double w) { return s.gain_slope(k, w).slope; };
+    const auto gain = [&](double w) { return s.gain(k, w); };
     const double slope_low = slope(low);
     const double slope_high = slope(high);
     double omega = 0;
@@ -219,9 +228,7 @@ Peak refine_peak(const Search& s, int k, double low, double high, Peak sampled) 
 // (hz holds omega here), in rising order.
 std::vector<Peak> refined_maxima(const Search& s, int k, double end) {
     const double dc = cascade_dc_gain(first(s.stages, k), s.opamp);
-    const auto gain = [&](double w) {
-        return opamp_cascade::output_gain(s.stages, s.opamp, k, w).gain;
-    };
+    const auto gain = [&](double w) { return s.gain(k, w); };
     std::vector<Peak> maxima;
     Peak before{dc, 0};
     Peak middle{gain(s.grid.lowest * kLowestFraction), s.grid.lowest * kLowestFraction};
@@ -253,9 +260,7 @@ Peak largest_gain(const Search& s, int k, double end) {
 // relative gain, which the maxima hold): above the last grid point or refined maximum at or
 // over the level, below the next grid point (or `end`, where the gain is below the level).
 double last_falling(const Search& s, double level, double end) {
-    const auto excess = [&](double w) {
-        return opamp_cascade::output_gain(s.stages, s.opamp, s.count(), w).gain / s.dc - level;
-    };
+    const auto excess = [&](double w) { return s.gain(s.count(), w) / s.dc - level; };
     double low = 0;
     for (const Peak& peak : refined_maxima(s, s.count(), end)) {
         if (peak.gain / s.dc >= level) low = std::fmax(low, peak.hz);
@@ -322,23 +327,88 @@ struct FigureReference {
     double q[kMaxStages];
 };
 
-// The largest relative departure of the cutoff and the second-order stages' dominant Q from
-// the reference; infinite without a cutoff.
-double figure_error(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule,
-                    const FigureReference& ref) {
-    const double cutoff = opamp_cutoff_hz(stages, opamp, rule);
-    if (std::isnan(cutoff)) return kInfinity;
-    double error = std::fabs(cutoff / ref.cutoff_hz - 1);
+// The figures' margin: the largest relative departure of the cutoff and of the second-order
+// stages' dominant Q from the reference, less the tolerance; at or below 0 the op-amp passes.
+// The Qs come first, in closed form: when one of them is already outside the tolerance its own
+// departure, less the tolerance, is returned without the cutoff's walk. That is a lower bound
+// of the whole margin (the largest of all the departures) and has its sign, which is all that
+// decides a trial; the search below only interpolates on it. Infinite without a cutoff. A Q
+// that is not a number is passed over, as fmax passes it over.
+double figure_margin(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule,
+                     const FigureReference& ref) {
+    double q_error = 0;
     for (std::size_t i = 0; i < stages.size(); ++i) {
         if (stages[i].order != 2) continue;
         const double q = dominant_q(transfer_function(stages[i].parts, opamp));
-        error = std::fmax(error, std::fabs(q / ref.q[i] - 1));
+        q_error = std::fmax(q_error, std::fabs(q / ref.q[i] - 1));
     }
-    return error;
+    if (q_error > kFigureTolerance) return q_error - kFigureTolerance;
+    const double cutoff = opamp_cutoff_hz(stages, opamp, rule);
+    if (std::isnan(cutoff)) return kInfinity;
+    return std::fmax(std::fabs(cutoff / ref.cutoff_hz - 1), q_error) - kFigureTolerance;
 }
 
-bool passes(double error) {
-    return error <= kFigureTolerance;
+// A GBW and its margin (figure_margin).
+struct Trial {
+    double gbw_hz;
+    double margin;
+    bool passes() const { return margin <= 0; }
+};
+
+// The bracket's final width: the passing end within 1e-9 (relative) of a failing one, as
+// circuit's needed_gbw has it; the figure is printed to 6 digits.
+constexpr double kGbwRatio = 1 + 1e-9;
+// Each trial lands at least this far (relative) inside the bracket, so that once the
+// interpolation has found the crossing the next trial falls on its other side and closes the
+// bracket: a quarter of its final width.
+constexpr double kLeastInset = 0.25e-9;
+// The bracketing strides from 2^40 times the cutoff: up by 2^10 while it fails, down by 2^8
+// while it passes, to 2^-160 times it as before.
+constexpr double kStrideUp = 0x1p10;
+constexpr int kMostStridesUp = 80;
+constexpr double kStrideDown = 0x1p8;
+constexpr int kMostStridesDown = 25;
+
+// Narrows [fail, pass] (fail below pass, the ratio above kGbwRatio) to kGbwRatio by the
+// Illinois variant of regula falsi on the margin as a function of x = 1/GBW (in which it is
+// close to linear: the figures move by about GBW0/GBW), a trial never closer than kLeastInset
+// to an end, and a bisection on log GBW whenever three trials have not halved the bracket in
+// log GBW. Every trial keeps a passing and a failing end, so the result is a passing GBW with
+// a failing one within kGbwRatio below it, whatever the margin's shape in between.
+template <class Margin>
+double narrowed(const Margin& margin_at, Trial fail, Trial pass) {
+    int side = 0;  // which end the last trial replaced: -1 the failing one, 1 the passing one
+    double fail_margin = fail.margin;
+    double pass_margin = pass.margin;
+    double checkpoint = pass.gbw_hz / fail.gbw_hz;
+    int steps_since_checkpoint = 0;
+    for (int iteration = 0; iteration < 200 && pass.gbw_hz > fail.gbw_hz * kGbwRatio; ++iteration) {
+        const double ratio = pass.gbw_hz / fail.gbw_hz;
+        bool bisect = false;
+        if (++steps_since_checkpoint == 3) {
+            bisect = ratio * ratio > checkpoint;  // three trials have not halved log(ratio)
+            checkpoint = ratio;
+            steps_since_checkpoint = 0;
+        }
+        const double low = 1 / pass.gbw_hz;  // x of the passing end, margin <= 0
+        const double high = 1 / fail.gbw_hz;
+        double x = low - pass_margin * (high - low) / (fail_margin - pass_margin);
+        if (bisect || !(x > low && x < high)) x = 1 / std::sqrt(pass.gbw_hz * fail.gbw_hz);
+        x = std::fmin(std::fmax(x, low * (1 + kLeastInset)), high * (1 - kLeastInset));
+        const Trial t{1 / x, margin_at(1 / x)};
+        if (t.passes()) {
+            pass = t;
+            pass_margin = t.margin;
+            if (side == 1) fail_margin /= 2;
+            side = 1;
+        } else {
+            fail = t;
+            fail_margin = t.margin;
+            if (side == -1) pass_margin /= 2;
+            side = -1;
+        }
+    }
+    return pass.gbw_hz;
 }
 
 }  // namespace
@@ -355,35 +425,28 @@ NeededGbw opamp_cascade_needed_gbw(std::span<const StageCircuit> stages, const O
     if (std::isnan(ref.cutoff_hz)) return {GbwLimit::reached, kNotANumber};
     OpAmp unlimited = opamp;
     unlimited.gbw_hz = kInfinity;
-    if (!passes(figure_error(stages, unlimited, rule, ref))) {
+    if (figure_margin(stages, unlimited, rule, ref) > 0) {
         const OpAmp gain_only{kInfinity, opamp.open_loop_gain, 0};
-        const bool gain_alone = !passes(figure_error(stages, gain_only, rule, ref));
+        const bool gain_alone = figure_margin(stages, gain_only, rule, ref) > 0;
         return {gain_alone ? GbwLimit::open_loop_gain : GbwLimit::output_resistance, 0};
     }
-    const auto error_at = [&](double gbw_hz) {
+    const auto margin_at = [&](double gbw_hz) {
         OpAmp trial = opamp;
         trial.gbw_hz = gbw_hz;
-        return figure_error(stages, trial, rule, ref);
+        return figure_margin(stages, trial, rule, ref);
     };
-    double pass = ref.cutoff_hz * 0x1p40;
-    for (int step = 0; step < 80 && !passes(error_at(pass)); ++step)
-        pass *= 1024;
-    if (!passes(error_at(pass))) return {GbwLimit::output_resistance, 0};
-    double fail = pass / 2;
-    for (int step = 0; step < 200 && passes(error_at(fail)); ++step) {
+    const auto trial = [&](double gbw_hz) { return Trial{gbw_hz, margin_at(gbw_hz)}; };
+    Trial pass = trial(ref.cutoff_hz * 0x1p40);
+    for (int step = 0; step < kMostStridesUp && !pass.passes(); ++step)
+        pass = trial(pass.gbw_hz * kStrideUp);
+    if (!pass.passes()) return {GbwLimit::output_resistance, 0};
+    Trial fail = trial(pass.gbw_hz / kStrideDown);
+    for (int step = 0; step < kMostStridesDown && fail.passes(); ++step) {
         pass = fail;
-        fail /= 2;
+        fail = trial(fail.gbw_hz / kStrideDown);
     }
-    if (passes(error_at(fail))) return {GbwLimit::reached, fail};
-    while (pass / fail > 1 + 1e-9) {
-        const double mid = std::sqrt(pass * fail);
-        if (passes(error_at(mid))) {
-            pass = mid;
-        } else {
-            fail = mid;
-        }
-    }
-    return {GbwLimit::reached, pass};
+    if (fail.passes()) return {GbwLimit::reached, fail.gbw_hz};
+    return {GbwLimit::reached, narrowed(margin_at, fail, pass)};
 }
 
 // ---- the high-frequency gain ----
@@ -439,9 +502,7 @@ HighFrequencyGain opamp_high_frequency_gain(std::span<const StageCircuit> stages
     const double cutoff = first_crossing(s, 2);
     double omega = std::isnan(cutoff) ? s.grid.highest : cutoff;
     const double end = 1e3 * std::fmax(opamp_cascade::largest_root_magnitude(stages, opamp), omega);
-    const auto slope = [&](double w) {
-        return opamp_cascade::output_gain(stages, opamp, n, w).slope;
-    };
+    const auto slope = [&](double w) { return s.gain_slope(n, w).slope; };
     HighFrequencyGain result{limit, kInfinity, limit};
     double sl = slope(omega);
     for (int i = 0; i < kMaxGridPoints && omega < end; ++i) {
@@ -449,7 +510,7 @@ HighFrequencyGain opamp_high_frequency_gain(std::span<const StageCircuit> stages
         const double sl_next = slope(next);
         if (sl < 0 && sl_next >= 0) {
             const double minimum = bracketed_root(slope, omega, next, sl, sl_next);
-            const double gain = opamp_cascade::output_gain(stages, opamp, n, minimum).gain;
+            const double gain = s.gain(n, minimum);
             if (gain <= result.lowest_gain) result = {gain, minimum / kExactTwoPi, limit};
         }
         omega = next;
@@ -463,19 +524,16 @@ HighFrequencyGain opamp_high_frequency_gain(std::span<const StageCircuit> stages
 SlewRate opamp_stage_slew_rate(std::span<const StageCircuit> stages, const OpAmp& opamp, int k,
                                double amplitude_v) {
     if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return {};
-    const Grid grid = opamp_cascade::grid_of(stages, opamp);
+    const Search s = search_of(stages, opamp);
+    const Grid& grid = s.grid;
     double highest = 0;
     for (int i = 0; i < k; ++i)
         highest = std::fmax(highest, grid.stage[i].omega);
     const double end =
         std::fmax(1e4 * grid.highest, 1e3 * opamp_cascade::largest_root_magnitude(stages, opamp));
     // The slope of ln(omega |H_k|): 1/omega + d ln|H_k| / d omega.
-    const auto slope = [&](double w) {
-        return 1 / w + opamp_cascade::output_gain(stages, opamp, k, w).slope;
-    };
-    const auto rate = [&](double w) {
-        return w * opamp_cascade::output_gain(stages, opamp, k, w).gain;
-    };
+    const auto slope = [&](double w) { return 1 / w + s.gain_slope(k, w).slope; };
+    const auto rate = [&](double w) { return w * s.gain(k, w); };
     SlewRate best{};
     double omega = grid.lowest * 1e-3;
     double sl = slope(omega);

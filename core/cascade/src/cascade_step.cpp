@@ -1,6 +1,7 @@
 #include "kestrane/cascade/cascade_step.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "core_arithmetic.h"
@@ -81,7 +82,9 @@ struct Trajectory {
 };
 
 Trajectory advanced(const Ladder& ladder, int level, const Trajectory& x) {
-    return {opamp_cascade::advance(ladder, level, x.z), opamp_cascade::advance(ladder, level, x.w)};
+    Trajectory next = x;
+    opamp_cascade::advance_pair(ladder, level, next.z, next.w);
+    return next;
 }
 
 struct Node {
@@ -114,33 +117,97 @@ struct Run {
     }
 };
 
-// The last time in [a.t, a.t + length] at which f keeps the sign it has at a, to 2^-48 of a
-// step, with the state there: f changes sign once in the interval (it is monotonic there).
-template <class F>
-Node locate(const Run& run, const Node& a, double length, F f) {
-    Trajectory x = a.x;
+// The descent both searches share: from `start`, steps down the ladder from `level`, each
+// taken when it stays within `length` and `sign_of` the state there is that at the start (not
+// 0), so that it ends at the last such time to the ladder's finest step (2^-48 of the grid's
+// finest step): the sign changes once in the interval (y or y' is monotonic there). The steps
+// taken go to `taken` (their levels, rising; at most kMaxLevels) and their count is returned.
+constexpr int kMaxLevels = 256;
+
+template <class Sign>
+int descend(const Ladder& ladder, int level, Vector& start, double length, Sign sign_of,
+            int* taken) {
+    const int levels = static_cast<int>(ladder.f.size());
+    KESTRANE_CHECK(levels <= kMaxLevels);
+    const bool positive = sign_of(start) > 0;
     double tau = 0;
-    const bool positive = f(x) > 0;
-    const int levels = static_cast<int>(run.ladder.f.size());
-    for (int level = a.level; level < levels; ++level) {
-        const double h = std::ldexp(run.ladder.step, -level);
+    int count = 0;
+    for (; level < levels; ++level) {
+        const double h = std::ldexp(ladder.step, -level);
         if (tau + h > length * (1 + 1e-12)) continue;
-        const Trajectory next = advanced(run.ladder, level, x);
-        const double v = f(next);
+        const Vector next = opamp_cascade::advance(ladder, level, start);
+        const double v = sign_of(next);
         if (v != 0 && (v > 0) == positive) {
-            x = next;
+            start = next;
             tau += h;
+            taken[count++] = level;
         }
     }
-    return run.node(a.t + tau, x, a.level);
+    return count;
 }
 
-// A stretch between two neighbouring nodes, over which y is monotonic.
+double taken_time(const Ladder& ladder, const int* taken, int count) {
+    double tau = 0;
+    for (int i = 0; i < count; ++i)
+        tau += std::ldexp(ladder.step, -taken[i]);
+    return tau;
+}
+
+// The extremum after node a, within `length`: the last time at which the slope y' = c w keeps
+// its sign at a. The descent needs w alone; z is then carried through the same steps, the
+// same operations in the same order as when both are carried at every step taken.
+Node extremum_after(const Run& run, const Node& a, double length) {
+    int taken[kMaxLevels];
+    Trajectory x = a.x;
+    const auto slope = [&run](const Vector& w) {
+        return opamp_cascade::dot(run.output, w, run.size);
+    };
+    const int count = descend(run.ladder, a.level, x.w, length, slope, taken);
+    for (int i = 0; i < count; ++i)
+        x.z = opamp_cascade::advance(run.ladder, taken[i], x.z);
+    return run.node(a.t + taken_time(run.ladder, taken, count), x, a.level);
+}
+
+// The time after node a, within `length`, where y passes `level`: the last at which y - level
+// keeps its sign at a (z alone is carried).
+double passing_time(const Run& run, const Node& a, double length, double level) {
+    int taken[kMaxLevels];
+    Vector z = a.x.z;
+    const auto gap = [&](const Vector& v) {
+        return opamp_cascade::dot(run.output, v, run.size) - level;
+    };
+    const int count = descend(run.ladder, a.level, z, length, gap, taken);
+    return a.t + taken_time(run.ladder, taken, count);
+}
+
+// A stretch between two neighbouring nodes, over which y is monotonic; or, with
+// `from_extremum`, the stretch from the extremum between grid points a and b, not yet located,
+// to b.
 struct Interval {
     bool found = false;
     Node a;
     Node b;
+    bool from_extremum = false;
 };
+
+// Where an extremum between two grid points a and b can lie, without locating it: a maximum
+// at or above both, a minimum at or below both, and either within the tail bound at a of the
+// final value (the bound holds for every later time). Widened by kExtremumSlack of the final
+// value, far beyond the rounding of y (a few 1e-15 of it) and of the bound, so that what the
+// range decides holds for the value the extremum's location would compute.
+struct ExtremumRange {
+    double low;
+    double high;
+};
+
+constexpr double kExtremumSlack = 1e-9;
+
+ExtremumRange extremum_range(const Node& a, const Node& b, double bound_at_a, double final_value) {
+    const double slack = kExtremumSlack * std::fabs(final_value);
+    const double reach = bound_at_a * (1 + kExtremumSlack) + slack;
+    if (a.slope > 0) return {std::fmax(a.y, b.y) - slack, final_value + reach};
+    return {final_value - reach, std::fmin(a.y, b.y) + slack};
+}
 
 // What the figures need, gathered node by node in time order (grid points and extrema), so
 // that no run, however long, is kept in memory.
@@ -178,23 +245,65 @@ struct Tracker {
             if (std::fabs(a.y - final_value) > band[i]) outside[i] = {true, a, b};
         }
     }
+
+    bool surely_outside(const ExtremumRange& e, int i) const {
+        return e.low > final_value + band[i] || e.high < final_value - band[i];
+    }
+    bool surely_inside(const ExtremumRange& e, int i) const {
+        return e.low >= final_value - band[i] && e.high <= final_value + band[i];
+    }
+
+    // Whether the extremum between the last node and the next grid point must be located
+    // for the figures to come out as with every extremum located: while the main edge is
+    // open (its crossings need every node); when it might be the highest node; and when its
+    // range does not settle on which side of a band it lies, or settles inside a band that
+    // the last node lies outside (the stretch to it could be the last outside).
+    bool needs_extremum(const ExtremumRange& e) const {
+        if (!reach_high.found && !starts_high) return true;
+        if (e.high > peak.y) return true;
+        for (int i = 0; i < 2; ++i) {
+            const bool outside_before = std::fabs(previous.y - final_value) > band[i];
+            if (surely_outside(e, i)) continue;
+            if (!surely_inside(e, i) || outside_before) return true;
+        }
+        return false;
+    }
+
+    // Adds grid point b with the extremum before it left unlocated (needs_extremum false): it
+    // cannot be the peak; where it lies outside a band, the stretch from it to b is the last
+    // outside so far, to be located if it stays the last; inside, with the node before inside
+    // too, neither stretch is outside. The edge's intervals are closed.
+    void add_after_extremum(const Node& b, const ExtremumRange& e) {
+        for (int i = 0; i < 2; ++i) {
+            if (surely_outside(e, i)) outside[i] = {true, previous, b, true};
+        }
+        if (b.y > peak.y) peak = b;
+        previous = b;
+    }
 };
 
-// Walks the grid up to where the tail bound shows 1e-6 of the final value, locating every
-// extremum between grid points, and feeds the nodes to the tracker. False when the bound is
-// never reached.
+// Walks the grid up to where the tail bound shows 1e-6 of the final value, feeding the nodes
+// and every extremum between grid points that the figures need to the tracker. False when the
+// bound is never reached.
 bool walk(const Run& run, const GridPlan& plan, const opamp_cascade::TailBound& tail,
           Tracker& tracker) {
     const StateSpace& s = *run.system;
     const double limit = kHorizonFraction * std::fabs(s.final_value);
+    constexpr double kUnbounded = std::numeric_limits<double>::infinity();
     bool has_previous = false;
     Node previous;
+    double bound_before = kUnbounded;  // the tail bound at the previous node, when known
     const auto visit = [&](const Node& node) {
         if (has_previous &&
             ((previous.slope > 0 && node.slope <= 0) || (previous.slope < 0 && node.slope >= 0))) {
-            const Node e = locate(run, previous, node.t - previous.t,
-                                  [&run](const Trajectory& v) { return run.slope(v); });
-            if (e.t > previous.t) tracker.add(e);
+            const ExtremumRange e = extremum_range(previous, node, bound_before, s.final_value);
+            if (!tracker.needs_extremum(e)) {
+                tracker.add_after_extremum(node, e);
+                previous = node;
+                return;
+            }
+            const Node extremum = extremum_after(run, previous, node.t - previous.t);
+            if (extremum.t > previous.t) tracker.add(extremum);
         }
         tracker.add(node);
         previous = node;
@@ -213,21 +322,27 @@ bool walk(const Run& run, const GridPlan& plan, const opamp_cascade::TailBound& 
     for (int k = 0; k <= kMostSteps; ++k) {
         if (k > 0) x = advanced(run.ladder, 0, x);
         visit(run.node(graded_end + k * plan.step, x, 0));
-        if (tail.bound(s, x.z) <= limit) return true;
+        bound_before = tail.bound(s, x.z);
+        if (bound_before <= limit) return true;
     }
     return false;
 }
 
 // The time in (a, b) where y passes `level` (a and b on either side, y monotonic between).
 double crossing(const Run& run, const Interval& i, double level) {
-    const auto f = [&](const Trajectory& v) { return run.value(v) - level; };
-    return locate(run, i.a, i.b.t - i.a.t, f).t;
+    return passing_time(run, i.a, i.b.t - i.a.t, level);
 }
 
-// The last time |y - final| exceeds the band, 0 when it never does.
+// The last time |y - final| exceeds the band, 0 when it never does. A last stretch from an
+// extremum not yet located is located now, as the walk would have: from it when it lies after
+// the grid point before, else from that point.
 double settling_time(const Run& run, const Tracker& tracker, int which) {
-    const Interval& i = tracker.outside[which];
+    Interval i = tracker.outside[which];
     if (!i.found) return 0;
+    if (i.from_extremum) {
+        const Node e = extremum_after(run, i.a, i.b.t - i.a.t);
+        if (e.t > i.a.t) i.a = e;
+    }
     const double departure = i.a.y - tracker.final_value;
     return crossing(run, i, tracker.final_value + std::copysign(tracker.band[which], departure));
 }

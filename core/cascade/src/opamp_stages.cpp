@@ -30,9 +30,45 @@ Dual operator/(Dual a, Dual b) {
     return {q, (a.d - q * b.d) / b.v};
 }
 
-// p(s) and p'(s) at s = j omega.
-Dual polynomial_at(const Cubic& p, double omega) {
+// A polynomial at s = j omega, with its derivative (Dual) or alone (Complex): the values are
+// the same bits either way, since Dual's value parts are Complex's operations on them.
+template <class T>
+T polynomial_at(const Cubic& p, double omega);
+
+template <>
+Dual polynomial_at<Dual>(const Cubic& p, double omega) {
     return {value_at_jw(p, omega), slope_at_jw(p, omega)};
+}
+
+template <>
+Complex polynomial_at<Complex>(const Cubic& p, double omega) {
+    return value_at_jw(p, omega);
+}
+
+template <class T>
+T one();
+
+template <>
+Dual one<Dual>() {
+    return {{1, 0}, {0, 0}};
+}
+
+template <>
+Complex one<Complex>() {
+    return {1, 0};
+}
+
+template <class T>
+T variable(double omega);  // s = j omega
+
+template <>
+Dual variable<Dual>(double omega) {
+    return {{0, omega}, {1, 0}};
+}
+
+template <>
+Complex variable<Complex>(double omega) {
+    return {0, omega};
 }
 
 Cubic cubic(double c0, double c1, double c2 = 0, double c3 = 0) {
@@ -47,28 +83,40 @@ Cubic denominator_of(const TransferFunction& h) {
     return {{h.denominator[0], h.denominator[1], h.denominator[2], h.denominator[3]}};
 }
 
-const Dual kOne{{1, 0}, {0, 0}};
-
 // The load factor z of a stage whose load draws Y Vout (see cascade_opamp.h).
-Dual load_term(const StageCircuit& stage, const OpAmpTerms& t, Dual y, Dual e, Dual d,
-               double omega) {
-    if (stage.order == 1) return t.ro * (y * e / (kOne + e));
-    const CircuitParts& p = stage.parts;
-    const Cubic q = cubic(1, p.R1 * p.C1 + p.C2 * (p.R1 + p.R2), p.R1 * p.R2 * p.C1 * p.C2);
-    return t.ro * (y * e * polynomial_at(q, omega) / d);
+template <class T>
+T load_term(const StagePolynomials& stage, const OpAmpTerms& t, T y, T e, T d, double omega) {
+    if (stage.order == 1) return t.ro * (y * e / (one<T>() + e));
+    return t.ro * (y * e * polynomial_at<T>(stage.q, omega) / d);
 }
 
 // The input admittance of a stage loaded by Y, with its loaded denominator D (1 + z).
-Dual input_admittance(const StageCircuit& stage, const OpAmpTerms& t, Dual y, Dual e, Dual n,
-                      Dual loaded_d, double omega) {
-    const CircuitParts& p = stage.parts;
-    const Dual s{{0, omega}, {1, 0}};
-    if (stage.order == 1) return p.C1 * (s / polynomial_at(cubic(1, p.R1 * p.C1), omega));
-    const double r = t.ro * p.C1;
-    const Dual own = polynomial_at(cubic(1 + t.eps, t.g + r * t.eps, r * t.g), omega);
-    const Dual drive = own + t.ro * (y * e);
-    const Dual through = polynomial_at(cubic(p.C1 + p.C2, p.R2 * p.C1 * p.C2), omega);
-    return s * (drive * through - p.C1 * n) / loaded_d;
+template <class T>
+T input_admittance(const StagePolynomials& stage, const OpAmpTerms& t, T y, T e, T n, T loaded_d,
+                   double omega) {
+    const T s = variable<T>(omega);
+    if (stage.order == 1) return stage.c1 * (s / polynomial_at<T>(stage.rc, omega));
+    const T drive = polynomial_at<T>(stage.own, omega) + t.ro * (y * e);
+    const T through = polynomial_at<T>(stage.through, omega);
+    return s * (drive * through - stage.c1 * n) / loaded_d;
+}
+
+// Walks the stages from the last, carrying the admittance each drives back, and hands each
+// stage's N, D and z (with derivatives for Dual) to `visit(i, n, d, z, 1 + z)`.
+template <class T, class Visit>
+void walk_loaded(const CascadePolynomials& c, double omega, Visit visit) {
+    const T e = polynomial_at<T>(c.e, omega);
+    T y{};  // the admittance the stage's output drives: nothing after the last
+    for (int i = c.count; i-- > 0;) {
+        const StagePolynomials& stage = c.stage[i];
+        const T n = polynomial_at<T>(stage.n, omega);
+        const T d = polynomial_at<T>(stage.d, omega);
+        const bool loaded = c.loads && i + 1 < c.count;
+        const T z = loaded ? load_term(stage, c.t, y, e, d, omega) : T{};
+        const T one_plus_z = one<T>() + z;
+        visit(i, n, d, z, one_plus_z);
+        if (c.loads && i > 0) y = input_admittance(stage, c.t, y, e, n, d * one_plus_z, omega);
+    }
 }
 
 }  // namespace
@@ -78,33 +126,45 @@ OpAmpTerms terms_of(const OpAmp& opamp) {
             opamp.output_resistance};
 }
 
-void loaded_stages(std::span<const StageCircuit> stages, const OpAmp& opamp, double omega,
-                   LoadedStage* out) {
-    const OpAmpTerms t = terms_of(opamp);
-    const bool loads = t.ro > 0 && (t.eps > 0 || t.g > 0);
-    const Dual e = polynomial_at(cubic(t.eps, t.g), omega);
-    Dual y{};  // the admittance the stage's output drives: nothing after the last
-    for (std::size_t i = stages.size(); i-- > 0;) {
-        const StageCircuit& stage = stages[i];
+CascadePolynomials cascade_polynomials(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    KESTRANE_CHECK(stages.size() <= static_cast<std::size_t>(kMaxStages));
+    CascadePolynomials c;
+    c.t = terms_of(opamp);
+    c.loads = c.t.ro > 0 && (c.t.eps > 0 || c.t.g > 0);
+    c.e = cubic(c.t.eps, c.t.g);
+    for (const StageCircuit& stage : stages) {
+        StagePolynomials& s = c.stage[c.count++];
+        const CircuitParts& p = stage.parts;
         const TransferFunction tf = stage_transfer_function(stage, opamp);
-        const Dual n = polynomial_at(numerator_of(tf), omega);
-        const Dual d = polynomial_at(denominator_of(tf), omega);
-        const bool loaded = loads && i + 1 < stages.size();
-        const Dual z = loaded ? load_term(stage, t, y, e, d, omega) : Dual{};
-        const Dual one_plus_z = kOne + z;
+        s.order = stage.order;
+        s.c1 = p.C1;
+        s.n = numerator_of(tf);
+        s.d = denominator_of(tf);
+        if (stage.order == 1) {
+            s.rc = cubic(1, p.R1 * p.C1);
+            continue;
+        }
+        s.q = cubic(1, p.R1 * p.C1 + p.C2 * (p.R1 + p.R2), p.R1 * p.R2 * p.C1 * p.C2);
+        const double r = c.t.ro * p.C1;
+        s.own = cubic(1 + c.t.eps, c.t.g + r * c.t.eps, r * c.t.g);
+        s.through = cubic(p.C1 + p.C2, p.R2 * p.C1 * p.C2);
+    }
+    return c;
+}
+
+void loaded_stages(const CascadePolynomials& cascade, double omega, LoadedStage* out) {
+    walk_loaded<Dual>(cascade, omega, [&](int i, Dual n, Dual d, Dual z, Dual one_plus_z) {
         LoadedStage& result = out[i];
         result.h = n.v / (d.v * one_plus_z.v);
         result.log_slope = n.d / n.v - d.d / d.v - z.d / one_plus_z.v;
         result.load = z.v;
         result.load_slope = z.d;
-        if (loads && i > 0) y = input_admittance(stage, t, y, e, n, d * one_plus_z, omega);
-    }
+    });
 }
 
-GainSlope output_gain(std::span<const StageCircuit> stages, const OpAmp& opamp, int k,
-                      double omega) {
+GainSlope output_gain(const CascadePolynomials& cascade, int k, double omega) {
     LoadedStage loaded[kMaxStages];
-    loaded_stages(stages, opamp, omega, loaded);
+    loaded_stages(cascade, omega, loaded);
     GainSlope result{1, 0};
     for (int i = 0; i < k; ++i) {
         result.gain *= magnitude(loaded[i].h);
@@ -112,6 +172,18 @@ GainSlope output_gain(std::span<const StageCircuit> stages, const OpAmp& opamp, 
         result.slope -= loaded[i].log_slope.im;
     }
     return result;
+}
+
+double output_gain_only(const CascadePolynomials& cascade, int k, double omega) {
+    double gains[kMaxStages];
+    walk_loaded<Complex>(cascade, omega,
+                         [&](int i, Complex n, Complex d, Complex, Complex one_plus_z) {
+                             gains[i] = magnitude(n / (d * one_plus_z));
+                         });
+    double gain = 1;
+    for (int i = 0; i < k; ++i)
+        gain *= gains[i];
+    return gain;
 }
 
 namespace {

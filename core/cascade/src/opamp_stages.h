@@ -26,18 +26,47 @@ struct LoadedStage {
     Complex load_slope;  // dz/ds
 };
 
-// Every stage of a valid cascade at angular frequency `omega` >= 0 (rad/s), written to
-// `out[0 .. stages.size())`: the input admittances are carried back from the last stage.
-void loaded_stages(std::span<const StageCircuit> stages, const OpAmp& opamp, double omega,
-                   LoadedStage* out);
+// The polynomials in s of one stage that its loaded response is formed from (see
+// cascade_opamp.h): its own N and D, and for the load terms Q and, of its input admittance,
+// the drive 1 + e + s Ro C1 e less Ro Y e ("own"), C1 + C2 + s R2 C1 C2 ("through") and, for
+// order 1, 1 + s R1 C1.
+struct StagePolynomials {
+    int order = 2;
+    double c1 = 0;
+    Cubic n;
+    Cubic d;
+    Cubic q;
+    Cubic own;
+    Cubic through;
+    Cubic rc;
+};
+
+// A valid cascade with one op-amp, its polynomials formed once for evaluations at many
+// frequencies; `loads` is false when no stage loads the one before (Ro = 0, or an ideal
+// op-amp), where every load term is 0.
+struct CascadePolynomials {
+    OpAmpTerms t;
+    bool loads = false;
+    Cubic e;  // eps + s g
+    int count = 0;
+    StagePolynomials stage[kMaxStages];
+};
+CascadePolynomials cascade_polynomials(std::span<const StageCircuit> stages, const OpAmp& opamp);
+
+// Every stage of the cascade at angular frequency `omega` >= 0 (rad/s), written to
+// `out[0 .. count)`: the input admittances are carried back from the last stage.
+void loaded_stages(const CascadePolynomials& cascade, double omega, LoadedStage* out);
 
 // |H| of stages 1 to k together at omega, and d ln|H| / d omega.
 struct GainSlope {
     double gain;
     double slope;
 };
-GainSlope output_gain(std::span<const StageCircuit> stages, const OpAmp& opamp, int k,
-                      double omega);
+GainSlope output_gain(const CascadePolynomials& cascade, int k, double omega);
+
+// |H| of stages 1 to k together at omega alone: the same value as output_gain's, bit for bit,
+// without the derivatives.
+double output_gain_only(const CascadePolynomials& cascade, int k, double omega);
 
 // The dominant poles of a stage's own transfer function as circuit.h's dominant_q takes them:
 // for order 2 the monic quadratic s^2 + b s + c of its complex pair, or of its two real poles

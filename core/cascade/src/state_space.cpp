@@ -238,6 +238,26 @@ Vector advance(const Ladder& ladder, int level, const Vector& z) {
     return next;
 }
 
+void advance_pair(const Ladder& ladder, int level, Vector& z, Vector& w) {
+    const Matrix& f = ladder.f[static_cast<std::size_t>(level)];
+    Vector z_sum{};
+    Vector w_sum{};
+    for (int i = 0; i < f.n; ++i) {
+        double sum_z = 0;
+        double sum_w = 0;
+        for (int j = 0; j < f.n; ++j) {
+            sum_z += f.a[i][j] * z[static_cast<std::size_t>(j)];
+            sum_w += f.a[i][j] * w[static_cast<std::size_t>(j)];
+        }
+        z_sum[static_cast<std::size_t>(i)] = sum_z;
+        w_sum[static_cast<std::size_t>(i)] = sum_w;
+    }
+    for (int i = 0; i < f.n; ++i) {
+        z[static_cast<std::size_t>(i)] += z_sum[static_cast<std::size_t>(i)];
+        w[static_cast<std::size_t>(i)] += w_sum[static_cast<std::size_t>(i)];
+    }
+}
+
 Vector advance_by(const Ladder& ladder, const Vector& z, double t) {
     Vector state = z;
     double whole = std::floor(t / ladder.step);

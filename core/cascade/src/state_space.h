@@ -46,6 +46,9 @@ Ladder ladder(const Matrix& m, double step, int levels);
 // z + F z: the state one step of the ladder's level `level` on.
 Vector advance(const Ladder& ladder, int level, const Vector& z);
 
+// advance of z and of w together, in one pass over F: the same operations, the same bits.
+void advance_pair(const Ladder& ladder, int level, Vector& z, Vector& w);
+
 // The state `t` >= 0 after z (t/T steps of T, then the binary digits of the remainder).
 Vector advance_by(const Ladder& ladder, const Vector& z, double t);
 

@@ -95,10 +95,14 @@ double opamp_cutoff_hz(std::span<const StageCircuit> stages, const OpAmp& opamp,
 
 // The least GBW that keeps the cutoff under `rule` within 1 % of that with the ideal op-amp,
 // and every second-order stage's dominant Q (circuit's dominant_q of its own transfer
-// function) within 1 % of its ideal Q; with the A0 and Ro of `opamp`. The same method and
-// limits as circuit's needed_gbw: the figures with an infinite GBW decide whether any GBW
-// reaches 1 % (open_loop_gain when A0 alone fails with Ro = 0, output_resistance otherwise),
-// then octaves down from 2^40 times the ideal cutoff and a bisection on log GBW to 1e-9.
+// function) within 1 % of its ideal Q; with the A0 and Ro of `opamp`. The same limits as
+// circuit's needed_gbw: the figures with an infinite GBW decide whether any GBW reaches 1 %
+// (open_loop_gain when A0 alone fails with Ro = 0, output_resistance otherwise); then steps of
+// 2^8 down from 2^40 times the ideal cutoff until a figure leaves 1 %, and a safeguarded
+// regula falsi on the figures' margin over 1 % between that step and the one above, which
+// keeps a passing and a failing GBW until they lie within 1e-9 (relative): the passing one is
+// returned. With the figures moving smoothly in GBW, every GBW above it keeps them within 1 %
+// (a wiggle finer than a factor 2^8 above the crossing would go unseen).
 NeededGbw opamp_cascade_needed_gbw(std::span<const StageCircuit> stages, const OpAmp& opamp,
                                    CutoffRule rule);
 
