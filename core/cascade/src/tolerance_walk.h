@@ -311,8 +311,9 @@ Bracket build_first_up(const WalkPoints& p, const Loss& loss, const Spread& spre
         while (s > 0 && i + (std::size_t{1} << s) >= n)
             --s;
         const std::size_t j = i + (std::size_t{1} << s);
-        const double d_j = build.loss_at(p.w2[j]);
         const double clearing = p.clearing(s, i, spread, cutoff);
+        // A start that does not clear the stride needs no sample at its end.
+        const double d_j = s > 0 && !(d < clearing) ? d : build.loss_at(p.w2[j]);
         if (d < clearing && d_j < clearing) {
             i = j;
             d = d_j;
@@ -348,8 +349,8 @@ Bracket build_last_down(const WalkPoints& p, const Loss& loss, const Spread& spr
         while (s > 0 && (std::size_t{1} << s) > i)
             --s;
         const std::size_t j = i - (std::size_t{1} << s);
-        const double d_j = build.loss_at(p.w2[j]);
         const double clearing = p.clearing(s, j, spread, cutoff);
+        const double d_j = s > 0 && !(d > clearing) ? d : build.loss_at(p.w2[j]);
         if (d > clearing && d_j > clearing) {
             i = j;
             d = d_j;
