@@ -1,5 +1,6 @@
 #include "kestrane/cascade/cascade_opamp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -57,9 +58,16 @@ ResponsePoint first_order_point(const StageCircuit& stage, const OpAmp& opamp, d
     return {1 / (magnitude(amp) * magnitude(rc)), -angle * kDegreesPerRadian, delay};
 }
 
-ResponsePoint own_point(const StageCircuit& stage, const OpAmp& opamp, double hz) {
+// A stage's own transfer function with the op-amp, formed once for evaluations at many
+// frequencies (a first-order stage's is not used: first_order_point has its closed form).
+TransferFunction own_function(const StageCircuit& stage, const OpAmp& opamp) {
+    return stage.order == 1 ? TransferFunction{} : transfer_function(stage.parts, opamp);
+}
+
+ResponsePoint own_point(const StageCircuit& stage, const TransferFunction& own, const OpAmp& opamp,
+                        double hz) {
     if (stage.order == 1) return first_order_point(stage, opamp, kExactTwoPi * hz);
-    return response_at(transfer_function(stage.parts, opamp), hz);
+    return response_at(own, hz);
 }
 
 // The stage's response with its load: its own, divided by 1 + z.
@@ -117,18 +125,36 @@ double cascade_dc_gain(std::span<const StageCircuit> stages, const OpAmp& opamp)
     return gain;
 }
 
-ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
-                                       int k, double hz) {
-    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
-    if (!(hz >= 0 && std::isfinite(hz))) return kNoPoint;
+namespace {
+
+// A valid cascade with one op-amp, its polynomials and its stages' own transfer functions
+// formed once for its responses at many frequencies.
+struct PointSource {
+    std::span<const StageCircuit> stages;
+    OpAmp opamp;
+    CascadePolynomials polynomials;
+    TransferFunction own[kMaxStages];
+};
+
+PointSource point_source(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    PointSource source{stages, opamp, opamp_cascade::cascade_polynomials(stages, opamp), {}};
+    for (std::size_t i = 0; i < stages.size(); ++i)
+        source.own[i] = own_function(stages[i], opamp);
+    return source;
+}
+
+// The response at stage k's output at `hz` (0 or above, finite).
+ResponsePoint point_at(const PointSource& source, int k, double hz) {
     // Without loads every stage's z and dz/ds are 0, as loaded_stages would give them.
     LoadedStage loaded[kMaxStages] = {};
-    const CascadePolynomials polynomials = opamp_cascade::cascade_polynomials(stages, opamp);
-    if (polynomials.loads) opamp_cascade::loaded_stages(polynomials, kExactTwoPi * hz, loaded);
+    if (source.polynomials.loads) {
+        opamp_cascade::loaded_stages(source.polynomials, kExactTwoPi * hz, loaded);
+    }
     ResponsePoint sum{1, 0, 0};
     for (int i = 0; i < k; ++i) {
-        const StageCircuit& stage = stages[static_cast<std::size_t>(i)];
-        const ResponsePoint point = loaded_point(own_point(stage, opamp, hz), loaded[i]);
+        const std::size_t at = static_cast<std::size_t>(i);
+        const ResponsePoint own = own_point(source.stages[at], source.own[at], source.opamp, hz);
+        const ResponsePoint point = loaded_point(own, loaded[i]);
         sum.gain *= point.gain;
         sum.phase_deg += point.phase_deg;
         sum.group_delay_s += point.group_delay_s;
@@ -136,9 +162,35 @@ ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, con
     return sum;
 }
 
+bool is_valid_frequency(double hz) {
+    return hz >= 0 && std::isfinite(hz);
+}
+
+}  // namespace
+
+ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                       int k, double hz) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
+    if (!is_valid_frequency(hz)) return kNoPoint;
+    return point_at(point_source(stages, opamp), k, hz);
+}
+
 ResponsePoint opamp_cascade_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
                                   double hz) {
     return opamp_stage_output_point(stages, opamp, static_cast<int>(stages.size()), hz);
+}
+
+void opamp_cascade_points(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                          std::span<const double> hz, std::span<ResponsePoint> out) {
+    KESTRANE_CHECK(out.size() == hz.size());
+    if (!is_valid_input(stages, opamp)) {
+        std::fill(out.begin(), out.end(), kNoPoint);
+        return;
+    }
+    const PointSource source = point_source(stages, opamp);
+    const int k = static_cast<int>(stages.size());
+    for (std::size_t i = 0; i < hz.size(); ++i)
+        out[i] = is_valid_frequency(hz[i]) ? point_at(source, k, hz[i]) : kNoPoint;
 }
 
 // ---- searches over frequency ----
