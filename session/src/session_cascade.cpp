@@ -100,6 +100,41 @@ double half_cascade_deviation(std::span<const Stage> stages, double band_hz) {
     return largest / 2;
 }
 
+// The response of `stages` with `opamp` at the frequencies `hz`, with its gain in dB.
+Curve response_curve(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                     const std::vector<double>& hz) {
+    std::vector<ResponsePoint> points(hz.size());
+    opamp_cascade_points(stages, opamp, hz, points);
+    Curve curve = sized_curve(hz.size());
+    for (std::size_t i = 0; i < hz.size(); ++i)
+        put_point(curve, i, points[i]);
+    add_decibels(curve);
+    return curve;
+}
+
+// The whole cascade's curve with the ideal op-amp, from its stages' own curves (each of
+// `points` points) as response_curve makes them, the same bits as response_curve of the whole.
+// With the ideal op-amp no stage loads the one before, so the whole cascade's point is the fold
+// of its stages' points p from {1, 0, 0} (gains multiplied, phases and delays added, in signal
+// order), and a stage's own curve holds that fold of its p alone: {1 * gain, 0 + phase,
+// 0 + delay}. Folding those gives the same bits: 1 * gain is the gain, 0 + x differs from x
+// only when x is -0, and adding -0 or +0 to a sum that started from +0 (never -0 itself)
+// leaves the same sum.
+Curve chained_curve(const std::vector<Curve>& stage_curves, std::size_t points) {
+    Curve curve = sized_curve(points);
+    for (std::size_t i = 0; i < points; ++i) {
+        ResponsePoint sum{1, 0, 0};
+        for (const Curve& stage : stage_curves) {
+            sum.gain *= stage.gain[i];
+            sum.phase_deg += stage.phase_deg[i];
+            sum.group_delay_s += stage.group_delay_s[i];
+        }
+        put_point(curve, i, sum);
+    }
+    add_decibels(curve);
+    return curve;
+}
+
 }  // namespace
 
 void Session::set_cascade(std::optional<CascadeRequest> request) {
@@ -160,10 +195,10 @@ const CascadeReport* Session::cascade_set() {
     if (!outcome || !outcome->made()) return nullptr;
     if (!fresh(cascade_set_, {cascade_.stamp, parts_options_.changed})) {
         const auto& [method, series] = parts_options_.value;
-        cascade_set_.value = CascadeReport{
-            kestrane::cascade_parts(outcome->parts_design, outcome->r1_ohm, method, series,
-                                    std::nullopt),
-            {}};
+        cascade_set_.value =
+            CascadeReport{kestrane::cascade_parts(outcome->parts_design, outcome->r1_ohm, method,
+                                                  series, std::nullopt),
+                          {}};
         cascade_set_.stamp = tick();
     }
     return &*cascade_set_.value;
@@ -226,13 +261,10 @@ const std::vector<Curve>& Session::stage_curves() {
         forget(stage_curves_);
     } else if (!fresh(stage_curves_, {cascade_set_.stamp, frequencies_.stamp})) {
         std::vector<Curve>& curves = stage_curves_.value;
-        curves.assign(static_cast<std::size_t>(shown->stage_count), sized_curve(hz.size()));
+        curves.assign(static_cast<std::size_t>(shown->stage_count), Curve{});
         for (int k = 0; k < shown->stage_count; ++k) {
             const std::span<const StageCircuit> alone(&shown->stages[k], 1);
-            Curve& curve = curves[static_cast<std::size_t>(k)];
-            for (std::size_t i = 0; i < hz.size(); ++i)
-                put_point(curve, i, opamp_cascade_point(alone, kIdealOpAmp, hz[i]));
-            add_decibels(curve);
+            curves[static_cast<std::size_t>(k)] = response_curve(alone, kIdealOpAmp, hz);
         }
         stage_curves_.stamp = tick();
     }
@@ -336,11 +368,11 @@ const Curve& Session::cascade_curve(Made<Curve>& made, const std::vector<double>
         return made.value;
     }
     if (!fresh(made, {cascade_set_.stamp, frequencies_.stamp, wants_opamp ? opamp_.changed : 0})) {
-        const OpAmp& op = opamp ? opamp->opamp : kIdealOpAmp;
-        made.value = sized_curve(hz.size());
-        for (std::size_t i = 0; i < hz.size(); ++i)
-            put_point(made.value, i, opamp_cascade_point(stages_of(*shown), op, hz[i]));
-        add_decibels(made.value);
+        if (opamp) {
+            made.value = response_curve(stages_of(*shown), opamp->opamp, hz);
+        } else {
+            made.value = chained_curve(stage_curves(), hz.size());
+        }
         made.stamp = tick();
     }
     return made.value;

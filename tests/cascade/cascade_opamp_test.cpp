@@ -107,6 +107,23 @@ TEST(CascadeOpAmp, OneStageAgreesWithTheCircuitLibrary) {
 
 // Ro as large as the resistors loads each stage heavily; the phase must still run on without a
 // jump from 0 Hz, at 2000 points a decade, to far above the op-amp's pole.
+// The figures share one search (its grid's gains formed once for the cutoff and every peak):
+// they must be the figures each function finds on its own, bit for bit.
+TEST(CascadeOpAmp, SharedSearchGivesEachFunctionsFigures) {
+    for (const CascadeRequest& request : kRequests) {
+        const CascadeCircuit circuit = circuit_of(request, 1000, 10000);
+        const std::span<const StageCircuit> stages = stages_of(circuit);
+        const CutoffRule rule = cutoff_rule(request);
+        const CascadeOpAmpFigures figures = cascade_opamp_figures(stages, kRealistic, rule, 1);
+        EXPECT_EQ(figures.cutoff_hz, opamp_cutoff_hz(stages, kRealistic, rule));
+        for (int k = 1; k <= figures.stage_count; ++k) {
+            const Peak alone = opamp_stage_peak(stages, kRealistic, k);
+            EXPECT_EQ(figures.peak[k - 1].gain, alone.gain) << k;
+            EXPECT_EQ(figures.peak[k - 1].hz, alone.hz) << k;
+        }
+    }
+}
+
 TEST(CascadeOpAmp, PhaseStaysContinuousUnderHeavyLoads) {
     for (const CascadeRequest& request : kRequests) {
         const CascadeCircuit circuit = circuit_of(request, 1000, 1000);

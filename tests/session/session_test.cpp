@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -96,6 +97,47 @@ TEST(Session, FilesSayWhyTheyHoldNoCircuit) {
     EXPECT_FALSE(session.set_frequencies({1, 0}));
     EXPECT_FALSE(session.set_frequencies({1, std::numeric_limits<double>::infinity()}));
     EXPECT_TRUE(session.set_frequencies({1, 2}));
+}
+
+// The bits of a curve's point and of a point, not-a-numbers alike.
+bool same_bits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+}
+
+void expect_curve_of_points(const Curve& curve, std::span<const StageCircuit> stages,
+                            const OpAmp& opamp, const std::vector<double>& hz) {
+    ASSERT_EQ(curve.gain.size(), hz.size());
+    for (std::size_t i = 0; i < hz.size(); ++i) {
+        const ResponsePoint point = opamp_cascade_point(stages, opamp, hz[i]);
+        EXPECT_TRUE(same_bits(curve.gain[i], point.gain)) << hz[i];
+        EXPECT_TRUE(same_bits(curve.phase_deg[i], point.phase_deg)) << hz[i];
+        EXPECT_TRUE(same_bits(curve.group_delay_s[i], point.group_delay_s)) << hz[i];
+    }
+}
+
+// The cascade's curves are made for all frequencies at once, and the ideal one from the stages'
+// curves: each point must be the one opamp_cascade_point gives, bit for bit.
+TEST(Session, CascadeCurvesHoldTheCascadesPoints) {
+    const CascadeRequest requests[] = {
+        {Response::chebyshev, 9, 0.5, ChebyshevEdge::minus_3db},
+        {Response::bessel, 8, NAN, ChebyshevEdge::minus_3db},
+    };
+    for (const CascadeRequest& request : requests) {
+        Session session;
+        session.set_cascade(request);
+        session.set_design(1, 10000);
+        session.set_parts(PartsMethod::best, {PreferredSeries::e24, PreferredSeries::e12});
+        session.set_opamp(opamp_choice(1, 80, 100));
+        ASSERT_NE(session.cascade_shown(), nullptr);
+        const std::span<const StageCircuit> stages = stages_of(*session.cascade_shown());
+        const std::vector<double>& hz = session.frequencies();
+        expect_curve_of_points(session.circuit_curve(), stages, kIdealOpAmp, hz);
+        expect_curve_of_points(session.opamp_curve(), stages, session.opamp_choice()->opamp, hz);
+        for (std::size_t k = 0; k < stages.size(); ++k)
+            expect_curve_of_points(session.stage_curves()[k], stages.subspan(k, 1), kIdealOpAmp,
+                                   hz);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "kestrane/cascade/cascade_opamp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -57,9 +58,16 @@ ResponsePoint first_order_point(const StageCircuit& stage, const OpAmp& opamp, d
     return {1 / (magnitude(amp) * magnitude(rc)), -angle * kDegreesPerRadian, delay};
 }
 
-ResponsePoint own_point(const StageCircuit& stage, const OpAmp& opamp, double hz) {
+// A stage's own transfer function with the op-amp, formed once for evaluations at many
+// frequencies (a first-order stage's is not used: first_order_point has its closed form).
+TransferFunction own_function(const StageCircuit& stage, const OpAmp& opamp) {
+    return stage.order == 1 ? TransferFunction{} : transfer_function(stage.parts, opamp);
+}
+
+ResponsePoint own_point(const StageCircuit& stage, const TransferFunction& own, const OpAmp& opamp,
+                        double hz) {
     if (stage.order == 1) return first_order_point(stage, opamp, kExactTwoPi * hz);
-    return response_at(transfer_function(stage.parts, opamp), hz);
+    return response_at(own, hz);
 }
 
 // The stage's response with its load: its own, divided by 1 + z.
@@ -117,18 +125,36 @@ double cascade_dc_gain(std::span<const StageCircuit> stages, const OpAmp& opamp)
     return gain;
 }
 
-ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
-                                       int k, double hz) {
-    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
-    if (!(hz >= 0 && std::isfinite(hz))) return kNoPoint;
+namespace {
+
+// A valid cascade with one op-amp, its polynomials and its stages' own transfer functions
+// formed once for its responses at many frequencies.
+struct PointSource {
+    std::span<const StageCircuit> stages;
+    OpAmp opamp;
+    CascadePolynomials polynomials;
+    TransferFunction own[kMaxStages];
+};
+
+PointSource point_source(std::span<const StageCircuit> stages, const OpAmp& opamp) {
+    PointSource source{stages, opamp, opamp_cascade::cascade_polynomials(stages, opamp), {}};
+    for (std::size_t i = 0; i < stages.size(); ++i)
+        source.own[i] = own_function(stages[i], opamp);
+    return source;
+}
+
+// The response at stage k's output at `hz` (0 or above, finite).
+ResponsePoint point_at(const PointSource& source, int k, double hz) {
     // Without loads every stage's z and dz/ds are 0, as loaded_stages would give them.
     LoadedStage loaded[kMaxStages] = {};
-    const CascadePolynomials polynomials = opamp_cascade::cascade_polynomials(stages, opamp);
-    if (polynomials.loads) opamp_cascade::loaded_stages(polynomials, kExactTwoPi * hz, loaded);
+    if (source.polynomials.loads) {
+        opamp_cascade::loaded_stages(source.polynomials, kExactTwoPi * hz, loaded);
+    }
     ResponsePoint sum{1, 0, 0};
     for (int i = 0; i < k; ++i) {
-        const StageCircuit& stage = stages[static_cast<std::size_t>(i)];
-        const ResponsePoint point = loaded_point(own_point(stage, opamp, hz), loaded[i]);
+        const std::size_t at = static_cast<std::size_t>(i);
+        const ResponsePoint own = own_point(source.stages[at], source.own[at], source.opamp, hz);
+        const ResponsePoint point = loaded_point(own, loaded[i]);
         sum.gain *= point.gain;
         sum.phase_deg += point.phase_deg;
         sum.group_delay_s += point.group_delay_s;
@@ -136,9 +162,35 @@ ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, con
     return sum;
 }
 
+bool is_valid_frequency(double hz) {
+    return hz >= 0 && std::isfinite(hz);
+}
+
+}  // namespace
+
+ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                       int k, double hz) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) return kNoPoint;
+    if (!is_valid_frequency(hz)) return kNoPoint;
+    return point_at(point_source(stages, opamp), k, hz);
+}
+
 ResponsePoint opamp_cascade_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
                                   double hz) {
     return opamp_stage_output_point(stages, opamp, static_cast<int>(stages.size()), hz);
+}
+
+void opamp_cascade_points(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                          std::span<const double> hz, std::span<ResponsePoint> out) {
+    KESTRANE_CHECK(out.size() == hz.size());
+    if (!is_valid_input(stages, opamp)) {
+        std::fill(out.begin(), out.end(), kNoPoint);
+        return;
+    }
+    const PointSource source = point_source(stages, opamp);
+    const int k = static_cast<int>(stages.size());
+    for (std::size_t i = 0; i < hz.size(); ++i)
+        out[i] = is_valid_frequency(hz[i]) ? point_at(source, k, hz[i]) : kNoPoint;
 }
 
 // ---- searches over frequency ----
@@ -148,7 +200,14 @@ namespace {
 // A bound on the grid walks; a valid cascade needs a few thousand points.
 constexpr int kMaxGridPoints = 1 << 22;
 constexpr double kLowestFraction = 1e-8;
+constexpr int kMostKeptPoints = 1 << 16;
 constexpr double kHighestMultiple = 1e6;
+
+// The loaded stages' own gains at one point of the searches' grid.
+struct GridPoint {
+    double omega = 0;
+    double gains[kMaxStages] = {};
+};
 
 struct Search {
     std::span<const StageCircuit> stages;
@@ -156,10 +215,19 @@ struct Search {
     CascadePolynomials polynomials;
     Grid grid;
     double dc = 1;  // the DC gain of the whole cascade
+    // The grid from kLowestFraction of its lowest frequency up, as far as a walk has gone (at
+    // most kMostKeptPoints of them): the walks of the cutoff and of the peaks read the same
+    // points, each formed once; beyond, the last point a walk read.
+    mutable std::vector<GridPoint> points;
+    mutable GridPoint far;
+    mutable int far_index = -1;
 
     // (|H(0)| / |H(omega)|)^2 of the whole cascade.
     double inverse_square(double omega) const {
-        const double ratio = dc / opamp_cascade::output_gain_only(polynomials, count(), omega);
+        return squared_ratio(opamp_cascade::output_gain_only(polynomials, count(), omega));
+    }
+    double squared_ratio(double gain) const {
+        const double ratio = dc / gain;
         return ratio * ratio;
     }
     // |H_k| and its slope, or |H_k| alone.
@@ -170,11 +238,51 @@ struct Search {
         return opamp_cascade::output_gain_only(polynomials, k, omega);
     }
     int count() const { return static_cast<int>(stages.size()); }
+    // Grid point `index` (the walks go through them in order, one after another).
+    const GridPoint& point(int index) const {
+        if (index >= kMostKeptPoints) return point_beyond(index);
+        while (points.size() <= static_cast<std::size_t>(index)) {
+            const double omega =
+                points.empty() ? grid.lowest * kLowestFraction : grid.next(points.back().omega);
+            points.push_back(point_at(omega));
+        }
+        return points[static_cast<std::size_t>(index)];
+    }
+    GridPoint point_at(double omega) const {
+        GridPoint p;
+        p.omega = omega;
+        opamp_cascade::stage_gains(polynomials, omega, p.gains);
+        return p;
+    }
+    const GridPoint& point_beyond(int index) const {
+        if (index == far_index) return far;
+        int at = far_index;
+        double omega = far.omega;
+        if (index < far_index || far_index < 0) {
+            at = kMostKeptPoints - 1;
+            omega = point(at).omega;
+        }
+        for (; at < index; ++at)
+            omega = grid.next(omega);
+        far = point_at(omega);
+        far_index = index;
+        return far;
+    }
+    // |H_k| at grid point `index`: gain(k, omega) there, the same bits.
+    double grid_gain(int k, int index) const {
+        return opamp_cascade::product_of(point(index).gains, k);
+    }
 };
 
 Search search_of(std::span<const StageCircuit> stages, const OpAmp& opamp) {
-    return {stages, opamp, opamp_cascade::cascade_polynomials(stages, opamp),
-            opamp_cascade::grid_of(stages, opamp), cascade_dc_gain(stages, opamp)};
+    return {stages,
+            opamp,
+            opamp_cascade::cascade_polynomials(stages, opamp),
+            opamp_cascade::grid_of(stages, opamp),
+            cascade_dc_gain(stages, opamp),
+            {},
+            {},
+            -1};
 }
 
 // The first omega, going up, where the relative inverse square reaches `target` (above 1).
@@ -182,10 +290,10 @@ double first_crossing(const Search& s, double target) {
     const auto gap = [&](double omega) { return s.inverse_square(omega) - target; };
     double below = 0;
     double gap_below = 1 - target;
-    double omega = s.grid.lowest * kLowestFraction;
     const double end = s.grid.highest * kHighestMultiple;
-    for (int i = 0; i < kMaxGridPoints && below <= end; ++i, omega = s.grid.next(omega)) {
-        const double gap_here = gap(omega);
+    for (int i = 0; i < kMaxGridPoints && below <= end; ++i) {
+        const double omega = s.point(i).omega;
+        const double gap_here = s.squared_ratio(s.grid_gain(s.count(), i)) - target;
         if (gap_here >= 0) return bracketed_root(gap, below, omega, gap_below, gap_here);
         below = omega;
         gap_below = gap_here;
@@ -228,13 +336,11 @@ Peak refine_peak(const Search& s, int k, double low, double high, Peak sampled) 
 // (hz holds omega here), in rising order.
 std::vector<Peak> refined_maxima(const Search& s, int k, double end) {
     const double dc = cascade_dc_gain(first(s.stages, k), s.opamp);
-    const auto gain = [&](double w) { return s.gain(k, w); };
     std::vector<Peak> maxima;
     Peak before{dc, 0};
-    Peak middle{gain(s.grid.lowest * kLowestFraction), s.grid.lowest * kLowestFraction};
-    double omega = s.grid.next(middle.hz);
-    for (int i = 0; i < kMaxGridPoints && middle.hz <= end; ++i, omega = s.grid.next(omega)) {
-        const Peak after{gain(omega), omega};
+    Peak middle{s.grid_gain(k, 0), s.point(0).omega};
+    for (int i = 0; i < kMaxGridPoints && middle.hz <= end; ++i) {
+        const Peak after{s.grid_gain(k, i + 1), s.point(i + 1).omega};
         if (middle.gain >= before.gain && middle.gain > after.gain &&
             middle.gain > dc * (1 + kEqualPeaks / 2)) {
             maxima.push_back(refine_peak(s, k, before.hz, after.hz, middle));
@@ -265,9 +371,8 @@ double last_falling(const Search& s, double level, double end) {
     for (const Peak& peak : refined_maxima(s, s.count(), end)) {
         if (peak.gain / s.dc >= level) low = std::fmax(low, peak.hz);
     }
-    double omega = s.grid.lowest * kLowestFraction;
-    for (int i = 0; i < kMaxGridPoints && omega < end; ++i, omega = s.grid.next(omega)) {
-        if (excess(omega) >= 0) low = std::fmax(low, omega);
+    for (int i = 0; i < kMaxGridPoints && s.point(i).omega < end; ++i) {
+        if (s.grid_gain(s.count(), i) / s.dc - level >= 0) low = std::fmax(low, s.point(i).omega);
     }
     double high = s.grid.lowest * kLowestFraction;
     for (int i = 0; i < kMaxGridPoints && high <= low; ++i)
@@ -281,9 +386,10 @@ double last_falling(const Search& s, double level, double end) {
 
 }  // namespace
 
-double opamp_cutoff_hz(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule) {
-    if (!is_valid_input(stages, opamp)) return kNotANumber;
-    const Search s = search_of(stages, opamp);
+namespace {
+
+// opamp_cutoff_hz on a valid cascade's search.
+double cutoff_of(const Search& s, CutoffRule rule) {
     double omega = kNotANumber;
     switch (rule.level) {
         case CutoffLevel::half_power:
@@ -306,16 +412,27 @@ double opamp_cutoff_hz(std::span<const StageCircuit> stages, const OpAmp& opamp,
     return omega / kExactTwoPi;
 }
 
-Peak opamp_stage_peak(std::span<const StageCircuit> stages, const OpAmp& opamp, int k) {
-    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) {
-        return {kNotANumber, kNotANumber};
-    }
-    const Search s = search_of(stages, opamp);
+// opamp_stage_peak on a valid cascade's search, k valid.
+Peak stage_peak(const Search& s, int k) {
     double highest = 0;
     for (int i = 0; i < k; ++i)
         highest = std::fmax(highest, s.grid.stage[i].omega);
     const Peak peak = largest_gain(s, k, 4 * highest);
     return {peak.gain, peak.hz / kExactTwoPi};
+}
+
+}  // namespace
+
+double opamp_cutoff_hz(std::span<const StageCircuit> stages, const OpAmp& opamp, CutoffRule rule) {
+    if (!is_valid_input(stages, opamp)) return kNotANumber;
+    return cutoff_of(search_of(stages, opamp), rule);
+}
+
+Peak opamp_stage_peak(std::span<const StageCircuit> stages, const OpAmp& opamp, int k) {
+    if (!is_valid_input(stages, opamp) || !is_valid_output(stages, k)) {
+        return {kNotANumber, kNotANumber};
+    }
+    return stage_peak(search_of(stages, opamp), k);
 }
 
 // ---- the GBW needed ----
@@ -562,9 +679,11 @@ SlewRate opamp_stage_slew_rate(std::span<const StageCircuit> stages, const OpAmp
     return best;
 }
 
-CascadeOpAmpFigures cascade_opamp_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
-                                          CutoffRule rule, double amplitude_v) {
-    KESTRANE_EXPECT(is_valid_input(stages, opamp));
+namespace {
+
+// The figures each from its own function, for a cascade or op-amp they refuse.
+CascadeOpAmpFigures separate_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                     CutoffRule rule, double amplitude_v) {
     CascadeOpAmpFigures figures;
     figures.cutoff_hz = opamp_cutoff_hz(stages, opamp, rule);
     figures.ideal_cutoff_hz = opamp_cutoff_hz(stages, kIdealOpAmp, rule);
@@ -574,6 +693,27 @@ CascadeOpAmpFigures cascade_opamp_figures(std::span<const StageCircuit> stages, 
     for (int k = 1; k <= figures.stage_count; ++k) {
         figures.slew_rate[k - 1] = opamp_stage_slew_rate(stages, opamp, k, amplitude_v);
         figures.peak[k - 1] = opamp_stage_peak(stages, opamp, k);
+    }
+    return figures;
+}
+
+}  // namespace
+
+CascadeOpAmpFigures cascade_opamp_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                                          CutoffRule rule, double amplitude_v) {
+    KESTRANE_EXPECT(is_valid_input(stages, opamp));
+    CascadeOpAmpFigures figures;
+    if (!is_valid_input(stages, opamp)) return separate_figures(stages, opamp, rule, amplitude_v);
+    // One search for the cutoff and every stage's peak: their walks share its grid's points.
+    const Search s = search_of(stages, opamp);
+    figures.cutoff_hz = cutoff_of(s, rule);
+    figures.ideal_cutoff_hz = opamp_cutoff_hz(stages, kIdealOpAmp, rule);
+    figures.needed_gbw = opamp_cascade_needed_gbw(stages, opamp, rule);
+    figures.high_frequency = opamp_high_frequency_gain(stages, opamp);
+    figures.stage_count = static_cast<int>(stages.size());
+    for (int k = 1; k <= figures.stage_count; ++k) {
+        figures.slew_rate[k - 1] = opamp_stage_slew_rate(stages, opamp, k, amplitude_v);
+        figures.peak[k - 1] = stage_peak(s, k);
     }
     return figures;
 }

@@ -127,7 +127,7 @@ constexpr int kMaxLevels = 256;
 template <class Sign>
 int descend(const Ladder& ladder, int level, Vector& start, double length, Sign sign_of,
             int* taken) {
-    const int levels = static_cast<int>(ladder.f.size());
+    const int levels = static_cast<int>(ladder.columns.size());
     KESTRANE_CHECK(levels <= kMaxLevels);
     const bool positive = sign_of(start) > 0;
     double tau = 0;

@@ -174,16 +174,24 @@ GainSlope output_gain(const CascadePolynomials& cascade, int k, double omega) {
     return result;
 }
 
-double output_gain_only(const CascadePolynomials& cascade, int k, double omega) {
-    double gains[kMaxStages];
+void stage_gains(const CascadePolynomials& cascade, double omega, double* gains) {
     walk_loaded<Complex>(cascade, omega,
                          [&](int i, Complex n, Complex d, Complex, Complex one_plus_z) {
                              gains[i] = magnitude(n / (d * one_plus_z));
                          });
+}
+
+double product_of(const double* gains, int k) {
     double gain = 1;
     for (int i = 0; i < k; ++i)
         gain *= gains[i];
     return gain;
+}
+
+double output_gain_only(const CascadePolynomials& cascade, int k, double omega) {
+    double gains[kMaxStages];
+    stage_gains(cascade, omega, gains);
+    return product_of(gains, k);
 }
 
 namespace {

@@ -68,6 +68,13 @@ GainSlope output_gain(const CascadePolynomials& cascade, int k, double omega);
 // without the derivatives.
 double output_gain_only(const CascadePolynomials& cascade, int k, double omega);
 
+// Every loaded stage's own |H| at omega, written to `gains[0 .. count)`: output_gain_only of
+// stage k is 1 times these in signal order up to k.
+void stage_gains(const CascadePolynomials& cascade, double omega, double* gains);
+
+// 1 times gains[0 .. k) in signal order: output_gain_only from stage_gains.
+double product_of(const double* gains, int k);
+
 // The dominant poles of a stage's own transfer function as circuit.h's dominant_q takes them:
 // for order 2 the monic quadratic s^2 + b s + c of its complex pair, or of its two real poles
 // of least magnitude (D found at the scale of sqrt(D0/D2), scaled by a power of two), omega =

@@ -203,6 +203,33 @@ Matrix exponential_minus_identity(const Matrix& b) {
 
 }  // namespace
 
+namespace {
+
+Matrix transposed(const Matrix& m) {
+    Matrix t;
+    t.n = m.n;
+    for (int i = 0; i < m.n; ++i) {
+        for (int j = 0; j < m.n; ++j)
+            t.a[j][i] = m.a[i][j];
+    }
+    return t;
+}
+
+// Adds F z to `sum` (zeros), F given by its columns: each row's terms in the order of its
+// columns, j = 0 first, as a row-by-row product takes them, so every row's sum has the same
+// bits; the rows are summed side by side.
+void add_product(const Matrix& columns, const Vector& z, Vector& sum) {
+    const int n = columns.n;
+    for (int j = 0; j < n; ++j) {
+        const double zj = z[static_cast<std::size_t>(j)];
+        const double* column = columns.a[j];
+        for (int i = 0; i < n; ++i)
+            sum[static_cast<std::size_t>(i)] += column[i] * zj;
+    }
+}
+
+}  // namespace
+
 Ladder ladder(const Matrix& m, double step, int levels) {
     KESTRANE_CHECK(levels >= 1);
     Ladder result{step, std::vector<Matrix>(static_cast<std::size_t>(levels))};
@@ -214,7 +241,7 @@ Ladder ladder(const Matrix& m, double step, int levels) {
     }
     Matrix f = exponential_minus_identity(b);
     for (int level = levels - 1; level >= 0; --level) {
-        result.f[static_cast<std::size_t>(level)] = f;
+        result.columns[static_cast<std::size_t>(level)] = transposed(f);
         if (level == 0) break;
         Matrix square = product(f, f);
         for (int i = 0; i < m.n; ++i) {
@@ -227,32 +254,22 @@ Ladder ladder(const Matrix& m, double step, int levels) {
 }
 
 Vector advance(const Ladder& ladder, int level, const Vector& z) {
-    const Matrix& f = ladder.f[static_cast<std::size_t>(level)];
+    Vector sum{};
+    const Matrix& columns = ladder.columns[static_cast<std::size_t>(level)];
+    add_product(columns, z, sum);
     Vector next = z;
-    for (int i = 0; i < f.n; ++i) {
-        double sum = 0;
-        for (int j = 0; j < f.n; ++j)
-            sum += f.a[i][j] * z[static_cast<std::size_t>(j)];
-        next[static_cast<std::size_t>(i)] += sum;
-    }
+    for (int i = 0; i < columns.n; ++i)
+        next[static_cast<std::size_t>(i)] += sum[static_cast<std::size_t>(i)];
     return next;
 }
 
 void advance_pair(const Ladder& ladder, int level, Vector& z, Vector& w) {
-    const Matrix& f = ladder.f[static_cast<std::size_t>(level)];
+    const Matrix& columns = ladder.columns[static_cast<std::size_t>(level)];
     Vector z_sum{};
     Vector w_sum{};
-    for (int i = 0; i < f.n; ++i) {
-        double sum_z = 0;
-        double sum_w = 0;
-        for (int j = 0; j < f.n; ++j) {
-            sum_z += f.a[i][j] * z[static_cast<std::size_t>(j)];
-            sum_w += f.a[i][j] * w[static_cast<std::size_t>(j)];
-        }
-        z_sum[static_cast<std::size_t>(i)] = sum_z;
-        w_sum[static_cast<std::size_t>(i)] = sum_w;
-    }
-    for (int i = 0; i < f.n; ++i) {
+    add_product(columns, z, z_sum);
+    add_product(columns, w, w_sum);
+    for (int i = 0; i < columns.n; ++i) {
         z[static_cast<std::size_t>(i)] += z_sum[static_cast<std::size_t>(i)];
         w[static_cast<std::size_t>(i)] += w_sum[static_cast<std::size_t>(i)];
     }
@@ -265,7 +282,7 @@ Vector advance_by(const Ladder& ladder, const Vector& z, double t) {
     if (rest < 0) rest = 0;
     for (; whole > 0; whole -= 1)
         state = advance(ladder, 0, state);
-    const int levels = static_cast<int>(ladder.f.size());
+    const int levels = static_cast<int>(ladder.columns.size());
     for (int level = 1; level < levels; ++level) {
         const double h = std::ldexp(ladder.step, -level);
         if (rest >= h) {

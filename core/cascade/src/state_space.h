@@ -35,11 +35,12 @@ struct StateSpace {
 };
 StateSpace state_space(std::span<const StageCircuit> stages, const OpAmp& opamp);
 
-// The ladder e^{M T / 2^i} - I for i = 0 .. levels - 1, formed at the deepest level by its
-// Taylor series (||M h||_1 <= 1/2) and up by (I + F)^2 - I = 2F + F F.
+// The ladder F = e^{M T / 2^i} - I for i = 0 .. levels - 1, formed at the deepest level by its
+// Taylor series (||M h||_1 <= 1/2) and up by (I + F)^2 - I = 2F + F F. Each F is kept by its
+// columns (transposed: columns[i].a[j] is F's column j), for products taken a column at a time.
 struct Ladder {
     double step = 0;  // T
-    std::vector<Matrix> f;
+    std::vector<Matrix> columns;
 };
 Ladder ladder(const Matrix& m, double step, int levels);
 

@@ -82,6 +82,11 @@ ResponsePoint opamp_stage_output_point(std::span<const StageCircuit> stages, con
 ResponsePoint opamp_cascade_point(std::span<const StageCircuit> stages, const OpAmp& opamp,
                                   double hz);
 
+// opamp_cascade_point at each of `hz`, written to `out` (as many as `hz`), bit for bit, with
+// the stages' polynomials formed once for all of them.
+void opamp_cascade_points(std::span<const StageCircuit> stages, const OpAmp& opamp,
+                          std::span<const double> hz, std::span<ResponsePoint> out);
+
 // The cutoff with the op-amp under `rule` (cascade_response.h), measured from the DC gain:
 // half_power and half_amplitude the first frequency, going up, where |H| / |H(0)| falls to
 // 1/sqrt(2) or 1/2; ripple_edge the last frequency below the half-amplitude one where |H|
