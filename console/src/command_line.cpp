@@ -310,7 +310,7 @@ std::string_view option_needing_response(const CascadeOptions& c) {
 }
 
 // The filter of any order the options ask for, checked: the combination, then the request or
-// the specification. Messages for what cannot be made are the filter texts' own.
+// the passband and stopband limits. Messages for what cannot be made are the filter texts' own.
 ArgumentError check_cascade(const ProgramOptions& options) {
     const CascadeOptions& c = options.cascade;
     if (!c.response) {
@@ -326,8 +326,7 @@ ArgumentError check_cascade(const ProgramOptions& options) {
     if (!positive(options.r1_ohm)) {
         return bad_filter("--r1", "A filter of any order needs an R1 above 0 and finite.");
     }
-    const bool specification = c.passband || c.stopband;
-    if (specification) {
+    if (c.passband || c.stopband) {
         if (c.order) {
             return conflicting("--order", "--passband and --stopband",
                                "the specification sets the order");
@@ -340,8 +339,7 @@ ArgumentError check_cascade(const ProgramOptions& options) {
         if (!c.stopband) return missing_option("--passband", "--stopband");
         const CascadeRequest request = c.request();
         const SpecError error =
-            choose_order(request.response, *c.specification(), request.ripple_db, request.edge)
-                .error;
+            choose_order(request.response, *c.pass_stop(), request.ripple_db, request.edge).error;
         if (error != SpecError::none) return bad_filter("--passband", spec_error_message(error));
         return {};
     }
@@ -365,7 +363,7 @@ ArgumentError choose_mode(ProgramOptions& options) {
     } else if (const ArgumentError cascade = check_cascade(options);
                cascade.problem != ArgumentProblem::none) {
         return cascade;
-    } else if (options.cascade.specification()) {
+    } else if (options.cascade.pass_stop()) {
         if (!r1) return missing_option("--passband", "--r1");
         options.mode = ProgramMode::one_design;
     } else if (options.cascade.response && !r1 && !options.json) {
@@ -481,7 +479,7 @@ CascadeRequest CascadeOptions::request() const {
     return request;
 }
 
-std::optional<PassStopSpec> CascadeOptions::specification() const {
+std::optional<PassStopSpec> CascadeOptions::pass_stop() const {
     if (!passband || !stopband) return std::nullopt;
     PassStopSpec spec = *passband;
     spec.stopband_hz = stopband->stopband_hz;

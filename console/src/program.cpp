@@ -100,7 +100,7 @@ Answer answer(Session& session, const DesignRequest& request, const ProgramOptio
     apply_asks(session, options.extras.asks);
     if (const CascadeOptions& cascade = options.cascade; cascade.response) {
         session.set_cascade(cascade.request());
-        session.set_specification(cascade.specification());
+        session.set_specification(cascade.pass_stop());
         session.set_compensate(cascade.compensate);
         if (!session.made()) return {false, cascade_refusal_text(session), ""};
         return {true, results_text(session, options), ""};
@@ -127,7 +127,7 @@ bool deliver(const Answer& result, Session& session, const DesignExtras& extras,
 
 int one_design(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
     Session session;
-    // A specification sets the cutoff: then there is no --fc.
+    // Passband and stopband limits set the cutoff: then there is no --fc.
     const Answer result = answer(
         session, {options.fc_khz.value_or(0), *options.r1_ohm, options.band_hz}, options, "");
     if (!result.made) {

@@ -343,13 +343,7 @@ const StepCurves& Session::step_curves() {
             step_samples(parts, opamp_.value->opamp, responses->span_s, count);
         const std::vector<StepSample> ideal =
             step_samples(parts, kIdealOpAmp, responses->span_s, count);
-        StepCurves& curves = step_curves_.value;
-        curves = {};
-        for (std::size_t i = 0; i < model.size(); ++i) {
-            curves.t_s.push_back(model[i].t_s);
-            curves.with_opamp.push_back(model[i].value);
-            curves.ideal.push_back(ideal[i].value);
-        }
+        step_curves_.value = step_curves_of(model, ideal);
         step_curves_.stamp = tick();
     }
     return step_curves_.value;

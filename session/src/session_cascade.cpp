@@ -20,10 +20,6 @@ namespace {
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double kHertzPerKilohertz = 1000;
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 // The loss in dB at `hz` of `stages` from their largest gain `peak`.
 double loss_db(std::span<const Stage> stages, double peak, double hz) {
     return decibels(peak / cascade_point(stages, hz).gain);
@@ -390,13 +386,7 @@ const StepCurves& Session::cascade_step_curves() {
             cascade_step_samples(stages, opamp_.value->opamp, span, count);
         const std::vector<StepSample> ideal =
             cascade_step_samples(stages, kIdealOpAmp, span, count);
-        StepCurves& curves = step_curves_.value;
-        curves = {};
-        for (std::size_t i = 0; i < model.size(); ++i) {
-            curves.t_s.push_back(model[i].t_s);
-            curves.with_opamp.push_back(model[i].value);
-            curves.ideal.push_back(ideal[i].value);
-        }
+        step_curves_.value = step_curves_of(model, ideal);
         step_curves_.stamp = tick();
     }
     return step_curves_.value;

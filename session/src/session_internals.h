@@ -99,6 +99,19 @@ inline void put_point(Curve& curve, std::size_t index, const ResponsePoint& poin
     curve.group_delay_s[index] = point.group_delay_s;
 }
 
+// The step curves of samples with the op-amp and of samples at the same times with the ideal
+// op-amp.
+inline StepCurves step_curves_of(const std::vector<StepSample>& with_opamp,
+                                 const std::vector<StepSample>& ideal) {
+    StepCurves curves;
+    for (std::size_t i = 0; i < with_opamp.size(); ++i) {
+        curves.t_s.push_back(with_opamp[i].t_s);
+        curves.with_opamp.push_back(with_opamp[i].value);
+        curves.ideal.push_back(ideal[i].value);
+    }
+    return curves;
+}
+
 template <typename T>
 void Session::change(Setting<T>& setting, const T& value) {
     if (setting.changed != 0 && same(setting.value, value)) return;

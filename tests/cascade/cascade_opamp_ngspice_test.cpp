@@ -18,6 +18,7 @@
 #include "kestrane/cascade/cascade_opamp.h"
 #include "kestrane/cascade/cascade_step.h"
 #include "process_runner.h"
+#include "simulator_rows.h"
 
 namespace kestrane {
 namespace {
@@ -84,20 +85,7 @@ std::string control(const std::string& output, const std::filesystem::path& dir,
     return text + "quit\n.endc\n.end\n";
 }
 
-std::vector<std::vector<double>> read_rows(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::vector<double>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<double> row;
-        double value = 0;
-        while (fields >> value)
-            row.push_back(value);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
-}
+using testing_support::read_rows;
 
 // Where the fine sweep's gain falls through `level`, interpolated linearly (the points are
 // 1e-7 apart, where the gain is straight to far below the tolerance).

@@ -18,17 +18,17 @@ using enum PreferredSeries;
 // The search's parts of the 1 kHz, 10 kohm design (the search's own tests hold them).
 const FilterComponents kDesign1k{10000, 10253.1006f, 2.31319959e-08f, 1.11089999e-08f};
 
-// Every set of the neighbourhood, in the opposite order to the search's (C1 outermost, each
+// Every set of `n` by `error_of`, in the opposite order to the searches' (C1 outermost, each
 // list falling), with the same tie rule: the least error, then the smallest R2, C1, C2.
-BestSet exhaustive_best(const FilterComponents& search, double target_hz, SeriesPair series) {
-    const Neighbourhood n = neighbourhood(search, series);
+template <class Error>
+BestSet exhaustive(const Neighbourhood& n, const Error& error_of) {
     BestSet best;
     best.error = INFINITY;
     for (std::size_t i = n.c1.count; i-- > 0;) {
         for (std::size_t j = n.c2.count; j-- > 0;) {
             for (std::size_t k = n.r2.count; k-- > 0;) {
                 const CircuitParts set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
-                const double error = set_error(set, target_hz);
+                const double error = error_of(set);
                 if (goes_before(error, set, best.error, best.parts)) {
                     best.error = error;
                     best.parts = set;
@@ -38,6 +38,11 @@ BestSet exhaustive_best(const FilterComponents& search, double target_hz, Series
     }
     best.found = true;
     return best;
+}
+
+BestSet exhaustive_best(const FilterComponents& search, double target_hz, SeriesPair series) {
+    return exhaustive(neighbourhood(search, series),
+                      [&](const CircuitParts& set) { return set_error(set, target_hz); });
 }
 
 void expect_same_set(const BestSet& actual, const BestSet& expected) {
@@ -121,26 +126,11 @@ CircuitParts stage_parts(double f0, double q, double r) {
     return {r, r, 2 * q / w0r, 1 / (2 * q * w0r)};
 }
 
-// Every set of best_stage_set's neighbourhood, C1 outermost and each list falling.
+// Every set of best_stage_set's neighbourhood.
 BestSet exhaustive_stage_set(const CircuitParts& exact, const StageTarget& target,
                              SeriesPair series) {
-    const Neighbourhood n = neighbourhood(exact, series);
-    BestSet best;
-    best.error = INFINITY;
-    for (std::size_t i = n.c1.count; i-- > 0;) {
-        for (std::size_t j = n.c2.count; j-- > 0;) {
-            for (std::size_t k = n.r2.count; k-- > 0;) {
-                const CircuitParts set{n.r1, n.r2.value[k], n.c1.value[i], n.c2.value[j]};
-                const double error = stage_set_error(set, target);
-                if (goes_before(error, set, best.error, best.parts)) {
-                    best.error = error;
-                    best.parts = set;
-                }
-            }
-        }
-    }
-    best.found = true;
-    return best;
+    return exhaustive(neighbourhood(exact, series),
+                      [&](const CircuitParts& set) { return stage_set_error(set, target); });
 }
 
 TEST(BestStageSet, NoWorseThanEveryOtherSetOfTheNeighbourhoodFromQHalfTo35) {

@@ -18,6 +18,7 @@
 #include "kestrane/session/session.h"
 #include "kestrane/text/spice_netlist.h"
 #include "process_runner.h"
+#include "simulator_rows.h"
 
 namespace kestrane {
 namespace {
@@ -37,21 +38,7 @@ constexpr SimulatedCase kCases[] = {
     {20, 100000, 1e5, 100, 10},  {20, 4700, 10, 120, 0},
 };
 
-// Columns of numbers, one row a line, as ngspice's wrdata writes them.
-std::vector<std::vector<double>> read_rows(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::vector<double>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<double> row;
-        double value = 0;
-        while (fields >> value)
-            row.push_back(value);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
-}
+using testing_support::read_rows;
 
 std::string number(double value) {
     std::ostringstream text;

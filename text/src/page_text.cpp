@@ -5,15 +5,12 @@
 
 #include "kestrane/cascade/request.h"
 #include "kestrane/circuit/opamp.h"
+#include "kestrane/numeric/contract.h"
 #include "kestrane/text/messages.h"
 #include "kestrane/text/number_writer.h"
 
 namespace kestrane {
 namespace {
-
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
 
 constexpr double kLargest = std::numeric_limits<double>::max();
 // The most characters a page's message quotes, "..." included: a field of the page is read

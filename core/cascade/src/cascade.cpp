@@ -11,10 +11,6 @@ namespace {
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 }  // namespace
 
 PoleSet normalised_poles(const CascadeRequest& request) {

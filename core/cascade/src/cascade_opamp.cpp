@@ -24,10 +24,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr ResponsePoint kNoPoint{kNotANumber, kNotANumber, kNotANumber};
 constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 bool is_valid_stage(const StageCircuit& stage) {
     const CircuitParts& p = stage.parts;
     if (stage.order == 1) return is_positive_finite(p.R1) && is_positive_finite(p.C1);
@@ -314,19 +310,7 @@ Peak refine_peak(const Search& s, int k, double low, double high, Peak sampled) 
     if (slope_low > 0 && slope_high < 0) {
         omega = bracketed_root(slope, low, high, slope_low, slope_high);
     } else {
-        constexpr double kGolden = 0.6180339887498949;  // (sqrt(5) - 1) / 2
-        double a = low;
-        double b = high;
-        for (int i = 0; i < 100 && b - a > 4e-16 * b; ++i) {
-            const double left = b - kGolden * (b - a);
-            const double right = a + kGolden * (b - a);
-            if (gain(left) >= gain(right)) {
-                b = right;
-            } else {
-                a = left;
-            }
-        }
-        omega = a + (b - a) / 2;
+        omega = golden_maximum(gain, low, high);
     }
     const Peak refined{gain(omega), omega};
     return refined.gain >= sampled.gain ? refined : sampled;
@@ -679,37 +663,22 @@ SlewRate opamp_stage_slew_rate(std::span<const StageCircuit> stages, const OpAmp
     return best;
 }
 
-namespace {
-
-// The figures each from its own function, for a cascade or op-amp they refuse.
-CascadeOpAmpFigures separate_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
-                                     CutoffRule rule, double amplitude_v) {
-    CascadeOpAmpFigures figures;
-    figures.cutoff_hz = opamp_cutoff_hz(stages, opamp, rule);
-    figures.ideal_cutoff_hz = opamp_cutoff_hz(stages, kIdealOpAmp, rule);
-    figures.needed_gbw = opamp_cascade_needed_gbw(stages, opamp, rule);
-    figures.high_frequency = opamp_high_frequency_gain(stages, opamp);
-    figures.stage_count = static_cast<int>(stages.size());
-    for (int k = 1; k <= figures.stage_count; ++k) {
-        figures.slew_rate[k - 1] = opamp_stage_slew_rate(stages, opamp, k, amplitude_v);
-        figures.peak[k - 1] = opamp_stage_peak(stages, opamp, k);
-    }
-    return figures;
-}
-
-}  // namespace
-
 CascadeOpAmpFigures cascade_opamp_figures(std::span<const StageCircuit> stages, const OpAmp& opamp,
                                           CutoffRule rule, double amplitude_v) {
     KESTRANE_EXPECT(is_valid_input(stages, opamp));
     CascadeOpAmpFigures figures;
-    if (!is_valid_input(stages, opamp)) return separate_figures(stages, opamp, rule, amplitude_v);
-    // One search for the cutoff and every stage's peak: their walks share its grid's points.
-    const Search s = search_of(stages, opamp);
-    figures.cutoff_hz = cutoff_of(s, rule);
     figures.ideal_cutoff_hz = opamp_cutoff_hz(stages, kIdealOpAmp, rule);
     figures.needed_gbw = opamp_cascade_needed_gbw(stages, opamp, rule);
     figures.high_frequency = opamp_high_frequency_gain(stages, opamp);
+    // Stages or an op-amp refused: no cutoff and no stage's figures (there may be more stages
+    // than the figures hold).
+    if (!is_valid_input(stages, opamp)) {
+        figures.cutoff_hz = kNotANumber;
+        return figures;
+    }
+    // One search for the cutoff and every stage's peak: their walks share its grid's points.
+    const Search s = search_of(stages, opamp);
+    figures.cutoff_hz = cutoff_of(s, rule);
     figures.stage_count = static_cast<int>(stages.size());
     for (int k = 1; k <= figures.stage_count; ++k) {
         figures.slew_rate[k - 1] = opamp_stage_slew_rate(stages, opamp, k, amplitude_v);

@@ -16,10 +16,6 @@ constexpr std::size_t kMostMembers = 320;
 // Two products R C of members within this of each other (relative) are the same decimal.
 constexpr double kSameProduct = 1e-12;
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 // The members of `series` within a factor of `reach` of `nominal`, rising.
 struct Members {
     double value[kMostMembers];

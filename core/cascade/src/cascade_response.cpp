@@ -24,10 +24,6 @@ constexpr double kSmallestStep = 1e-12;
 constexpr double kLowestF0Hz = 1e-290;
 constexpr double kHighestF0Hz = 1e300;
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 bool is_valid_stage(const Stage& stage) {
     if (!(stage.f0_hz >= kLowestF0Hz && stage.f0_hz <= kHighestF0Hz)) return false;
     return stage.order == 1 || (stage.order == 2 && is_positive_finite(stage.q));
@@ -163,19 +159,7 @@ Peak refine_peak(std::span<const Stage> stages, double low, double high, Peak sa
     if (slope_low < 0 && slope_high > 0) {
         hz = bracketed_root(slope, low, high, slope_low, slope_high);
     } else {
-        constexpr double kGolden = 0.6180339887498949;  // (sqrt(5) - 1) / 2
-        double a = low;
-        double b = high;
-        for (int i = 0; i < 100 && b - a > 4e-16 * b; ++i) {
-            const double left = b - kGolden * (b - a);
-            const double right = a + kGolden * (b - a);
-            if (cascade_gain(stages, left) >= cascade_gain(stages, right)) {
-                b = right;
-            } else {
-                a = left;
-            }
-        }
-        hz = a + (b - a) / 2;
+        hz = golden_maximum([&](double f) { return cascade_gain(stages, f); }, low, high);
     }
     const Peak refined{cascade_gain(stages, hz), hz};
     return refined.gain >= sampled.gain ? refined : sampled;

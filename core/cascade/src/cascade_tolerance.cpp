@@ -117,10 +117,6 @@ constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
 // Frequencies per block of cascade_response_bands.
 constexpr std::size_t kBandBlock = 64;
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 bool is_frequency(double hz) {
     return is_positive_finite(hz);
 }

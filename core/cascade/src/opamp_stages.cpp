@@ -75,14 +75,6 @@ Cubic cubic(double c0, double c1, double c2 = 0, double c3 = 0) {
     return {{c0, c1, c2, c3}};
 }
 
-Cubic numerator_of(const TransferFunction& h) {
-    return {{h.numerator[0], h.numerator[1], h.numerator[2], h.numerator[3]}};
-}
-
-Cubic denominator_of(const TransferFunction& h) {
-    return {{h.denominator[0], h.denominator[1], h.denominator[2], h.denominator[3]}};
-}
-
 // The load factor z of a stage whose load draws Y Vout (see cascade_opamp.h).
 template <class T>
 T load_term(const StagePolynomials& stage, const OpAmpTerms& t, T y, T e, T d, double omega) {
@@ -194,16 +186,6 @@ double output_gain_only(const CascadePolynomials& cascade, int k, double omega) 
     return product_of(gains, k);
 }
 
-namespace {
-
-double nearest_power_of_two(double value) {
-    int exponent = 0;
-    std::frexp(value, &exponent);
-    return std::ldexp(1.0, exponent);
-}
-
-}  // namespace
-
 DominantPoles dominant_poles(const StageCircuit& stage, const OpAmp& opamp) {
     const TransferFunction tf = stage_transfer_function(stage, opamp);
     if (stage.order == 1) {
@@ -213,31 +195,9 @@ DominantPoles dominant_poles(const StageCircuit& stage, const OpAmp& opamp) {
         const double amp = t.g > 0 ? (1 + t.eps) / t.g : std::numeric_limits<double>::infinity();
         return {std::fmin(rc, amp), std::numeric_limits<double>::quiet_NaN()};
     }
-    // As circuit's poles_of and dominant_pair: D at the scale of its natural frequency.
-    Cubic d = denominator_of(tf);
-    const double scale = nearest_power_of_two(std::sqrt(d.c[0] / d.c[2]));
-    double power = 1;
-    for (double& c : d.c) {
-        c *= power;
-        power *= scale;
-    }
-    PolynomialRoots roots = polynomial_roots(d);
-    for (int k = 0; k < roots.count; ++k)
-        roots.root[k] = scale * roots.root[k];
-    double b = roots.pair_b * scale;
-    double c = roots.pair_c * scale * scale;
-    if (roots.count == 3 && roots.root[1].im == 0) {
-        double p[3] = {roots.root[0].re, roots.root[1].re, roots.root[2].re};
-        for (int i = 0; i < 3; ++i) {
-            for (int j = i + 1; j < 3; ++j) {
-                if (std::fabs(p[j]) < std::fabs(p[i])) std::swap(p[i], p[j]);
-            }
-        }
-        b = -(p[0] + p[1]);
-        c = p[0] * p[1];
-    }
-    const double omega = std::sqrt(c);
-    return {omega, omega / b};
+    const DominantPair pair = dominant_pair(tf);
+    const double omega = std::sqrt(pair.c);
+    return {omega, omega / pair.b};
 }
 
 double largest_root_magnitude(std::span<const StageCircuit> stages, const OpAmp& opamp) {

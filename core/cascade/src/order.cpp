@@ -188,10 +188,6 @@ OrderChoice met_order(const Family& family, int n, double passband_hz) {
     return choice;
 }
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 SpecError spec_error(const PassStopSpec& spec) {
     if (!is_positive_finite(spec.passband_hz) || !is_positive_finite(spec.stopband_hz)) {
         return SpecError::frequency_not_positive_finite;

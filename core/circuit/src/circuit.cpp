@@ -5,16 +5,13 @@
 #include <numbers>
 
 #include "circuit_model.h"
+#include "kestrane/numeric/contract.h"
 #include "kestrane/numeric/portable_math.h"
 
 namespace kestrane {
 namespace {
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
-
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
 
 }  // namespace
 

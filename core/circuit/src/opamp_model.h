@@ -7,10 +7,6 @@
 
 namespace kestrane {
 
-// N(s) and D(s) of a transfer function as polynomials.
-Cubic numerator_of(const TransferFunction& h);
-Cubic denominator_of(const TransferFunction& h);
-
 // The power of two within a factor 2 of `value` (> 0, finite): scaling by it is exact.
 double nearest_power_of_two(double value);
 
@@ -25,12 +21,5 @@ PolynomialRoots poles_of(const TransferFunction& h);
 // |H(j w)| and d ln|H(j w)| / dw at an angular frequency w in rad/s.
 double gain_at_angular(const TransferFunction& h, double w);
 double log_gain_slope(const TransferFunction& h, double w);
-
-// The dominant pole pair as the monic quadratic s^2 + b s + c (see dominant_q).
-struct DominantPair {
-    double b;
-    double c;
-};
-DominantPair dominant_pair(const TransferFunction& h);
 
 }  // namespace kestrane

@@ -75,10 +75,6 @@ constexpr double kErrorSlack = 1e-12;
 constexpr double kWindowSlack = 1e-12;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
-
 void list_members(PreferredSeries series, double nominal, double reach, MemberList& list) {
     list.count = preferred_members(series, nominal / reach, nominal * reach, list.value);
     KESTRANE_CHECK(list.count <= kMostNeighbours);
@@ -205,22 +201,27 @@ BestSet search(const Neighbourhood& n, const Aim& aim) {
 
 }  // namespace
 
-Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair series) {
+namespace {
+
+// The neighbourhood of R1's member `r1` and of R2, C1 and C2 (`parts`' own R1 unused).
+Neighbourhood neighbourhood_around(double r1, const CircuitParts& parts, SeriesPair series) {
     Neighbourhood n;
-    n.r1 = nearest_preferred(search_parts.R1, series.resistors);
-    list_members(series.resistors, search_parts.R2, kR2Reach, n.r2);
-    list_members(series.capacitors, search_parts.C1, kCapacitorReach, n.c1);
-    list_members(series.capacitors, search_parts.C2, kCapacitorReach, n.c2);
+    n.r1 = r1;
+    list_members(series.resistors, parts.R2, kR2Reach, n.r2);
+    list_members(series.capacitors, parts.C1, kCapacitorReach, n.c1);
+    list_members(series.capacitors, parts.C2, kCapacitorReach, n.c2);
     return n;
 }
 
+}  // namespace
+
+Neighbourhood neighbourhood(const FilterComponents& search_parts, SeriesPair series) {
+    return neighbourhood_around(nearest_preferred(search_parts.R1, series.resistors),
+                                circuit_parts(search_parts), series);
+}
+
 Neighbourhood neighbourhood(const CircuitParts& exact, SeriesPair series) {
-    Neighbourhood n;
-    n.r1 = nearest_member(exact.R1, series.resistors);
-    list_members(series.resistors, exact.R2, kR2Reach, n.r2);
-    list_members(series.capacitors, exact.C1, kCapacitorReach, n.c1);
-    list_members(series.capacitors, exact.C2, kCapacitorReach, n.c2);
-    return n;
+    return neighbourhood_around(nearest_member(exact.R1, series.resistors), exact, series);
 }
 
 double set_error(const CircuitParts& parts, double target_hz) {

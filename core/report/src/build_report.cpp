@@ -1,14 +1,11 @@
 #include "kestrane/report/build_report.h"
+#include "kestrane/numeric/contract.h"
 
 #include <cmath>
 #include <initializer_list>
 
 namespace kestrane {
 namespace {
-
-bool is_positive_finite(double value) {
-    return value > 0 && std::isfinite(value);
-}
 
 double value_of(const Design& design, DesignValue name) {
     switch (name) {

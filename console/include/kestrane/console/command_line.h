@@ -34,10 +34,10 @@ struct CascadeOptions {
     std::string_view order_text;           // --order as given, for messages
     std::string_view ripple_text;          // --ripple as given, for messages
 
-    // The request these options make (the order 0 in specification mode).
+    // The request these options make (the order 0 when --passband and --stopband set it).
     CascadeRequest request() const;
-    // The specification of --passband and --stopband, when both are given.
-    std::optional<PassStopSpec> specification() const;
+    // The limits of --passband and --stopband, when both are given.
+    std::optional<PassStopSpec> pass_stop() const;
 };
 
 // The options as given. Values are as read (doubles, with SI prefixes applied), before any

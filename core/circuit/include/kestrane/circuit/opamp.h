@@ -31,6 +31,7 @@
 #include "kestrane/circuit/circuit.h"
 #include "kestrane/circuit/step_figures.h"
 #include "kestrane/numeric/filter_records.h"
+#include "kestrane/numeric/polynomial.h"
 
 namespace kestrane {
 
@@ -83,6 +84,10 @@ struct TransferFunction {
     double denominator[4] = {1, 0, 0, 0};
 };
 
+// N(s) and D(s) of a transfer function as polynomials.
+Cubic numerator_of(const TransferFunction& h);
+Cubic denominator_of(const TransferFunction& h);
+
 // The transfer function of `parts` with `opamp`. Parts and op-amp must be valid; the
 // products are formed in the order written above.
 TransferFunction transfer_function(const CircuitParts& parts, const OpAmp& opamp);
@@ -110,9 +115,16 @@ struct Cutoff {
 };
 Cutoff cutoff_3db(const TransferFunction& h);
 
-// Q of the dominant pole pair: D factored into a real pole and a monic quadratic
-// s^2 + b s + c, Q = sqrt(c)/b. The quadratic is the complex pair when D has one; with three
-// real poles it is the two of least magnitude; with D of degree 2 (no op-amp pole), D itself.
+// The dominant pole pair: D factored into a real pole and a monic quadratic s^2 + b s + c (in
+// rad/s). The quadratic is the complex pair when D has one; with three real poles it is the
+// two of least magnitude; with D of degree 2 (no op-amp pole), D itself.
+struct DominantPair {
+    double b;
+    double c;
+};
+DominantPair dominant_pair(const TransferFunction& h);
+
+// Q of the dominant pole pair, sqrt(c)/b.
 double dominant_q(const TransferFunction& h);
 
 // The least GBW that keeps the cutoff and Q within 1 % of those of the ideal op-amp.

@@ -1,4 +1,5 @@
-// The two checks of stated conditions, used by the design core and the console alike.
+// The two checks of stated conditions, used by the design core and the console alike, and the
+// condition they most often state.
 //
 // KESTRANE_EXPECT(condition): a precondition a caller must meet, such as "components must be
 // finite". Checked wherever NDEBUG is not defined (debug builds, and the sanitizer build,
@@ -11,6 +12,7 @@
 // page's WebAssembly module it traps).
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,3 +44,12 @@ namespace kestrane::contract {
 // The condition stays an unevaluated operand, so what it names counts as used.
 #define KESTRANE_EXPECT(condition) static_cast<void>(sizeof((condition) ? 1 : 0))
 #endif
+
+namespace kestrane {
+
+// What most contracts here ask of a value: above 0 and finite.
+inline bool is_positive_finite(double value) {
+    return value > 0 && std::isfinite(value);
+}
+
+}  // namespace kestrane
