@@ -46,56 +46,26 @@ ValueAndSlope horner(const BesselCoefficients& p, Complex z) {
 // Knuth's two-sum and Dekker's two-product (exact with plain IEEE double operations and no
 // fused multiply-add, which the build forbids). The residual then has about 32 digits and the
 // polished root is as accurate as its double allows.
-struct Twofold {
-    double hi;
-    double lo;
-};
-
-Twofold two_sum(double a, double b) {
-    const double sum = a + b;
-    const double b_part = sum - a;
-    return {sum, (a - (sum - b_part)) + (b - b_part)};
+DoubleDouble operator+(DoubleDouble a, DoubleDouble b) {
+    const DoubleDouble sum = two_sum(a.hi, b.hi);
+    return fast_two_sum(sum.hi, sum.lo + (a.lo + b.lo));
 }
 
-// Dekker's split: hi holds the upper 26 bits of a, lo the rest (2^27 + 1 = 134217729).
-Twofold split(double a) {
-    const double c = 134217729.0 * a;
-    const double hi = c - (c - a);
-    return {hi, a - hi};
+DoubleDouble operator*(DoubleDouble a, double b) {
+    const DoubleDouble product = two_product(a.hi, b);
+    return fast_two_sum(product.hi, product.lo + a.lo * b);
 }
 
-Twofold two_product(double a, double b) {
-    const double product = a * b;
-    const Twofold x = split(a);
-    const Twofold y = split(b);
-    return {product, ((x.hi * y.hi - product) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
-}
-
-Twofold normalised(double hi, double lo) {
-    const double sum = hi + lo;
-    return {sum, lo - (sum - hi)};
-}
-
-Twofold operator+(Twofold a, Twofold b) {
-    const Twofold sum = two_sum(a.hi, b.hi);
-    return normalised(sum.hi, sum.lo + (a.lo + b.lo));
-}
-
-Twofold operator*(Twofold a, double b) {
-    const Twofold product = two_product(a.hi, b);
-    return normalised(product.hi, product.lo + a.lo * b);
-}
-
-Twofold negated(Twofold a) {
+DoubleDouble negated(DoubleDouble a) {
     return {-a.hi, -a.lo};
 }
 
 // theta_n(z) by Horner's rule in double-double complex arithmetic.
 Complex precise_value(const BesselCoefficients& p, Complex z) {
-    Twofold re{p.a[p.order], 0};
-    Twofold im{0, 0};
+    DoubleDouble re{p.a[p.order], 0};
+    DoubleDouble im{0, 0};
     for (int k = p.order - 1; k >= 0; --k) {
-        const Twofold next_re = re * z.re + negated(im * z.im) + Twofold{p.a[k], 0};
+        const DoubleDouble next_re = re * z.re + negated(im * z.im) + DoubleDouble{p.a[k], 0};
         im = re * z.im + im * z.re;
         re = next_re;
     }

@@ -1,11 +1,12 @@
 // The design core's arithmetic that the cascade library builds on: the Complex type and the
-// bracketed root finder, the portable elementary functions, the exact 2 pi and the checks of
-// stated conditions (the one place the library names the core's headers), and the golden-section
-// search its peaks are refined by.
+// bracketed root finder, the portable elementary functions, double-double sums and products,
+// the exact 2 pi and the checks of stated conditions (the one place the library names the
+// core's headers), and the golden-section search its peaks are refined by.
 #pragma once
 
 #include "kestrane/circuit/circuit.h"
 #include "kestrane/numeric/contract.h"
+#include "kestrane/numeric/double_double.h"
 #include "kestrane/numeric/polynomial.h"
 #include "kestrane/numeric/portable_math.h"
 

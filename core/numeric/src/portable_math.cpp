@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "kestrane/numeric/double_double.h"
+
 // The polynomial coefficients and the split constants are those of the classic freely
 // redistributable Sun fdlibm kernels (minimax approximations with known error bounds); the
 // argument reductions and the error-free transformations around them are written here.
@@ -44,44 +46,6 @@ double scaled(double x, int k) {
     if (k > 1023) return x * power_of_two(1023) * power_of_two(k - 1023);
     if (k < -1022) return x * power_of_two(k + 1000) * power_of_two(-1000);
     return x * power_of_two(k);
-}
-
-// A value held as an unevaluated sum hi + lo, |lo| at most half an ulp of hi.
-struct DoubleDouble {
-    double hi;
-    double lo;
-};
-
-// a + b exactly, for any a and b (Knuth).
-DoubleDouble two_sum(double a, double b) {
-    const double s = a + b;
-    const double b_part = s - a;
-    const double a_part = s - b_part;
-    return {s, (a - a_part) + (b - b_part)};
-}
-
-// a + b exactly when |a| >= |b| or a is 0 (Dekker).
-DoubleDouble fast_two_sum(double a, double b) {
-    const double s = a + b;
-    return {s, b - (s - a)};
-}
-
-// a as the sum of two halves of 26 significant bits each (Veltkamp), for |a| below 2^996.
-DoubleDouble split(double a) {
-    constexpr double kSplitter = 134217729.0;  // 2^27 + 1
-    const double c = kSplitter * a;
-    const double hi = c - (c - a);
-    return {hi, a - hi};
-}
-
-// a * b exactly, without a fused multiply-add (Dekker), when neither the product nor the
-// splits overflow or underflow.
-DoubleDouble two_product(double a, double b) {
-    const double p = a * b;
-    const DoubleDouble as = split(a);
-    const DoubleDouble bs = split(b);
-    const double error = ((as.hi * bs.hi - p) + as.hi * bs.lo + as.lo * bs.hi) + as.lo * bs.lo;
-    return {p, error};
 }
 
 // ---- exp ----
